@@ -1,0 +1,161 @@
+// The escape-time engine. The arithmetic of every step is fixed to the
+// rounding so that counts are the same on every machine and build.
+#include "core/mandelbrot.h"
+
+#include <cmath>
+#include <iostream>
+
+namespace {
+
+// The complete complex product with the recovery rules for infinite operands
+// of ISO C Annex G. Only reached when the plain square gave a NaN.
+void FullMultiply(double a, double b, double c, double d, double& re,
+                  double& im) {
+  double ac = a * c, bd = b * d, ad = a * d, bc = b * c;
+  re = ac - bd;
+  im = ad + bc;
+  if (!(std::isnan(re) && std::isnan(im))) return;
+  bool recalc = false;
+  if (std::isinf(a) || std::isinf(b)) {
+    a = std::copysign(std::isinf(a) ? 1.0 : 0.0, a);
+    b = std::copysign(std::isinf(b) ? 1.0 : 0.0, b);
+    if (std::isnan(c)) c = std::copysign(0.0, c);
+    if (std::isnan(d)) d = std::copysign(0.0, d);
+    recalc = true;
+  }
+  if (std::isinf(c) || std::isinf(d)) {
+    c = std::copysign(std::isinf(c) ? 1.0 : 0.0, c);
+    d = std::copysign(std::isinf(d) ? 1.0 : 0.0, d);
+    if (std::isnan(a)) a = std::copysign(0.0, a);
+    if (std::isnan(b)) b = std::copysign(0.0, b);
+    recalc = true;
+  }
+  if (!recalc && (std::isinf(ac) || std::isinf(bd) || std::isinf(ad) ||
+                  std::isinf(bc))) {
+    if (std::isnan(a)) a = std::copysign(0.0, a);
+    if (std::isnan(b)) b = std::copysign(0.0, b);
+    if (std::isnan(c)) c = std::copysign(0.0, c);
+    if (std::isnan(d)) d = std::copysign(0.0, d);
+    recalc = true;
+  }
+  if (recalc) {
+    re = INFINITY * (a * c - b * d);
+    im = INFINITY * (a * d + b * c);
+  }
+}
+
+}  // namespace
+
+unsigned short EscapeCount(double zr, double zi, double cr, double ci,
+                           double r, std::uint64_t limit) {
+  std::uint64_t n = limit;
+  for (;;) {
+    // Written as "not inside" so that a NaN modulus counts as escaped.
+    if (!(r > std::hypot(zr, zi))) {
+      return n != 0 ? static_cast<unsigned short>(limit - n) : 0;
+    }
+    if (n == 0) return 0;
+    // The fast square; the parenthesisation (2 * re) * im is part of the
+    // result near the underflow threshold.
+    double sr = zr * zr - zi * zi;
+    double si = 2.0 * zr * zi;
+    if (std::isnan(sr) || std::isnan(si)) FullMultiply(zr, zi, zr, zi, sr, si);
+    zr = sr + cr;
+    zi = si + ci;
+    --n;
+  }
+}
+
+double PixelPosition(double start, double len, std::uint64_t i,
+                     std::uint64_t count) {
+  if (count < 2) return start + len * 0.5;
+  // Product first, then the division: the last point lands exactly on the
+  // far edge.
+  return start + (static_cast<double>(i) * len) / static_cast<double>(count - 1);
+}
+
+Mandelbrot::Mandelbrot(BufferModes mode)
+    : line(0), areaSet(false), bufferMode(mode) {}
+
+Mandelbrot::~Mandelbrot() = default;
+
+void Mandelbrot::SetArea(const MandArea& a) {
+  if (!buf) {
+    if (bufferMode == NormalBuffer) {
+      buf.reset(new NormalMBuf<unsigned short>());
+    } else {
+      buf.reset(new ReducedMBuf<unsigned short>());
+    }
+  }
+  areaSet = true;
+  buf->Free();
+  buf->Allocate(a.dotsY, a.dotsX);
+  area = a;
+  line = 0;
+}
+
+const MandArea& Mandelbrot::GetArea() const { return area; }
+
+unsigned short* Mandelbrot::GetBuf() {
+  EnsureArea();
+  return (*buf)[line];
+}
+
+// Without a view there is no buffer to read or write: every entry point that
+// touches it installs the default view first, as SetLine does.
+void Mandelbrot::EnsureArea() {
+  if (!areaSet) SetArea(MandArea());
+}
+
+void Mandelbrot::SetLine(std::uint64_t l) {
+  EnsureArea();
+  line = l;
+  if (l >= area.dotsY) {
+    std::cerr << "SetLine OVER! (" << l << "/" << area.dotsY << ")"
+              << std::endl;
+    line = area.dotsY - 1;
+  }
+}
+
+std::uint64_t Mandelbrot::GetLine() const { return line; }
+
+void Mandelbrot::Calculation() {
+  EnsureArea();
+  unsigned short* row = (*buf)[line];
+  double im = PixelPosition(area.minIm, area.lenIm, line, area.dotsY);
+  for (std::uint64_t m = 0; m < area.dotsX; ++m) {
+    double re = PixelPosition(area.minRe, area.lenRe, m, area.dotsX);
+    if (area.julia) {
+      row[m] = EscapeCount(re, im, area.juliaRe, area.juliaIm,
+                           std::hypot(re, im) + 2, area.limit);
+    } else {
+      row[m] = EscapeCount(re, im, re, im, 2, area.limit);
+    }
+  }
+  *buf->Flags(line) |= 1;
+}
+
+void Mandelbrot::inReCalc() {
+  EnsureArea();
+  unsigned short* row = (*buf)[line];
+  double im = PixelPosition(area.minIm, area.lenIm, line, area.dotsY);
+  for (std::uint64_t m = 0; m < area.dotsX; ++m) {
+    if (row[m] != 0) continue;
+    double re = PixelPosition(area.minRe, area.lenRe, m, area.dotsX);
+    if (area.julia) {
+      row[m] = EscapeCount(re, im, area.juliaRe, area.juliaIm,
+                           std::hypot(re, im) + 2, area.limit);
+    } else {
+      row[m] = EscapeCount(re, im, re, im, 2, area.limit);
+    }
+  }
+}
+
+void Mandelbrot::ReCalc() {
+  EnsureArea();
+  if (*buf->Flags(line) & 1) {
+    inReCalc();
+  } else {
+    Calculation();
+  }
+}
