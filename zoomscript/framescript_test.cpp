@@ -1,0 +1,170 @@
+// Unit tests of the frame-script generator: number formats, frame padding,
+// argument reading and the frame loop, on in-memory streams.
+#include "zoomscript/framescript.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace framescript {
+namespace {
+
+const ScriptLayout OneValue{"step.bat", {{"v", ColumnType::Double}}};
+
+// The call lines of a script, after checking that every line ends in CR LF
+// and that each call is preceded by its echo.
+std::vector<std::string> Calls(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find("\r\n", pos);
+    if (end == std::string::npos) {
+      ADD_FAILURE() << "unterminated last line";
+      break;
+    }
+    lines.push_back(text.substr(pos, end - pos));
+    EXPECT_EQ(std::string::npos, lines.back().find('\n'));
+    pos = end + 2;
+  }
+  EXPECT_FALSE(lines.empty());
+  if (lines.empty()) return lines;
+  EXPECT_EQ("@echo off", lines[0]);
+  std::vector<std::string> calls;
+  for (std::size_t i = 1; i + 1 < lines.size(); i += 2) {
+    EXPECT_EQ("echo " + lines[i + 1], lines[i]);
+    calls.push_back(lines[i + 1]);
+  }
+  EXPECT_EQ(1u, lines.size() % 2);
+  return calls;
+}
+
+TEST(FrameScript, FormatsValuesWith21SignificantDigits) {
+  struct Row { double value; const char* text; } rows[] = {
+      {-0.75, "-0.75"},
+      {0, "0"},
+      {1000, "1000"},
+      {0.1, "0.100000000000000005551"},
+      {1e-7, "9.99999999999999954748e-08"},
+      {1e-4, "0.000100000000000000004792"},
+      {1e-5, "1.0000000000000000818e-05"},
+      {1e20, "100000000000000000000"},
+      {1e21, "1e+21"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text);
+    EXPECT_EQ(row.text, FormatValue(row.value));
+  }
+}
+
+TEST(FrameScript, PadsFrameNumbersToWidth) {
+  struct Row { std::uint32_t n; std::int32_t width; std::string text; } rows[] = {
+      {5, 4, "0005"},
+      {12345, 3, "12345"},
+      {7, 0, "7"},
+      {7, -1, "7"},
+      {4294967295u, 12, "004294967295"},
+      // Longer than one slice of zeros.
+      {3, 150, std::string(149, '0') + "3"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.width);
+    std::ostringstream os;
+    WriteFrameNumber(os, row.n, row.width);
+    EXPECT_EQ(row.text, os.str());
+  }
+}
+
+TEST(FrameScript, ReadsArgumentsAsTheCLibraryDoes) {
+  const ScriptLayout layout{"s.bat",
+                            {{"x", ColumnType::Double},
+                             {"n", ColumnType::Unsigned}}};
+  struct Row {
+    std::vector<const char*> args;
+    std::vector<double> start, end;
+    std::uint32_t first, last;
+    std::int32_t width;
+  } rows[] = {
+      {{"-1.5", "0x10", "010", "0x1p-2", "10", "0x10", "3", "b"},
+       {-1.5, 16}, {0.25, 10}, 8, 16, 3},
+      {{"abc", "2.9", "7junk", "1e3", "-1", "5", "-1", "b", "extra"},
+       {0, 2}, {1000, 4294967295.0}, 7, 5, -1},
+      {{"0", "0", "0", "0", "0", "0", "4294967295", "b"},
+       {0, 0}, {0, 0}, 0, 0, -1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.args[0]);
+    std::vector<const char*> argv{"prog"};
+    argv.insert(argv.end(), row.args.begin(), row.args.end());
+    FrameScript script;
+    ASSERT_TRUE(ParseArguments(layout, static_cast<int>(argv.size()),
+                               argv.data(), &script));
+    EXPECT_EQ(row.start, script.start);
+    EXPECT_EQ(row.end, script.end);
+    EXPECT_EQ(row.first, script.first);
+    EXPECT_EQ(row.last, script.last);
+    EXPECT_EQ(row.width, script.width);
+    EXPECT_EQ("b", script.base);
+    EXPECT_EQ("b-" + std::to_string(row.last) + ".bat", OutputName(script));
+  }
+}
+
+TEST(FrameScript, WritesOneCallPerFrame) {
+  struct Row {
+    const char* what;
+    double start, end;
+    std::uint32_t first, last;
+    std::vector<std::string> calls;
+  } rows[] = {
+      {"fractional limit", 1000, 2000, 0, 3,
+       {"call step.bat 1000 0 b", "call step.bat 1333.33333333333325754 1 b",
+        "call step.bat 1666.66666666666651508 2 b", "call step.bat 2000 3 b"}},
+      {"downwards", 1000, 500, 5, 7,
+       {"call step.bat 1000 5 b", "call step.bat 750 6 b",
+        "call step.bat 500 7 b"}},
+      {"single frame gets the start", 0.25, 9, 4, 4,
+       {"call step.bat 0.25 4 b"}},
+      {"first after last", 1, 2, 7, 6, {}},
+      {"last frame is the largest", 0, 5, 4294967290u, 4294967295u,
+       {"call step.bat 0 4294967290 b", "call step.bat 1 4294967291 b",
+        "call step.bat 2 4294967292 b", "call step.bat 3 4294967293 b",
+        "call step.bat 4 4294967294 b", "call step.bat 5 4294967295 b"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    FrameScript script;
+    script.start = {row.start};
+    script.end = {row.end};
+    script.first = row.first;
+    script.last = row.last;
+    script.base = "b";
+    std::ostringstream os;
+    EXPECT_TRUE(WriteScript(OneValue, script, os));
+    EXPECT_EQ(row.calls, Calls(os.str()));
+  }
+}
+
+TEST(FrameScript, MissingArgumentsGiveUsage) {
+  const ScriptLayout julia{"juliastep.bat",
+                           {{"real", ColumnType::Double},
+                            {"imag", ColumnType::Double}}};
+  const char* seven[] = {"jp", "0", "0", "1", "1", "0.5", "3", "2", nullptr};
+  const char* none[] = {nullptr};
+  struct Row { int argc; const char* const* argv; const char* usage; } rows[] = {
+      {8, seven,
+       "usage: jp real imag frame real imag frame width file[.bat]\n"},
+      // A program started with no argument vector at all.
+      {0, none, "usage:  real imag frame real imag frame width file[.bat]\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.argc);
+    std::ostringstream out, err;
+    EXPECT_EQ(0, ScriptMain(julia, row.argc, row.argv, out, err));
+    EXPECT_EQ(row.usage, out.str());
+    EXPECT_EQ("", err.str());
+  }
+}
+
+}  // namespace
+}  // namespace framescript
