@@ -1,0 +1,221 @@
+// The render driver of setrender.
+#include "setrender/render.h"
+
+#include <cstdint>
+#include <iostream>
+#include <new>
+#include <stdexcept>
+#include <vector>
+
+#include "bmp/bmp.h"
+#include "core/cosinepalette.h"
+#include "core/mandelbrot.h"
+#include "libutils/com/console.h"
+#include "libutils/com/fileopen.h"
+#include "libutils/com/numconv.h"
+#include "setrender/cmdline.h"
+#include "setrender/progress.h"
+
+namespace {
+
+const char* InfoExts[] = {".mni", ".MNI", nullptr};
+const char* DataExts[] = {".mnd", ".MND", nullptr};
+const char* BmpExts[] = {".bmp", ".BMP", nullptr};
+
+// Bytes the stream can still deliver, or -1 when it cannot tell (a pipe).
+long long Remaining(std::istream& is) {
+  std::streampos here = is.tellg();
+  if (here == std::streampos(-1)) {
+    is.clear();
+    return -1;
+  }
+  is.seekg(0, std::ios::end);
+  std::streampos end = is.tellg();
+  is.seekg(here);
+  if (end == std::streampos(-1) || !is) {
+    is.clear();
+    is.seekg(here);
+    return -1;
+  }
+  return static_cast<long long>(end - here);
+}
+
+// Fills area from the first form's numbers; false (with the message written)
+// when a pixel count or the limit is negative.
+bool ViewFromNumbers(const SetRenderCmdOption& option, MandArea& area,
+                     std::ostream& err) {
+  std::int32_t x = libutils::to_i32(option.dotsX);
+  std::int32_t y = libutils::to_i32(option.dotsY);
+  std::int32_t limit = libutils::to_i32(option.limit);
+  // Widened with sign, a negative count would become a raster of some 10^19
+  // pixels: refuse it instead.
+  if (x < 0) {
+    err << option.dotsX << ": Invalid pixel count." << std::endl;
+    return false;
+  }
+  if (y < 0) {
+    err << option.dotsY << ": Invalid pixel count." << std::endl;
+    return false;
+  }
+  if (limit < 0) {
+    err << option.limit << ": Invalid limit." << std::endl;
+    return false;
+  }
+  area = MandArea();
+  area.dotsX = static_cast<std::uint64_t>(x);
+  area.dotsY = static_cast<std::uint64_t>(y);
+  double length = libutils::to_double(option.length);
+  area.lenRe = length;
+  // Product first, then the division; the order fixes the last bits.
+  area.lenIm = (static_cast<double>(area.dotsY) * length) /
+               static_cast<double>(area.dotsX);
+  area.minIm = libutils::to_double(option.imag) + (area.lenRe - area.lenIm) * 0.5;
+  area.minRe = libutils::to_double(option.real);
+  area.limit = static_cast<std::uint64_t>(limit);
+  return true;
+}
+
+int Render(const SetRenderCmdOption& option, std::ostream& err,
+           bool showProgress) {
+  Mandelbrot engine(Mandelbrot::ReducedBuffer);
+  MandArea area;
+  std::uint32_t reLimit = 0;
+
+  if (option.fromFile) {
+    libutils::Read2File info;
+    std::istream* in = info.ROpen(option.viewFile, InfoExts, std::ios::binary);
+    if (!in) {
+      err << info.IFN() << ": File can't open." << std::endl;
+      return 1;
+    }
+    if (info.isStd()) libutils::set_binary_stdin();
+    // Read and checked before it is installed, so that a broken file never
+    // sizes the engine.
+    bool complete = ReadInfo(*in, area);
+    SkipInfoEnd(*in);
+    info.Close();
+    if (!complete) {
+      err << info.IFN() << ": Invalid view info." << std::endl;
+      return 1;
+    }
+    if (option.reLimit) reLimit = libutils::to_u32(option.reLimit);
+  } else if (!ViewFromNumbers(option, area, err)) {
+    return 1;
+  }
+  if (!FitsInBmp(area.dotsX, area.dotsY)) {
+    err << area.dotsX << "x" << area.dotsY << ": Image too large for BMP."
+        << std::endl;
+    return 1;
+  }
+  engine.SetArea(area);
+
+  double rateR = option.rateR ? libutils::to_double(option.rateR) : 3;
+  double rateG = option.rateG ? libutils::to_double(option.rateG) : 2;
+  double rateB = option.rateB ? libutils::to_double(option.rateB) : 1;
+  CosinePalette palette;
+  palette.Build(area.limit, reLimit != 0 ? reLimit : area.limit, rateR, rateG,
+                rateB);
+
+  BMP header;
+  header.biBitCount = 24;
+  header.biCompression = 0;
+  header.biXPelsPerMeter = 144000;
+  header.biYPelsPerMeter = 144000;
+  header.biClrUsed = 0;
+  header.biClrImportant = 0;
+  header.biWidth = static_cast<std::int32_t>(area.dotsX);
+  header.biHeight = static_cast<std::int32_t>(area.dotsY);
+  header.ReCalc();
+  // Zeroed once: the padding at the end of every row stays 0.
+  std::vector<char> row(header.scanLineBytes(), 0);
+
+  libutils::Read2File data;
+  std::istream* counts = nullptr;
+  if (option.fromFile) {
+    counts = data.ROpen(option.viewFile, DataExts, std::ios::binary);
+    if (!counts) {
+      err << data.IFN() << ": File can't open." << std::endl;
+      return 1;
+    }
+    if (data.isStd()) libutils::set_binary_stdin();
+    // Checked before the output exists, so a short file costs no picture.
+    long long have = Remaining(*counts);
+    long long need = static_cast<long long>(area.dotsX * area.dotsY * 2);
+    if (have >= 0 && have < need) {
+      err << data.IFN() << ": Data file too short." << std::endl;
+      return 1;
+    }
+  }
+
+  libutils::WriteFile out;
+  out.SetName(option.bmpFile, BmpExts);
+  std::ostream* os = out.WOpen(std::ios::binary);
+  if (!os) {
+    err << out.OFN() << ": File can't open." << std::endl;
+    return 1;
+  }
+  if (out.isStd()) libutils::set_binary_stdout();
+
+  header.Write(*os);
+  Progress progress(err, showProgress, area.dotsY);
+  for (std::uint64_t l = 0; l < area.dotsY && *os; ++l) {
+    engine.SetLine(l);
+    if (counts) {
+      engine.LoadData(*counts);
+      if (counts->fail()) {
+        progress.Finish();
+        err << data.IFN() << ": Data file too short." << std::endl;
+        return 1;
+      }
+    } else {
+      engine.Calculation();
+    }
+    const unsigned short* buf = engine.GetBuf();
+    char* p = row.data();
+    for (std::uint64_t m = 0; m < area.dotsX; ++m) {
+      PaletteColour c = palette.Colour(buf[m], reLimit);
+      *p++ = static_cast<char>(c.blue);
+      *p++ = static_cast<char>(c.green);
+      *p++ = static_cast<char>(c.red);
+    }
+    os->write(row.data(), static_cast<std::streamsize>(row.size()));
+    progress.Update(l + 1);
+  }
+  progress.Finish();
+  out.Close();
+  if (counts) data.Close();
+  // A full disk or a closed pipe shows only here, at the latest when the
+  // file is closed: report it rather than leave a cut-off picture behind
+  // as a success.
+  if (os->fail()) {
+    err << out.OFN() << ": write error." << std::endl;
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool FitsInBmp(std::uint64_t dotsX, std::uint64_t dotsY) {
+  const std::uint64_t maxSide = 0x7fffffff;
+  if (dotsX > maxSide || dotsY > maxSide) return false;
+  std::uint64_t scan = ((dotsX * 24 + 31) / 32) * 4;
+  if (dotsY != 0 && scan > (0xffffffffull - 54) / dotsY) return false;
+  return true;
+}
+
+int RenderMain(int argc, char** argv, std::ostream& err, bool showProgress) {
+  SetRenderCmdOption option;
+  if (!parse(option, argc, argv, err)) {
+    PrintUsage(err);
+    return 1;
+  }
+  try {
+    return Render(option, err, showProgress);
+  } catch (const std::bad_alloc&) {
+    err << "setrender: Out of memory." << std::endl;
+  } catch (const std::length_error&) {
+    err << "setrender: Out of memory." << std::endl;
+  }
+  return 1;
+}
