@@ -1,0 +1,106 @@
+#include "viewer/scriptexport.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/testutil.h"
+
+namespace zv {
+namespace {
+
+MandArea View(double re, double im, double len, std::uint64_t limit) {
+  MandArea a;
+  a.minRe = re;
+  a.minIm = im;
+  a.lenRe = len;
+  a.lenIm = len;
+  a.limit = limit;
+  return a;
+}
+
+// A zoom towards a point of the seahorse valley, one view per step.
+viewhistory Zoom(int views) {
+  viewhistory history;
+  double len = 4;
+  for (int i = 0; i < views; ++i) {
+    const double re = -0.743643887037151 - len / 2, im = 0.131825904205330 - len / 2;
+    history.push_back(View(re, im, len, 100 + 100 * i));
+    len /= 5;
+  }
+  return history;
+}
+
+TEST(ScriptExport, ThreeViewsAtThirtyFramesPerStep) {
+  testutil::ExpectSameAsGolden(driver_script(Zoom(3), 30), "zoomview/three_views_30.bat");
+}
+
+TEST(ScriptExport, TenViewsAtTwoHundredFiftyFramesPerStep) {
+  const std::string script = driver_script(Zoom(10), 250);
+  testutil::ExpectSameAsGolden(script, "zoomview/ten_views_250.bat");
+  EXPECT_NE(std::string::npos,
+            script.find(" 2250 4 %1\r\ncall %1-2250.bat\r\ngoto exit\r\n"));
+}
+
+TEST(ScriptExport, NumbersAtTenSignificantDigits) {
+  struct Row {
+    double value;
+    const char* text;
+  } rows[] = {{-0.743643887037151, "-0.743643887"},
+              {0.00015, "0.00015"},
+              {3, "3"},
+              {1.5e-12, "1.5e-12"}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text);
+    viewhistory history = {View(row.value, 0, 4, 7), View(0, 0, 4, 65535)};
+    const std::string expected = "zoomscript.exe " + std::string(row.text) +
+                                 " 0 4 7 0 0 0 4 65535 1 1 %1\r\n";
+    EXPECT_NE(std::string::npos, driver_script(history, 1).find(expected))
+        << driver_script(history, 1);
+  }
+}
+
+TEST(ScriptExport, FrameNumbersTruncateTheirSum) {
+  // 2.5 frames per step: 0 -> 2, then 2 + 2.5 = 4.5 -> 4, 4 + 2.5 -> 6,
+  // while the total is 3 * 2.5 = 7.5 -> 7, one digit wide.
+  viewhistory history(4);
+  const std::string script = driver_script(history, 2.5);
+  for (const char* call : {"call %1-2.bat\r\n", "call %1-4.bat\r\n",
+                           "call %1-6.bat\r\n", " 4 -2 -2 4 100 6 1 %1\r\n"}) {
+    SCOPED_TRACE(call);
+    EXPECT_NE(std::string::npos, script.find(call));
+  }
+}
+
+TEST(ScriptExport, WritesTheTextUnchanged) {
+  testutil::ScopedTempDir dir;
+  const std::string name = dir.File("zoom");  // no extension added
+  const std::string text = "a\r\nb\r\n";
+  std::string reason;
+  ASSERT_TRUE(write_script_file(name, text, &reason)) << reason;
+  EXPECT_EQ(text, testutil::ReadBytes(name));
+
+  // An existing file is truncated, not appended to.
+  ASSERT_TRUE(write_script_file(name, "c\r\n", &reason)) << reason;
+  EXPECT_EQ("c\r\n", testutil::ReadBytes(name));
+}
+
+TEST(ScriptExport, WriteFailuresAreReportedWithTheSystemsReason) {
+  testutil::ScopedTempDir dir;
+  struct Row {
+    std::string name;
+    const char* reason;
+  } rows[] = {
+      {dir.File("missing/zoom.bat"), "No such file or directory"},
+      {dir.path(), "Is a directory"},
+      // Opens fine; the data is refused when it reaches the device.
+      {"/dev/full", "No space left on device"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::string reason;
+    EXPECT_FALSE(write_script_file(row.name, std::string(100000, 'x'), &reason));
+    EXPECT_EQ(row.reason, reason);
+  }
+}
+
+}  // namespace
+}  // namespace zv

@@ -1,0 +1,181 @@
+// Painting, mouse selection and the progressive run of the viewer's
+// drawing area.
+#include "viewer/zvarea.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+
+#include "viewer/colouring.h"
+#include "viewer/outline.h"
+#include "viewer/zvwin.h"
+
+namespace zv {
+
+namespace {
+// Wraps rows of RGB bytes without copying them; the bytes must outlive the
+// pixbuf, which is dropped before the next paint.
+Glib::RefPtr<Gdk::Pixbuf> wrap(const unsigned char* first, std::uint32_t width,
+                               std::uint32_t height, std::size_t stride) {
+  return Gdk::Pixbuf::create_from_data(first, Gdk::COLORSPACE_RGB, false, 8,
+                                       static_cast<int>(width),
+                                       static_cast<int>(height),
+                                       static_cast<int>(stride));
+}
+
+// One channel lightened by half of full scale and capped, in single
+// precision as the image library's colour offset does it.
+unsigned char lighten(unsigned char p) {
+  const float k = 1.0f / 255.0f;
+  float v = std::min(1.0f, p * k + 0.5f);
+  return static_cast<unsigned char>(v * 255.0f + 0.5f);
+}
+}  // namespace
+
+zvarea::zvarea(zvwin* owner) : owner(owner), engine(Mandelbrot::ReducedBuffer) {
+  set_size_request(800, 800);
+  add_events(Gdk::BUTTON_PRESS_MASK | Gdk::BUTTON_RELEASE_MASK |
+             Gdk::BUTTON1_MOTION_MASK);
+}
+
+void zvarea::set_x(double v) { view.minRe = v; }
+void zvarea::set_y(double v) { view.minIm = v; }
+void zvarea::set_width(double w) {
+  view.lenRe = w;
+  view.lenIm = area_height / area_width * w;
+}
+void zvarea::set_julia(bool v) { view.julia = v; }
+void zvarea::set_julia_re(double v) { view.juliaRe = v; }
+void zvarea::set_julia_im(double v) { view.juliaIm = v; }
+void zvarea::set_iterations(std::uint64_t v) { view.limit = v; }
+
+void zvarea::redraw() {
+  auto window = get_window();
+  if (!window) return;
+  window->invalidate_rect(
+      Gdk::Rectangle(0, 0, get_allocated_width(), get_allocated_height()),
+      false);
+}
+
+void zvarea::redraw_line(int row) {
+  auto window = get_window();
+  if (!window) return;
+  window->invalidate_rect(Gdk::Rectangle(0, row, get_allocated_width(), 1),
+                          false);
+}
+
+void zvarea::stop_run() { stop_requested = true; }
+
+void zvarea::calculate() {
+  const int w = get_allocated_width(), h = get_allocated_height();
+  if (w <= 0 || h <= 0) return;
+  stop_requested = false;
+
+  view.dotsX = static_cast<std::uint64_t>(w);
+  view.dotsY = static_cast<std::uint64_t>(h);
+  view.lenIm = static_cast<double>(h) * view.lenRe / static_cast<double>(w);
+  engine.SetArea(view);
+
+  const double step = view.lenRe / 100, page = step * 10;
+  owner->spin_x.set_increments(step, page);
+  owner->spin_y.set_increments(step, page);
+  owner->spin_width.set_increments(step, page);
+
+  picture.width = static_cast<std::uint32_t>(w);
+  picture.height = static_cast<std::uint32_t>(h);
+  if (!picture.allocate()) {
+    std::cerr << "img2d allocate() fail." << std::endl;
+    std::exit(1);
+  }
+
+  // Handlers run nested between lines may edit the pending view and resize
+  // the widget; the run keeps to the view and size it started with, which
+  // are the engine's, so nothing is written outside the picture or the
+  // engine's line.
+  const std::uint64_t limit = engine.GetArea().limit;
+  const std::uint32_t width = picture.width, height = picture.height;
+  for (std::uint32_t i = 0; i < height; ++i) {
+    const std::uint32_t row = height - i - 1;  // line 0 is the bottom row
+    engine.SetLine(i);
+    engine.Calculation();
+    colour_line(engine.GetBuf(), width, limit, picture.pixel(0, row));
+    redraw_line(static_cast<int>(row));
+    while (Gtk::Main::events_pending()) Gtk::Main::iteration(false);
+    if (stop_requested) break;
+  }
+}
+
+bool zvarea::on_button_press_event(GdkEventButton* event) {
+  if (event->button != 1) return true;
+  dragging = true;
+  const double fy = get_allocated_height() - event->y - 1.0;
+  press_point[0] = event->x;
+  press_point[1] = fy;
+  const MandArea& c = engine.GetArea();
+  const double re = event->x / area_width * c.lenRe + c.minRe;
+  const double im = fy / area_height * c.lenIm + c.minIm;
+  owner->spin_x.set_value(re);
+  owner->spin_y.set_value(im);
+  return true;
+}
+
+bool zvarea::on_button_release_event(GdkEventButton* event) {
+  if (event->button == 1) dragging = false;
+  return true;
+}
+
+bool zvarea::on_motion_notify_event(GdkEventMotion* event) {
+  if (!dragging) return true;
+  const MandArea& c = engine.GetArea();
+  owner->spin_width.set_value((event->x - press_point[0]) / area_width *
+                              c.lenRe);
+  redraw();
+  return true;
+}
+
+bool zvarea::on_draw(const Cairo::RefPtr<Cairo::Context>& cr) {
+  if (picture.width == 0 || picture.height == 0 || picture.bytes.empty())
+    return true;
+  {
+    auto pixbuf = wrap(picture.pixel(0, 0), picture.width, picture.height,
+                       picture.stride());
+    Gdk::Cairo::set_source_pixbuf(cr, pixbuf, 0, 0);
+    cr->rectangle(0, 0, picture.width, picture.height);
+    cr->fill();
+  }
+
+  const outlinegeometry g = {
+      area_width,
+      area_height,
+      static_cast<std::uint32_t>(get_allocated_width()),
+      static_cast<std::uint32_t>(get_allocated_height()),
+      picture.width,
+      picture.height};
+  // Each edge is a lightened copy of the picture's own pixels, redrawn from
+  // the clean picture on every paint so outlines never accumulate.
+  for (const edge& e : outline_edges(view, engine.GetArea(), g)) {
+    rgbpicture strip;
+    strip.width = e.w;
+    strip.height = e.h;
+    strip.allocate();
+    for (std::uint32_t y = 0; y < e.h; ++y)
+      for (std::uint32_t x = 0; x < e.w; ++x)
+        for (int ch = 0; ch < 3; ++ch)
+          strip.pixel(x, y)[ch] = lighten(picture.pixel(e.x + x, e.y + y)[ch]);
+    auto pixbuf = wrap(strip.pixel(0, 0), strip.width, strip.height,
+                       strip.stride());
+    Gdk::Cairo::set_source_pixbuf(cr, pixbuf, e.x, e.y);
+    cr->rectangle(e.x, e.y, e.w, e.h);
+    cr->fill();
+  }
+  return true;
+}
+
+bool zvarea::on_configure_event(GdkEventConfigure* event) {
+  const bool handled = Gtk::DrawingArea::on_configure_event(event);
+  area_width = get_allocated_width();
+  area_height = get_allocated_height();
+  return handled;
+}
+
+}  // namespace zv

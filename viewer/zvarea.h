@@ -1,0 +1,88 @@
+// The viewer's drawing area: owns the engine, the pending view that the
+// controls and the mouse edit, and the picture of the last run, which it
+// paints with the pending view outlined over it.
+#pragma once
+
+#include <gtkmm.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "core/mandarea.h"
+#include "core/mandelbrot.h"
+
+namespace zv {
+
+class zvwin;
+
+// Eight-bit RGB rows, each padded to a multiple of four bytes.
+struct rgbpicture {
+  std::uint32_t width = 0, height = 0;
+  std::vector<unsigned char> bytes;
+  std::size_t stride() const { return (std::size_t(width) * 3 + 3) & ~std::size_t(3); }
+  unsigned char* pixel(std::uint32_t x, std::uint32_t y) {
+    return bytes.data() + y * stride() + std::size_t(x) * 3;
+  }
+  const unsigned char* pixel(std::uint32_t x, std::uint32_t y) const {
+    return bytes.data() + y * stride() + std::size_t(x) * 3;
+  }
+  bool allocate() {
+    bytes.assign(stride() * height, 0);
+    return true;
+  }
+};
+
+class zvarea : public Gtk::DrawingArea {
+ public:
+  // owner is the window whose spin buttons the mouse sets; not owned.
+  explicit zvarea(zvwin* owner);
+
+  // Setters of the pending view, one field each.
+  void set_x(double v);
+  void set_y(double v);
+  // Width w, and the height that keeps the widget's aspect ratio.
+  void set_width(double w);
+  void set_julia(bool v);
+  void set_julia_re(double v);
+  void set_julia_im(double v);
+  void set_iterations(std::uint64_t v);
+
+  // Repaints the whole widget.
+  void redraw();
+  // Repaints one row (counted from the top) of the widget.
+  void redraw_line(int row);
+
+  // Computes the pending view at the widget's current size into the
+  // picture, bottom line first, showing each row and handling the
+  // toolkit's events between lines. The picture and the engine keep the
+  // size taken at the start even when the widget is resized meanwhile; a
+  // widget of no size computes nothing. Ends early after stop_run.
+  void calculate();
+  // Asks a calculate in progress to end after its current line (the
+  // window is going away).
+  void stop_run();
+
+  const MandArea& pending_view() const { return view; }
+  // The view last given to the engine: what the picture shows.
+  const MandArea& computed_view() const { return engine.GetArea(); }
+  const rgbpicture& current_picture() const { return picture; }
+
+ protected:
+  bool on_button_press_event(GdkEventButton* event) override;
+  bool on_button_release_event(GdkEventButton* event) override;
+  bool on_motion_notify_event(GdkEventMotion* event) override;
+  bool on_draw(const Cairo::RefPtr<Cairo::Context>& cr) override;
+  bool on_configure_event(GdkEventConfigure* event) override;
+
+ private:
+  zvwin* owner;
+  double area_width = 0, area_height = 0;
+  double press_point[2] = {0, 0};  // x and flipped y of the last left press
+  bool dragging = false;
+  rgbpicture picture;
+  Mandelbrot engine;
+  MandArea view;
+  bool stop_requested = false;
+};
+
+}  // namespace zv
