@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "libutils/imgops.h"
 #include "viewer/colouring.h"
 #include "viewer/outline.h"
 #include "viewer/zvwin.h"
@@ -23,13 +24,6 @@ Glib::RefPtr<Gdk::Pixbuf> wrap(const unsigned char* first, std::uint32_t width,
                                        static_cast<int>(stride));
 }
 
-// One channel lightened by half of full scale and capped, in single
-// precision as the image library's colour offset does it.
-unsigned char lighten(unsigned char p) {
-  const float k = 1.0f / 255.0f;
-  float v = std::min(1.0f, p * k + 0.5f);
-  return static_cast<unsigned char>(v * 255.0f + 0.5f);
-}
 }  // namespace
 
 zvarea::zvarea(zvwin* owner) : owner(owner), engine(Mandelbrot::ReducedBuffer) {
@@ -81,6 +75,9 @@ void zvarea::calculate() {
   owner->spin_y.set_increments(step, page);
   owner->spin_width.set_increments(step, page);
 
+  picture.fmt = {libutils::imgfmt::RGB, libutils::imgfmt::UINT,
+                 libutils::imgfmt::BITS8};
+  picture.compressed = false;
   picture.width = static_cast<std::uint32_t>(w);
   picture.height = static_cast<std::uint32_t>(h);
   if (!picture.allocate()) {
@@ -134,7 +131,7 @@ bool zvarea::on_motion_notify_event(GdkEventMotion* event) {
 }
 
 bool zvarea::on_draw(const Cairo::RefPtr<Cairo::Context>& cr) {
-  if (picture.width == 0 || picture.height == 0 || picture.bytes.empty())
+  if (picture.width == 0 || picture.height == 0 || !picture.data())
     return true;
   {
     auto pixbuf = wrap(picture.pixel(0, 0), picture.width, picture.height,
@@ -154,14 +151,11 @@ bool zvarea::on_draw(const Cairo::RefPtr<Cairo::Context>& cr) {
   // Each edge is a lightened copy of the picture's own pixels, redrawn from
   // the clean picture on every paint so outlines never accumulate.
   for (const edge& e : outline_edges(view, engine.GetArea(), g)) {
-    rgbpicture strip;
-    strip.width = e.w;
-    strip.height = e.h;
-    strip.allocate();
-    for (std::uint32_t y = 0; y < e.h; ++y)
-      for (std::uint32_t x = 0; x < e.w; ++x)
-        for (int ch = 0; ch < 3; ++ch)
-          strip.pixel(x, y)[ch] = lighten(picture.pixel(e.x + x, e.y + y)[ch]);
+    libutils::img2d cut, strip;
+    if (!libutils::subimage(cut, picture, e.x, e.y, e.w, e.h)) continue;
+    // The copy is compact, so its rows are what a pixbuf expects.
+    if (!libutils::copy(strip, cut)) continue;
+    libutils::addcolor(strip, {0.5f, 0.5f, 0.5f, 1.0f});
     auto pixbuf = wrap(strip.pixel(0, 0), strip.width, strip.height,
                        strip.stride());
     Gdk::Cairo::set_source_pixbuf(cr, pixbuf, e.x, e.y);

@@ -6,31 +6,14 @@
 #include <gtkmm.h>
 
 #include <cstdint>
-#include <vector>
 
 #include "core/mandarea.h"
 #include "core/mandelbrot.h"
+#include "libutils/img2d.h"
 
 namespace zv {
 
 class zvwin;
-
-// Eight-bit RGB rows, each padded to a multiple of four bytes.
-struct rgbpicture {
-  std::uint32_t width = 0, height = 0;
-  std::vector<unsigned char> bytes;
-  std::size_t stride() const { return (std::size_t(width) * 3 + 3) & ~std::size_t(3); }
-  unsigned char* pixel(std::uint32_t x, std::uint32_t y) {
-    return bytes.data() + y * stride() + std::size_t(x) * 3;
-  }
-  const unsigned char* pixel(std::uint32_t x, std::uint32_t y) const {
-    return bytes.data() + y * stride() + std::size_t(x) * 3;
-  }
-  bool allocate() {
-    bytes.assign(stride() * height, 0);
-    return true;
-  }
-};
 
 class zvarea : public Gtk::DrawingArea {
  public:
@@ -65,7 +48,7 @@ class zvarea : public Gtk::DrawingArea {
   const MandArea& pending_view() const { return view; }
   // The view last given to the engine: what the picture shows.
   const MandArea& computed_view() const { return engine.GetArea(); }
-  const rgbpicture& current_picture() const { return picture; }
+  const libutils::img2d& current_picture() const { return picture; }
 
  protected:
   bool on_button_press_event(GdkEventButton* event) override;
@@ -79,7 +62,7 @@ class zvarea : public Gtk::DrawingArea {
   double area_width = 0, area_height = 0;
   double press_point[2] = {0, 0};  // x and flipped y of the last left press
   bool dragging = false;
-  rgbpicture picture;
+  libutils::img2d picture;  // 8-bit RGB, as large as the widget at the last run
   Mandelbrot engine;
   MandArea view;
   bool stop_requested = false;
