@@ -1,4 +1,4 @@
-// Test helpers; program runs use POSIX process calls.
+// Test helpers that need nothing of the operating system.
 #include "tests/support/testutil.h"
 
 #include <gtest/gtest.h>
@@ -6,25 +6,28 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace testutil {
 
 ScopedTempDir::ScopedTempDir() {
-  std::string pattern = (fs::temp_directory_path() / "msuiteXXXXXX").string();
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  if (!mkdtemp(buf.data())) {
-    ADD_FAILURE() << "mkdtemp failed";
-    return;
+  // Portable stand-in for mkdtemp: create_directory fails on a name that is
+  // already taken, so a collision just moves on to the next name.
+  std::random_device random;
+  fs::path base = fs::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    fs::path candidate = base / ("msuite" + std::to_string(random()));
+    std::error_code ec;
+    if (fs::create_directory(candidate, ec)) {
+      path_ = candidate.generic_string();
+      return;
+    }
   }
-  path_ = buf.data();
+  ADD_FAILURE() << "cannot create a temporary directory";
 }
 
 ScopedTempDir::~ScopedTempDir() {
@@ -79,58 +82,6 @@ void ExpectSameAsGolden(const std::string& actual,
   ADD_FAILURE() << relative << ": first difference at byte " << i
                 << " (golden " << expected.size() << " bytes, actual "
                 << actual.size() << " bytes)";
-}
-
-ProgramResult RunProgram(const std::vector<std::string>& args,
-                         const RunOptions& options) {
-  ProgramResult result;
-  ScopedTempDir io;
-  std::string in_path = io.File("stdin");
-  std::string out_path =
-      options.stdout_path.empty() ? io.File("stdout") : options.stdout_path;
-  std::string err_path = io.File("stderr");
-  WriteBytes(in_path, options.input);
-
-  int pipefd[2] = {-1, -1};
-  if (options.close_stdout_early && pipe(pipefd) != 0) return result;
-
-  pid_t pid = fork();
-  if (pid < 0) return result;
-  if (pid == 0) {
-    if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
-    int in = open(in_path.c_str(), O_RDONLY);
-    int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int out;
-    if (options.close_stdout_early) {
-      close(pipefd[0]);
-      out = pipefd[1];
-    } else {
-      out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    }
-    if (in < 0 || out < 0 || err < 0) _exit(126);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(err, 2);
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  if (options.close_stdout_early) {
-    close(pipefd[1]);
-    close(pipefd[0]);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (WIFEXITED(status)) {
-    result.exit = WEXITSTATUS(status);
-  } else if (WIFSIGNALED(status)) {
-    result.exit = 128 + WTERMSIG(status);
-  }
-  if (!options.close_stdout_early) result.out = ReadBytes(out_path);
-  result.err = ReadBytes(err_path);
-  return result;
 }
 
 }  // namespace testutil
