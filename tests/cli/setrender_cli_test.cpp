@@ -31,7 +31,8 @@ TEST(SetRenderCli, DefaultViewAndItsHeaderListing) {
   ProgramResult peek = RunProgram({DIBPEEK_EXE, "out"}, In(dir.path()));
   EXPECT_EQ(peek.exit, 0);
   EXPECT_EQ(peek.err, "");
-  EXPECT_EQ(peek.out, ReadBytes(testutil::DataFile("dibpeek/default.txt")));
+  EXPECT_EQ(testutil::Text(peek.out),
+            ReadBytes(testutil::DataFile("dibpeek/default.txt")));
 }
 
 TEST(SetRenderCli, DashWritesTheSameImageToStandardOutput) {
@@ -121,8 +122,9 @@ TEST(DibPeekCli, ReadsStandardInputForDash) {
   o.input = ReadBytes(testutil::DataFile("setrender/small.bmp"));
   ProgramResult r = RunProgram({DIBPEEK_EXE, "-"}, o);
   EXPECT_EQ(r.exit, 0);
-  EXPECT_EQ(r.out.substr(0, 36), "\nFileName : (stdin)\nbfType   : BM\nbf");
-  EXPECT_NE(r.out.find("biWidth  : 16\nbiHeight : 12\n"), std::string::npos);
+  std::string out = testutil::Text(r.out);
+  EXPECT_EQ(out.substr(0, 36), "\nFileName : (stdin)\nbfType   : BM\nbf");
+  EXPECT_NE(out.find("biWidth  : 16\nbiHeight : 12\n"), std::string::npos);
 }
 
 }  // namespace

@@ -46,6 +46,18 @@ std::string ReadBytes(const std::string& path) {
   return s.str();
 }
 
+std::string Text(const std::string& bytes) {
+  std::string text;
+  text.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+      continue;
+    }
+    text += bytes[i];
+  }
+  return text;
+}
+
 bool FileExists(const std::string& path) {
   std::error_code ec;
   return fs::exists(path, ec);

@@ -39,9 +39,13 @@ void ExpectSameAsGolden(const std::string& actual, const std::string& relative);
 
 struct ProgramResult {
   int exit = -1;     // exit status, or 128 + signal number when killed
-  std::string out;   // everything written to the standard output
-  std::string err;   // everything written to the standard error
+  std::string out;   // everything written to the standard output, as bytes
+  std::string err;   // the standard error as text (line ends as "\n")
 };
+
+// Text written through a text-mode stream, with the platform's CR LF line
+// ends turned back into "\n"; unchanged where line ends are "\n" already.
+std::string Text(const std::string& bytes);
 
 struct RunOptions {
   std::string cwd;              // empty: the current directory

@@ -92,7 +92,8 @@ ProgramResult RunProgram(const std::vector<std::string>& args,
   CloseHandle(pi.hThread);
   result.exit = static_cast<int>(code);
   if (!options.close_stdout_early) result.out = ReadBytes(out_path);
-  result.err = ReadBytes(err_path);
+  // The standard error is a text stream: compare it as text everywhere.
+  result.err = Text(ReadBytes(err_path));
   return result;
 }
 
