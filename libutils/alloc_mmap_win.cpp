@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iostream>
+#include <limits>
 
 #include "libutils/com/common.h"
 #include "libutils/fatal.h"
@@ -40,9 +41,14 @@ void* alloc_mmap_win::allocate(std::uint64_t& size, const char* filename,
   const bool writable = mode == 1;
   protect = writable ? protect_readwrite : protect_readonly;
   access = writable ? access_write : access_read;
-  // The mapping size travels as 32 bits; a larger request would silently
-  // wrap to a smaller mapping.
+  // A block stays below 4 GiB, as where the size travels as 32 bits; a
+  // larger request must not wrap to a smaller block.
   if (size > max_block) return nullptr;
+  // The mapping must reach to the end of the view: a mapping of only size
+  // bytes would leave every view at a non-zero offset outside it.
+  if (offset > std::numeric_limits<std::uint64_t>::max() - size)
+    return nullptr;
+  const std::uint64_t mapping_size = size ? offset + size : 0;
 
   if (filename) {
     file = sysapi::open_file(filename, writable);
@@ -51,8 +57,7 @@ void* alloc_mmap_win::allocate(std::uint64_t& size, const char* filename,
     this->size = 0;
     return empty_block;
   }
-  mapping = sysapi::create_mapping(file, writable,
-                                   static_cast<std::uint32_t>(size));
+  mapping = sysapi::create_mapping(file, writable, mapping_size);
   if (mapping == sysapi::no_handle)
     fail(filename, ": create file mapping failed.");
 
@@ -84,8 +89,7 @@ void* alloc_mmap_win::reallocate(void* address, std::uint64_t size,
     sysapi::handle fresh = sysapi::no_handle;
     void* view = empty_block;
     if (size > 0) {
-      fresh = sysapi::create_mapping(sysapi::no_handle, true,
-                                     static_cast<std::uint32_t>(size));
+      fresh = sysapi::create_mapping(sysapi::no_handle, true, size);
       if (fresh == sysapi::no_handle) return nullptr;
       view = sysapi::map_view(fresh, true, 0, size);
       if (!view) {

@@ -11,8 +11,8 @@ namespace libutils {
 // the allocator interface described in refvector.h. The handles are opaque
 // numbers of the platform layer, so that this header is the same everywhere.
 //
-// One block holds less than 4 GiB: the mapping's maximum size is a 32-bit
-// quantity, and larger requests give null.
+// One block holds less than 4 GiB; larger requests give null. The file
+// offset of a view is a full 64-bit quantity.
 class alloc_mmap_win {
  public:
   // Maps a block and returns the address of its first byte.
@@ -24,8 +24,9 @@ class alloc_mmap_win {
   // existing file is opened exclusively (a second opener fails while the
   // block lives) and a view of size bytes at the 64-bit file offset is
   // mapped; size 0 stands for the file's size (files of 2 GiB or more give
-  // null). A read-write mapping larger than the file extends the file with
-  // zero bytes; a read-only one larger than the file cannot be created.
+  // null, and so does a non-zero offset, the view then reaching past the
+  // file). A read-write mapping reaching past the end of the file extends
+  // the file with zero bytes; a read-only one cannot be created.
   //
   // When the file cannot be opened or the mapping cannot be created, this
   // calls libutils::error(), writes "<file name>: file open failed." or

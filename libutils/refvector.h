@@ -29,6 +29,15 @@
 #include <new>
 #include <type_traits>
 
+// GCC 12 cannot follow a reference count: when two holders of one block are
+// inlined into the same function it assumes the first release may have
+// freed the block that the second one still decrements.
+#if defined(__GNUC__) && !defined(__clang__) && __GNUC__ >= 12
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuse-after-free"
+#define LIBUTILS_REFVECTOR_PRAGMA_PUSHED
+#endif
+
 namespace libutils {
 
 // A window length meaning "up to the end of the block".
@@ -314,3 +323,8 @@ class refvector {
 };
 
 }  // namespace libutils
+
+#ifdef LIBUTILS_REFVECTOR_PRAGMA_PUSHED
+#pragma GCC diagnostic pop
+#undef LIBUTILS_REFVECTOR_PRAGMA_PUSHED
+#endif

@@ -28,13 +28,14 @@ void close_file(handle file);
 bool file_size(handle file, std::uint64_t& size);
 bool file_size(const char* name, std::uint64_t& size);
 
-// Creates a mapping object. With file == no_handle the mapping is backed by
-// the paging file (anonymous memory) and max_size must not be 0. With a
-// file, max_size 0 means the file's current size; a writable mapping larger
-// than the file extends the file, a read-only one larger than the file
-// fails, and so does mapping a file of length 0 whole. no_handle on failure,
-// with last_error() set.
-handle create_mapping(handle file, bool writable, std::uint32_t max_size);
+// Creates a mapping object of max_size bytes; views must lie inside it.
+// With file == no_handle the mapping is backed by the paging file
+// (anonymous memory) and max_size must not be 0. With a file, max_size 0
+// means the file's current size; a writable mapping larger than the file
+// extends the file, a read-only one larger than the file fails, and so does
+// mapping a file of length 0 whole. no_handle on failure, with last_error()
+// set.
+handle create_mapping(handle file, bool writable, std::uint64_t max_size);
 void close_mapping(handle mapping);
 
 // Maps size bytes of the mapping starting at offset, which need not be

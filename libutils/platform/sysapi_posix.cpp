@@ -72,7 +72,7 @@ bool file_size(const char* name, std::uint64_t& size) {
   return true;
 }
 
-handle create_mapping(handle file, bool writable, std::uint32_t max_size) {
+handle create_mapping(handle file, bool writable, std::uint64_t max_size) {
   std::uint64_t capacity = max_size;
   int fd = -1;
   if (file == no_handle) {
@@ -93,6 +93,11 @@ handle create_mapping(handle file, bool writable, std::uint32_t max_size) {
     } else if (capacity > current) {
       if (!writable) {  // a read-only mapping cannot grow the file
         errno = EINVAL;
+        return no_handle;
+      }
+      if (capacity > static_cast<std::uint64_t>(
+                         std::numeric_limits<off_t>::max())) {
+        errno = EFBIG;
         return no_handle;
       }
       if (ftruncate(fd, static_cast<off_t>(capacity)) != 0) return no_handle;

@@ -55,13 +55,14 @@ bool file_size(const char* name, std::uint64_t& size) {
   return true;
 }
 
-handle create_mapping(handle file, bool writable, std::uint32_t max_size) {
-  // The high half of the maximum size is always 0: one block stays below
-  // 4 GiB. The system extends a file for a larger read-write mapping and
-  // refuses a larger read-only one or a whole mapping of an empty file.
+handle create_mapping(handle file, bool writable, std::uint64_t max_size) {
+  // The system extends a file for a larger read-write mapping and refuses a
+  // larger read-only one or a whole mapping of an empty file.
   HANDLE h = CreateFileMappingA(
       file == no_handle ? INVALID_HANDLE_VALUE : to_win(file), nullptr,
-      writable ? PAGE_READWRITE : PAGE_READONLY, 0, max_size, nullptr);
+      writable ? PAGE_READWRITE : PAGE_READONLY,
+      static_cast<DWORD>(max_size >> 32),
+      static_cast<DWORD>(max_size & 0xFFFFFFFFu), nullptr);
   if (!h) return no_handle;
   return reinterpret_cast<handle>(h);
 }

@@ -1,0 +1,163 @@
+#include "libutils/imgops.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "libutils/imgtest.h"
+
+namespace {
+
+using libutils::img2d;
+using libutils::imgcolor;
+using libutils::imgfmt;
+using imgtest::bytes;
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
+
+TEST(ImgColor, FillConvertsEachComponentOnce) {
+  struct Row {
+    imgcolor colour;
+    std::uint32_t format;
+    bytes pixel;
+  } rows[] = {
+      {{0.2f, 1.0f, 0.999f, 0.5f}, imgfmt::RGB, {51, 255, 255}},
+      {{-0.1f, 1.7f, NAN, 0.0f}, imgfmt::RGB, {0, 255, 255}},
+      {{0.0f, 0.5f, 1.0f, 0.5f}, imgfmt::RGBA, {0, 128, 255, 128}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.format);
+    const std::size_t n = r.pixel.size();
+    img2d img = imgtest::make(r.format, 3, 2, 2, bytes(2 * 2 * n, 7));
+    ASSERT_TRUE(libutils::fill(img, r.colour));
+    bytes expect;
+    for (int i = 0; i < 4; ++i)
+      expect.insert(expect.end(), r.pixel.begin(), r.pixel.end());
+    EXPECT_EQ(imgtest::pixels(img), expect);
+  }
+}
+
+TEST(ImgColor, AddColorLightensAndLeavesAlpha) {
+  struct Row {
+    imgcolor colour;
+    bytes before, after;
+  } rows[] = {
+      {{0.5f, 0.5f, 0.5f, 1.0f}, {0, 1, 100, 9}, {128, 129, 228, 9}},
+      {{0.5f, 0.5f, 0.5f, 1.0f}, {127, 200, 255, 0}, {255, 255, 255, 0}},
+      {{0.0f, 0.0f, 0.0f, 0.0f}, {0, 128, 255, 77}, {0, 128, 255, 77}},
+      {{-1.0f, -0.2f, 2.0f, 1.0f}, {200, 102, 3, 1}, {0, 51, 255, 1}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(int(r.before[0]));
+    img2d img = imgtest::make(imgfmt::RGBA, 3, 1, 1, r.before);
+    ASSERT_TRUE(libutils::addcolor(img, r.colour));
+    EXPECT_EQ(imgtest::pixels(img), r.after);
+  }
+  // Only the sub-image's pixels change.
+  img2d pic = imgtest::make(imgfmt::RGB, 3, 3, 1, bytes(9, 0)), strip;
+  libutils::subimage(strip, pic, 1, 0, 1, 1);
+  ASSERT_TRUE(libutils::addcolor(strip, {0.5f, 0.5f, 0.5f, 1.0f}));
+  EXPECT_EQ(imgtest::pixels(pic), (bytes{0, 0, 0, 128, 128, 128, 0, 0, 0}));
+}
+
+TEST(ImgColor, FillAndAddColorRefuseWithAMessage) {
+  struct Row {
+    imgfmt fmt;
+    const char* message;
+  } rows[] = {
+      {{imgfmt::GREY, 1, 3}, "not support format.\n"},
+      {{imgfmt::GREY, 0, 3}, "not support image type.\n"},
+      {{imgfmt::RGB, 1, 5}, "not support image bits.\n"},
+      {{imgfmt::BGR, 1, 3}, "not support format.\n"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.message);
+    img2d img = imgtest::make(r.fmt.format, r.fmt.bits, 1, 1,
+                              bytes(img2d::bpp(r.fmt) / 8, 5), r.fmt.type);
+    CaptureStderr();
+    EXPECT_FALSE(libutils::fill(img, {1, 1, 1, 1}));
+    EXPECT_FALSE(libutils::addcolor(img, {1, 1, 1, 1}));
+    EXPECT_EQ(GetCapturedStderr(), std::string(r.message) + r.message);
+    EXPECT_EQ(imgtest::pixels(img)[0], 5);
+  }
+}
+
+TEST(ImgColor, SwappingRedAndBlueRoundTrips) {
+  img2d bgr = imgtest::make(imgfmt::BGR, 3, 1, 1, {10, 20, 30}), rgb, back;
+  ASSERT_TRUE(libutils::torgb(rgb, bgr));
+  EXPECT_EQ(rgb.fmt, (imgfmt{imgfmt::RGB, 1, 3}));
+  EXPECT_EQ(imgtest::pixels(rgb), (bytes{30, 20, 10}));
+  ASSERT_TRUE(libutils::tobgr(back, rgb));
+  EXPECT_EQ(imgtest::pixels(back), (bytes{10, 20, 30}));
+
+  img2d bgra = imgtest::make(imgfmt::BGRA, 3, 1, 1, {1, 2, 3, 4}, 0);
+  ASSERT_TRUE(libutils::torgb(bgra, bgra));  // in place on one object
+  EXPECT_EQ(bgra.fmt, (imgfmt{imgfmt::RGBA, 0, 3}));
+  EXPECT_EQ(imgtest::pixels(bgra), (bytes{3, 2, 1, 4}));
+
+  // A refused source is handed over as a shallow copy.
+  EXPECT_FALSE(libutils::torgb(back, rgb));
+  EXPECT_EQ(back.data(), rgb.data());
+}
+
+TEST(ImgColor, DepaletteLooksUpTheHighBytes) {
+  auto indexed = [](std::uint32_t bits, std::uint32_t w, const bytes& b) {
+    img2d img = imgtest::make(imgfmt::INDEX, bits, w, 1, b);
+    img.palette.allocate(4);
+    for (int i = 0; i < 4; ++i) {
+      img.palette.red[i] = static_cast<unsigned short>(0x1000 * i + 0xFF);
+      img.palette.green[i] = static_cast<unsigned short>(0x2000 * i);
+      img.palette.blue[i] = static_cast<unsigned short>(0x3000 * i + 0x80);
+    }
+    return img;
+  };
+  struct Row {
+    std::uint32_t bits, width;
+    bytes indices, rgb;
+  } rows[] = {
+      {2, 3, {0x12, 0x30}, {0x10, 0x20, 0x30, 0x20, 0x40, 0x60, 0x30, 0x60, 0x90}},
+      {3, 2, {0, 3}, {0, 0, 0, 0x30, 0x60, 0x90}},
+      {3, 2, {4, 255}, {0, 0, 0, 0, 0, 0}},  // past the palette: black
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.bits);
+    img2d src = indexed(r.bits, r.width, r.indices), dst;
+    ASSERT_TRUE(libutils::depalette(dst, src));
+    EXPECT_EQ(dst.fmt, (imgfmt{imgfmt::RGB, 1, 3}));
+    EXPECT_EQ(imgtest::pixels(dst), r.rgb);
+  }
+  img2d one_bit = indexed(0, 8, {0xFF}), dst;
+  EXPECT_FALSE(libutils::depalette(dst, one_bit));
+  img2d rgb = imgtest::make(imgfmt::RGB, 3, 1, 1, {1, 2, 3});
+  EXPECT_TRUE(libutils::depalette(dst, rgb));
+  EXPECT_EQ(dst.data(), rgb.data());
+}
+
+TEST(ImgColor, ToGreyWeightsTheChannels) {
+  img2d rgb = imgtest::make(imgfmt::RGB, 3, 4, 1,
+                            {255, 255, 255, 255, 0, 0, 0, 255, 0, 0, 0, 255});
+  img2d grey;
+  ASSERT_TRUE(libutils::togrey(grey, rgb));
+  EXPECT_EQ(grey.fmt, (imgfmt{imgfmt::GREY, 1, 3}));
+  EXPECT_EQ(imgtest::pixels(grey), (bytes{255, 76, 149, 29}));
+
+  struct Row {
+    imgfmt fmt;
+    const char* message;
+  } rows[] = {
+      {{imgfmt::BGR, 1, 3}, "10: image format is not RGB.\n"},
+      {{imgfmt::RGB, 0, 3}, "0: image type is not UINT.\n"},
+      {{imgfmt::RGB, 1, 5}, "5: image bits is not 8.\n"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.message);
+    img2d src;
+    src.fmt = r.fmt;
+    CaptureStderr();
+    EXPECT_FALSE(libutils::togrey(grey, src));
+    EXPECT_EQ(GetCapturedStderr(), r.message);
+  }
+}
+
+}  // namespace
