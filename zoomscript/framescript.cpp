@@ -45,8 +45,7 @@ void WriteCall(const ScriptLayout& layout, const FrameScript& script,
 
 int ReportWriteError(const std::string& name, int code, std::ostream& err) {
   libutils::error();
-  err << name << ": write error." << std::strerror(code) << '\n'
-      << std::flush;
+  err << name << ": write error." << std::strerror(code) << '\n' << std::flush;
   return 1;
 }
 
@@ -70,7 +69,8 @@ bool ParseArguments(const ScriptLayout& layout, int argc,
   script->last = libutils::to_u32(half[columns]);
   // The width is read as unsigned, like the frames, and only then taken as
   // signed: "-1" and "4294967295" both mean no padding.
-  script->width = static_cast<std::int32_t>(libutils::to_u32(half[columns + 1]));
+  script->width =
+      static_cast<std::int32_t>(libutils::to_u32(half[columns + 1]));
   script->base = half[columns + 2];
   return true;
 }
@@ -82,7 +82,7 @@ void WriteUsage(const ScriptLayout& layout, const char* program,
     for (const Column& c : layout.columns) out << ' ' << c.name;
     out << " frame";
   }
-  out << " width " << "file[.bat]" << '\n' << std::flush;
+  out << " width file[.bat]\n" << std::flush;
 }
 
 std::string OutputName(const FrameScript& script) {

@@ -41,7 +41,10 @@ std::vector<std::string> Calls(const std::string& text) {
 }
 
 TEST(FrameScript, FormatsValuesWith21SignificantDigits) {
-  struct Row { double value; const char* text; } rows[] = {
+  struct Row {
+    double value;
+    const char* text;
+  } rows[] = {
       {-0.75, "-0.75"},
       {0, "0"},
       {1000, "1000"},
@@ -59,7 +62,11 @@ TEST(FrameScript, FormatsValuesWith21SignificantDigits) {
 }
 
 TEST(FrameScript, PadsFrameNumbersToWidth) {
-  struct Row { std::uint32_t n; std::int32_t width; std::string text; } rows[] = {
+  struct Row {
+    std::uint32_t n;
+    std::int32_t width;
+    std::string text;
+  } rows[] = {
       {5, 4, "0005"},
       {12345, 3, "12345"},
       {7, 0, "7"},
@@ -77,9 +84,8 @@ TEST(FrameScript, PadsFrameNumbersToWidth) {
 }
 
 TEST(FrameScript, ReadsArgumentsAsTheCLibraryDoes) {
-  const ScriptLayout layout{"s.bat",
-                            {{"x", ColumnType::Double},
-                             {"n", ColumnType::Unsigned}}};
+  const ScriptLayout layout{
+      "s.bat", {{"x", ColumnType::Double}, {"n", ColumnType::Unsigned}}};
   struct Row {
     std::vector<const char*> args;
     std::vector<double> start, end;
@@ -87,11 +93,23 @@ TEST(FrameScript, ReadsArgumentsAsTheCLibraryDoes) {
     std::int32_t width;
   } rows[] = {
       {{"-1.5", "0x10", "010", "0x1p-2", "10", "0x10", "3", "b"},
-       {-1.5, 16}, {0.25, 10}, 8, 16, 3},
+       {-1.5, 16},
+       {0.25, 10},
+       8,
+       16,
+       3},
       {{"abc", "2.9", "7junk", "1e3", "-1", "5", "-1", "b", "extra"},
-       {0, 2}, {1000, 4294967295.0}, 7, 5, -1},
+       {0, 2},
+       {1000, 4294967295.0},
+       7,
+       5,
+       -1},
       {{"0", "0", "0", "0", "0", "0", "4294967295", "b"},
-       {0, 0}, {0, 0}, 0, 0, -1},
+       {0, 0},
+       {0, 0},
+       0,
+       0,
+       -1},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.args[0]);
@@ -117,16 +135,32 @@ TEST(FrameScript, WritesOneCallPerFrame) {
     std::uint32_t first, last;
     std::vector<std::string> calls;
   } rows[] = {
-      {"fractional limit", 1000, 2000, 0, 3,
+      {"fractional limit",
+       1000,
+       2000,
+       0,
+       3,
        {"call step.bat 1000 0 b", "call step.bat 1333.33333333333325754 1 b",
         "call step.bat 1666.66666666666651508 2 b", "call step.bat 2000 3 b"}},
-      {"downwards", 1000, 500, 5, 7,
+      {"downwards",
+       1000,
+       500,
+       5,
+       7,
        {"call step.bat 1000 5 b", "call step.bat 750 6 b",
         "call step.bat 500 7 b"}},
-      {"single frame gets the start", 0.25, 9, 4, 4,
+      {"single frame gets the start",
+       0.25,
+       9,
+       4,
+       4,
        {"call step.bat 0.25 4 b"}},
       {"first after last", 1, 2, 7, 6, {}},
-      {"last frame is the largest", 0, 5, 4294967290u, 4294967295u,
+      {"last frame is the largest",
+       0,
+       5,
+       4294967290u,
+       4294967295u,
        {"call step.bat 0 4294967290 b", "call step.bat 1 4294967291 b",
         "call step.bat 2 4294967292 b", "call step.bat 3 4294967293 b",
         "call step.bat 4 4294967294 b", "call step.bat 5 4294967295 b"}},
@@ -146,12 +180,16 @@ TEST(FrameScript, WritesOneCallPerFrame) {
 }
 
 TEST(FrameScript, MissingArgumentsGiveUsage) {
-  const ScriptLayout julia{"juliastep.bat",
-                           {{"real", ColumnType::Double},
-                            {"imag", ColumnType::Double}}};
+  const ScriptLayout julia{
+      "juliastep.bat",
+      {{"real", ColumnType::Double}, {"imag", ColumnType::Double}}};
   const char* seven[] = {"jp", "0", "0", "1", "1", "0.5", "3", "2", nullptr};
   const char* none[] = {nullptr};
-  struct Row { int argc; const char* const* argv; const char* usage; } rows[] = {
+  struct Row {
+    int argc;
+    const char* const* argv;
+    const char* usage;
+  } rows[] = {
       {8, seven,
        "usage: jp real imag frame real imag frame width file[.bat]\n"},
       // A program started with no argument vector at all.
