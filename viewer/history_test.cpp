@@ -60,23 +60,5 @@ TEST(History, RunsAppendOrReplaceTheLastRecord) {
   EXPECT_EQ(-1, history.back().minRe);
 }
 
-TEST(History, BatchSensitivity) {
-  struct Row {
-    int records;
-    bool julia, current, expected;
-  } rows[] = {
-      {0, false, false, false}, {0, true, true, true},
-      {1, false, false, false}, {1, true, true, true},
-      {2, false, false, true},  {2, true, true, false},
-      {5, false, false, true},  {5, true, true, false},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(::testing::Message() << row.records << " records, julia "
-                                      << row.julia << ", now " << row.current);
-    viewhistory history(row.records);
-    EXPECT_EQ(row.expected, batch_sensitivity(history, row.julia, row.current));
-  }
-}
-
 }  // namespace
 }  // namespace zv

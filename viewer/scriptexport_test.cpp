@@ -58,18 +58,6 @@ TEST(ScriptExport, NumbersAtTenSignificantDigits) {
   }
 }
 
-TEST(ScriptExport, FrameNumbersTruncateTheirSum) {
-  // 2.5 frames per step: 0 -> 2, then 2 + 2.5 = 4.5 -> 4, 4 + 2.5 -> 6,
-  // while the total is 3 * 2.5 = 7.5 -> 7, one digit wide.
-  viewhistory history(4);
-  const std::string script = driver_script(history, 2.5);
-  for (const char* call : {"call %1-2.bat\r\n", "call %1-4.bat\r\n",
-                           "call %1-6.bat\r\n", " 4 -2 -2 4 100 6 1 %1\r\n"}) {
-    SCOPED_TRACE(call);
-    EXPECT_NE(std::string::npos, script.find(call));
-  }
-}
-
 TEST(ScriptExport, WritesTheTextUnchanged) {
   testutil::ScopedTempDir dir;
   const std::string name = dir.File("zoom");  // no extension added
