@@ -32,7 +32,8 @@ void count_colour(unsigned short n, std::uint64_t limit, unsigned char* rgb) {
 
 void colour_line(const unsigned short* counts, std::size_t count,
                  std::uint64_t limit, unsigned char* rgb) {
-  for (std::size_t m = 0; m < count; ++m) count_colour(counts[m], limit, rgb + 3 * m);
+  for (std::size_t m = 0; m < count; ++m)
+    count_colour(counts[m], limit, rgb + 3 * m);
 }
 
 }  // namespace zv

@@ -1,10 +1,10 @@
 // Geometry of the pending view's outline over the computed picture.
 #include "viewer/outline.h"
 
+#include "viewer/history.h"
+
 #include <algorithm>
 #include <cmath>
-
-#include "viewer/history.h"
 
 namespace zv {
 
@@ -40,7 +40,8 @@ std::vector<edge> outline_edges(const MandArea& pending,
   std::uint32_t x0 = to_u32((pending.minRe - computed.minRe) * aw / cw);
   std::uint32_t ws = to_u32(aw * pending.lenRe / cw);
   std::uint32_t hs = to_u32(ah * pending.lenIm / ch);
-  std::uint32_t yb = to_u32(ah - (pending.minIm - computed.minIm) * ah / ch - 1.0);
+  std::uint32_t yb =
+      to_u32(ah - (pending.minIm - computed.minIm) * ah / ch - 1.0);
 
   // Unsigned 32-bit throughout, wrapping included: x0 + wpx is the right
   // column even when x0 stands for a position left of the widget.
@@ -54,8 +55,8 @@ std::vector<edge> outline_edges(const MandArea& pending,
   const std::uint32_t xl = std::min(wlast, x0);
   yb = std::min(hlast, yb);
 
-  const edge all[] = {{xl, yt, 1, hpx}, {xr, yt, 1, hpx},
-                      {xl, yb, wpx, 1}, {xl, yt, wpx, 1}};
+  const edge all[] = {
+      {xl, yt, 1, hpx}, {xr, yt, 1, hpx}, {xl, yb, wpx, 1}, {xl, yt, wpx, 1}};
   for (edge e : all) {
     if (e.x >= g.picture_width || e.y >= g.picture_height) continue;
     e.w = std::min(e.w, g.picture_width - e.x);

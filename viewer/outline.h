@@ -17,7 +17,7 @@ struct edge {
 // The picture and the widget can differ in size: the picture keeps the size
 // of the last run while the widget may have grown since.
 struct outlinegeometry {
-  double area_width, area_height;      // widget size as last configured
+  double area_width, area_height;             // widget size as last configured
   std::uint32_t widget_width, widget_height;  // widget size now
   std::uint32_t picture_width, picture_height;
 };

@@ -42,7 +42,9 @@ TEST(Outline, EdgesOfASelection) {
       // Pressed at (400, 399), dragged to x 600: the unit square at (0, 0).
       {"unit square",
        pending(0, 0, 1),
-       {{400, 199, 1, 200}, {600, 199, 1, 200}, {400, 399, 200, 1},
+       {{400, 199, 1, 200},
+        {600, 199, 1, 200},
+        {400, 399, 200, 1},
         {400, 199, 200, 1}}},
       {"same view", computed800(), {}},
       {"width 0", pending(0, 0, 0), {}},
@@ -56,8 +58,12 @@ TEST(Outline, EdgesOfASelection) {
        }(),
        {{0, 0, 1, 799}, {799, 0, 1, 799}, {0, 799, 799, 1}, {0, 0, 799, 1}}},
       // A one-pixel view still gets a visible box.
-      {"tiny", pending(0, 0, 1e-9), {{400, 398, 1, 1}, {401, 398, 1, 1},
-                                     {400, 399, 1, 1}, {400, 398, 1, 1}}},
+      {"tiny",
+       pending(0, 0, 1e-9),
+       {{400, 398, 1, 1},
+        {401, 398, 1, 1},
+        {400, 399, 1, 1},
+        {400, 398, 1, 1}}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -74,12 +80,12 @@ TEST(Outline, EdgesAreCutToAPictureSmallerThanTheWidget) {
   ExpectEdges({{750, 249, 50, 1}},
               outline_edges(pending(1, 1, 1), computed800(), grown));
 
-  const MandArea views[] = {pending(-3, -3, 4),  pending(1.9, 1.9, 4),
-                            pending(-2, -2, 4),  pending(0, -2.5, 0.001),
+  const MandArea views[] = {pending(-3, -3, 4),   pending(1.9, 1.9, 4),
+                            pending(-2, -2, 4),   pending(0, -2.5, 0.001),
                             pending(1.5, 0, 0.5), pending(-2, 1.99, 3)};
   for (const MandArea& p : views) {
-    SCOPED_TRACE(::testing::Message() << p.minRe << ", " << p.minIm << " w "
-                                      << p.lenRe);
+    SCOPED_TRACE(::testing::Message()
+                 << p.minRe << ", " << p.minIm << " w " << p.lenRe);
     for (const edge& e : outline_edges(p, computed800(), grown)) {
       EXPECT_GT(e.w, 0u);
       EXPECT_GT(e.h, 0u);

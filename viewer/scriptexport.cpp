@@ -27,8 +27,8 @@ std::string decimal(std::uint64_t v) {
 }
 
 std::string view_items(const MandArea& a) {
-  return " " + number(a.minRe) + " " + number(a.minIm) + " " +
-         number(a.lenRe) + " " + decimal(a.limit);
+  return " " + number(a.minRe) + " " + number(a.minIm) + " " + number(a.lenRe) +
+         " " + decimal(a.limit);
 }
 }  // namespace
 
@@ -36,8 +36,8 @@ std::string driver_script(const viewhistory& history, double frames_per_step) {
   std::uint64_t steps = history.empty() ? 0 : history.size() - 1;
   // Product in double, then truncated: a fractional step count must give
   // the same total as the frame counter reaches below.
-  auto total = static_cast<std::uint64_t>(static_cast<double>(steps) *
-                                          frames_per_step);
+  auto total =
+      static_cast<std::uint64_t>(static_cast<double>(steps) * frames_per_step);
   // Every frame script pads its numbers to the width of the largest one.
   std::uint64_t width = decimal(total).size();
 
@@ -54,11 +54,11 @@ std::string driver_script(const viewhistory& history, double frames_per_step) {
   std::uint64_t f = 0;
   auto a = history.begin();
   for (auto b = a; a != history.end() && ++b != history.end(); a = b) {
-    auto next = static_cast<std::uint64_t>(static_cast<double>(f) +
-                                           frames_per_step);
+    auto next =
+        static_cast<std::uint64_t>(static_cast<double>(f) + frames_per_step);
     out += "zoomscript.exe" + view_items(*a) + " " + decimal(f) +
-           view_items(*b) + " " + decimal(next) + " " + decimal(width) +
-           " %1" + Eol;
+           view_items(*b) + " " + decimal(next) + " " + decimal(width) + " %1" +
+           Eol;
     out += "call %1-" + decimal(next) + ".bat" + Eol;
     f = next;
   }

@@ -22,7 +22,8 @@ viewhistory Zoom(int views) {
   viewhistory history;
   double len = 4;
   for (int i = 0; i < views; ++i) {
-    const double re = -0.743643887037151 - len / 2, im = 0.131825904205330 - len / 2;
+    const double re = -0.743643887037151 - len / 2,
+                 im = 0.131825904205330 - len / 2;
     history.push_back(View(re, im, len, 100 + 100 * i));
     len /= 5;
   }
@@ -30,7 +31,8 @@ viewhistory Zoom(int views) {
 }
 
 TEST(ScriptExport, ThreeViewsAtThirtyFramesPerStep) {
-  testutil::ExpectSameAsGolden(driver_script(Zoom(3), 30), "zoomview/three_views_30.bat");
+  testutil::ExpectSameAsGolden(driver_script(Zoom(3), 30),
+                               "zoomview/three_views_30.bat");
 }
 
 TEST(ScriptExport, TenViewsAtTwoHundredFiftyFramesPerStep) {
@@ -85,7 +87,8 @@ TEST(ScriptExport, WriteFailuresAreReportedWithTheSystemsReason) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     std::string reason;
-    EXPECT_FALSE(write_script_file(row.name, std::string(100000, 'x'), &reason));
+    EXPECT_FALSE(
+        write_script_file(row.name, std::string(100000, 'x'), &reason));
     EXPECT_EQ(row.reason, reason);
   }
 }

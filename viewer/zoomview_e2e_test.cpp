@@ -26,7 +26,9 @@ namespace {
 
 Display* display = nullptr;
 
-void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void Sleep(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 // A window's pixels as 0xRRGGBB, row by row from the top.
 struct Shot {
@@ -108,8 +110,8 @@ void Key(KeySym sym) {
 void Drag(Window w, int x, int y, int to_x) {
   int rx, ry;
   Window child;
-  XTranslateCoordinates(display, w, DefaultRootWindow(display), x, y, &rx,
-                        &ry, &child);
+  XTranslateCoordinates(display, w, DefaultRootWindow(display), x, y, &rx, &ry,
+                        &child);
   const int screen = DefaultScreen(display);
   XTestFakeMotionEvent(display, screen, rx, ry, CurrentTime);
   XTestFakeButtonEvent(display, 1, True, CurrentTime);

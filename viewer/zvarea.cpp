@@ -2,14 +2,13 @@
 // drawing area.
 #include "viewer/zvarea.h"
 
-#include <cmath>
-#include <cstdlib>
-#include <iostream>
-
 #include "libutils/imgops.h"
 #include "viewer/colouring.h"
 #include "viewer/outline.h"
 #include "viewer/zvwin.h"
+
+#include <cstdlib>
+#include <iostream>
 
 namespace zv {
 
@@ -18,10 +17,9 @@ namespace {
 // pixbuf, which is dropped before the next paint.
 Glib::RefPtr<Gdk::Pixbuf> wrap(const unsigned char* first, std::uint32_t width,
                                std::uint32_t height, std::size_t stride) {
-  return Gdk::Pixbuf::create_from_data(first, Gdk::COLORSPACE_RGB, false, 8,
-                                       static_cast<int>(width),
-                                       static_cast<int>(height),
-                                       static_cast<int>(stride));
+  return Gdk::Pixbuf::create_from_data(
+      first, Gdk::COLORSPACE_RGB, false, 8, static_cast<int>(width),
+      static_cast<int>(height), static_cast<int>(stride));
 }
 
 }  // namespace
@@ -131,8 +129,7 @@ bool zvarea::on_motion_notify_event(GdkEventMotion* event) {
 }
 
 bool zvarea::on_draw(const Cairo::RefPtr<Cairo::Context>& cr) {
-  if (picture.width == 0 || picture.height == 0 || !picture.data())
-    return true;
+  if (picture.width == 0 || picture.height == 0 || !picture.data()) return true;
   {
     auto pixbuf = wrap(picture.pixel(0, 0), picture.width, picture.height,
                        picture.stride());
@@ -141,13 +138,12 @@ bool zvarea::on_draw(const Cairo::RefPtr<Cairo::Context>& cr) {
     cr->fill();
   }
 
-  const outlinegeometry g = {
-      area_width,
-      area_height,
-      static_cast<std::uint32_t>(get_allocated_width()),
-      static_cast<std::uint32_t>(get_allocated_height()),
-      picture.width,
-      picture.height};
+  const outlinegeometry g = {area_width,
+                             area_height,
+                             static_cast<std::uint32_t>(get_allocated_width()),
+                             static_cast<std::uint32_t>(get_allocated_height()),
+                             picture.width,
+                             picture.height};
   // Each edge is a lightened copy of the picture's own pixels, redrawn from
   // the clean picture on every paint so outlines never accumulate.
   for (const edge& e : outline_edges(view, engine.GetArea(), g)) {
@@ -156,8 +152,8 @@ bool zvarea::on_draw(const Cairo::RefPtr<Cairo::Context>& cr) {
     // The copy is compact, so its rows are what a pixbuf expects.
     if (!libutils::copy(strip, cut)) continue;
     libutils::addcolor(strip, {0.5f, 0.5f, 0.5f, 1.0f});
-    auto pixbuf = wrap(strip.pixel(0, 0), strip.width, strip.height,
-                       strip.stride());
+    auto pixbuf =
+        wrap(strip.pixel(0, 0), strip.width, strip.height, strip.stride());
     Gdk::Cairo::set_source_pixbuf(cr, pixbuf, e.x, e.y);
     cr->rectangle(e.x, e.y, e.w, e.h);
     cr->fill();

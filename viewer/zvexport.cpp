@@ -1,11 +1,12 @@
 // The history export of the main window: the file chooser, the overwrite
 // question and the writing of the driver script.
+#include "viewer/zvwin.h"
+
+#include "viewer/scriptexport.h"
+
 #include <sys/stat.h>
 
 #include <memory>
-
-#include "viewer/scriptexport.h"
-#include "viewer/zvwin.h"
 
 namespace zv {
 
@@ -44,10 +45,11 @@ class gtkexportui : public exportui {
   }
 
   bool confirm_overwrite(const std::string& name) override {
-    Gtk::MessageDialog question(
-        parent,
-        Glib::filename_display_name(name) + " に上書き保存してもよろしいですか?",
-        false, Gtk::MESSAGE_QUESTION, Gtk::BUTTONS_OK, false);
+    Gtk::MessageDialog question(parent,
+                                Glib::filename_display_name(name) +
+                                    " に上書き保存してもよろしいですか?",
+                                false, Gtk::MESSAGE_QUESTION, Gtk::BUTTONS_OK,
+                                false);
     question.add_button(Gtk::Stock::CANCEL, Gtk::RESPONSE_CANCEL);
     question.set_title("上書き確認");
     return question.run() == Gtk::RESPONSE_OK;

@@ -54,9 +54,7 @@ class Export : public WindowTest {
   // Three views, each a quarter of the one before, and 30 frames per step.
   void ThreeViews() {
     win.spin_divisions.set_value(30);
-    const struct {
-      double re, width;
-    } views[] = {{-2, 4}, {-1, 2}, {-0.5, 1}};
+    const struct { double re, width; } views[] = {{-2, 4}, {-1, 2}, {-0.5, 1}};
     for (const auto& v : views) {
       win.spin_x.set_value(v.re);
       win.spin_width.set_value(v.width);
@@ -150,7 +148,8 @@ class dialogdriver {
   sigc::connection timer;
 };
 
-dialogdriver::step ChooseFile(const std::string& folder, const std::string& file) {
+dialogdriver::step ChooseFile(const std::string& folder,
+                              const std::string& file) {
   auto named = std::make_shared<bool>(false);
   return [=](Gtk::Window& w) {
     auto* chooser = dynamic_cast<Gtk::FileChooserDialog*>(&w);
@@ -218,12 +217,11 @@ TEST_F(Export, RealDialogReportsAFileThatCannotBeWritten) {
   win.set_export_ui(nullptr);
   ThreeViews();
   // A device that takes the file but refuses its bytes, as a full disk.
-  dialogdriver driver(
-      {ChooseFile("/dev", "full"),
-       Answer("上書き確認", Gtk::RESPONSE_OK,
-              "/dev/full に上書き保存してもよろしいですか?"),
-       Answer("保存エラー", Gtk::RESPONSE_OK,
-              "/dev/full に保存できませんでした。")});
+  dialogdriver driver({ChooseFile("/dev", "full"),
+                       Answer("上書き確認", Gtk::RESPONSE_OK,
+                              "/dev/full に上書き保存してもよろしいですか?"),
+                       Answer("保存エラー", Gtk::RESPONSE_OK,
+                              "/dev/full に保存できませんでした。")});
   win.button_batch.clicked();
   EXPECT_TRUE(driver.done());
 }
@@ -237,9 +235,10 @@ TEST(FatalBox, ShowsTheReportWithOneOkButton) {
           if (!box || !w->get_visible()) continue;
           seen = true;
           EXPECT_EQ("Error", box->get_title());
-          EXPECT_EQ("alloc_mmap_win::allocate() failed with error 12: "
-                    "Cannot allocate memory\n",
-                    box->property_text().get_value());
+          EXPECT_EQ(
+              "alloc_mmap_win::allocate() failed with error 12: "
+              "Cannot allocate memory\n",
+              box->property_text().get_value());
           EXPECT_EQ(nullptr, box->get_transient_for());
           std::vector<Gtk::Widget*> buttons =
               box->get_action_area()->get_children();

@@ -51,8 +51,7 @@ zvwin::zvwin()
       sigc::mem_fun(*this, &zvwin::on_iterations_changed));
   button_run.signal_clicked().connect(
       sigc::mem_fun(*this, &zvwin::on_run_clicked));
-  button_redraw.signal_clicked().connect(
-      sigc::mem_fun(area, &zvarea::redraw));
+  button_redraw.signal_clicked().connect(sigc::mem_fun(area, &zvarea::redraw));
   button_reset.signal_clicked().connect(sigc::mem_fun(*this, &zvwin::reset));
   button_batch.signal_clicked().connect(
       sigc::mem_fun(*this, &zvwin::on_batch_clicked));
@@ -86,9 +85,9 @@ zvwin::zvwin()
 zvwin::~zvwin() = default;
 
 void zvwin::reset() {
-  for (Gtk::SpinButton* spin : {&spin_x, &spin_y, &spin_julia_re,
-                                &spin_julia_im, &spin_width, &spin_iterations,
-                                &spin_divisions})
+  for (Gtk::SpinButton* spin :
+       {&spin_x, &spin_y, &spin_julia_re, &spin_julia_im, &spin_width,
+        &spin_iterations, &spin_divisions})
     spin->set_wrap(false);
   configure(spin_x, -2, 2, 21, 0.01, 0.1, -2);
   configure(spin_y, -2, 2, 21, 0.01, 0.1, -2);

@@ -311,7 +311,8 @@ TEST_F(Window, ResizeDuringARunKeepsItsStartingSize) {
   });
   win.button_run.clicked();
   ASSERT_TRUE(resized);
-  ASSERT_TRUE(wait_until([&] { return win.area.get_allocated_width() == 900; }));
+  ASSERT_TRUE(
+      wait_until([&] { return win.area.get_allocated_width() == 900; }));
   MandArea view;
   view.dotsX = view.dotsY = 800;
   ExpectPictureOf(win.area, view);
