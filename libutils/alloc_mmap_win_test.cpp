@@ -99,12 +99,6 @@ TEST(AllocMmapWin, ModeOtherThanReadOrWriteTouchesNoFile) {
   EXPECT_TRUE(m.empty());
 }
 
-TEST(AllocMmapWin, BlockSizeStaysBelow4GiB) {
-  mapped m;
-  EXPECT_FALSE(m.allocate(std::uint64_t{1} << 32));
-  EXPECT_TRUE(m.empty());
-}
-
 TEST(AllocMmapWinDeathTest, SecondExclusiveOpenerIsRefused) {
   ScopedTempDir dir;
   std::string name = dir.File("locked.bin");

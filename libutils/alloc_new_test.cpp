@@ -37,21 +37,10 @@ TEST(AllocNew, FillsFromTheFileAndZeroesWhatCannotBeRead) {
   }
   heap h;
   EXPECT_FALSE(h.allocate(0, missing.c_str(), 0));  // no size to take
-}
-
-TEST(AllocNew, ReallocateKeepsTheFrontAndZeroesTheRest) {
-  libutils::alloc_new a;
-  std::uint64_t size = 3;
-  auto* p = static_cast<unsigned char*>(a.allocate(size, nullptr, 1, 0));
-  ASSERT_NE(p, nullptr);
-  p[0] = 1;
-  p[2] = 3;
-  p = static_cast<unsigned char*>(a.reallocate(p, 5, 0));
-  ASSERT_NE(p, nullptr);
-  EXPECT_EQ(a.size, 5u);
-  unsigned char expect[5] = {1, 0, 3, 0, 0};
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(p[i], expect[i]) << i;
-  a.deallocate(p);
+  ASSERT_TRUE(h.allocate(2, name.c_str(), 0));
+  ASSERT_TRUE(h.resize(4));  // grown: the front kept, the rest zero
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(h.data()), h.size()),
+            std::string("01\0\0", 4));
 }
 
 }  // namespace

@@ -10,37 +10,23 @@
 namespace {
 
 using libutils::img2d;
-using libutils::imgcolor;
 using libutils::imgfmt;
 using imgtest::bytes;
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
 
-TEST(ImgColor, FillConvertsEachComponentOnce) {
-  struct Row {
-    imgcolor colour;
-    std::uint32_t format;
-    bytes pixel;
-  } rows[] = {
-      {{0.2f, 1.0f, 0.999f, 0.5f}, imgfmt::RGB, {51, 255, 255}},
-      {{-0.1f, 1.7f, NAN, 0.0f}, imgfmt::RGB, {0, 255, 255}},
-      {{0.0f, 0.5f, 1.0f, 0.5f}, imgfmt::RGBA, {0, 128, 255, 128}},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.format);
-    const std::size_t n = r.pixel.size();
-    img2d img = imgtest::make(r.format, 3, 2, 2, bytes(2 * 2 * n, 7));
-    ASSERT_TRUE(libutils::fill(img, r.colour));
-    bytes expect;
-    for (int i = 0; i < 4; ++i)
-      expect.insert(expect.end(), r.pixel.begin(), r.pixel.end());
-    EXPECT_EQ(imgtest::pixels(img), expect);
-  }
+TEST(ImgColor, FillConvertsEachComponent) {
+  img2d rgb = imgtest::make(imgfmt::RGB, 3, 2, 1, bytes(6, 7));
+  ASSERT_TRUE(libutils::fill(rgb, {0.2f, 1.0f, 0.999f, 0.5f}));
+  EXPECT_EQ(imgtest::pixels(rgb), (bytes{51, 255, 255, 51, 255, 255}));
+  img2d rgba = imgtest::make(imgfmt::RGBA, 3, 1, 1, bytes(4, 7));
+  ASSERT_TRUE(libutils::fill(rgba, {-0.1f, 1.7f, NAN, 0.5f}));
+  EXPECT_EQ(imgtest::pixels(rgba), (bytes{0, 255, 255, 128}));
 }
 
 TEST(ImgColor, AddColorLightensAndLeavesAlpha) {
   struct Row {
-    imgcolor colour;
+    libutils::imgcolor colour;
     bytes before, after;
   } rows[] = {
       {{0.5f, 0.5f, 0.5f, 1.0f}, {0, 1, 100, 9}, {128, 129, 228, 9}},
@@ -69,7 +55,6 @@ TEST(ImgColor, FillAndAddColorRefuseWithAMessage) {
       {{imgfmt::GREY, 1, 3}, "not support format.\n"},
       {{imgfmt::GREY, 0, 3}, "not support image type.\n"},
       {{imgfmt::RGB, 1, 5}, "not support image bits.\n"},
-      {{imgfmt::BGR, 1, 3}, "not support format.\n"},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.message);
@@ -86,49 +71,32 @@ TEST(ImgColor, FillAndAddColorRefuseWithAMessage) {
 TEST(ImgColor, SwappingRedAndBlueRoundTrips) {
   img2d bgr = imgtest::make(imgfmt::BGR, 3, 1, 1, {10, 20, 30}), rgb, back;
   ASSERT_TRUE(libutils::torgb(rgb, bgr));
-  EXPECT_EQ(rgb.fmt, (imgfmt{imgfmt::RGB, 1, 3}));
   EXPECT_EQ(imgtest::pixels(rgb), (bytes{30, 20, 10}));
   ASSERT_TRUE(libutils::tobgr(back, rgb));
   EXPECT_EQ(imgtest::pixels(back), (bytes{10, 20, 30}));
-
   img2d bgra = imgtest::make(imgfmt::BGRA, 3, 1, 1, {1, 2, 3, 4}, 0);
   ASSERT_TRUE(libutils::torgb(bgra, bgra));  // in place on one object
   EXPECT_EQ(bgra.fmt, (imgfmt{imgfmt::RGBA, 0, 3}));
   EXPECT_EQ(imgtest::pixels(bgra), (bytes{3, 2, 1, 4}));
-
-  // A refused source is handed over as a shallow copy.
-  EXPECT_FALSE(libutils::torgb(back, rgb));
+  EXPECT_FALSE(libutils::torgb(back, rgb));  // refused: a shallow copy
   EXPECT_EQ(back.data(), rgb.data());
 }
 
 TEST(ImgColor, DepaletteLooksUpTheHighBytes) {
-  auto indexed = [](std::uint32_t bits, std::uint32_t w, const bytes& b) {
-    img2d img = imgtest::make(imgfmt::INDEX, bits, w, 1, b);
-    img.palette.allocate(4);
-    for (int i = 0; i < 4; ++i) {
-      img.palette.red[i] = static_cast<unsigned short>(0x1000 * i + 0xFF);
-      img.palette.green[i] = static_cast<unsigned short>(0x2000 * i);
-      img.palette.blue[i] = static_cast<unsigned short>(0x3000 * i + 0x80);
-    }
-    return img;
-  };
-  struct Row {
-    std::uint32_t bits, width;
-    bytes indices, rgb;
-  } rows[] = {
-      {2, 3, {0x12, 0x30}, {0x10, 0x20, 0x30, 0x20, 0x40, 0x60, 0x30, 0x60, 0x90}},
-      {3, 2, {0, 3}, {0, 0, 0, 0x30, 0x60, 0x90}},
-      {3, 2, {4, 255}, {0, 0, 0, 0, 0, 0}},  // past the palette: black
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.bits);
-    img2d src = indexed(r.bits, r.width, r.indices), dst;
-    ASSERT_TRUE(libutils::depalette(dst, src));
-    EXPECT_EQ(dst.fmt, (imgfmt{imgfmt::RGB, 1, 3}));
-    EXPECT_EQ(imgtest::pixels(dst), r.rgb);
+  // 4-bit indices 1, 2, 3; entry 3 lies past the palette's count.
+  img2d src = imgtest::make(imgfmt::INDEX, 2, 3, 1, {0x12, 0x30}), dst;
+  src.palette.allocate(3);
+  for (int i = 0; i < 3; ++i) {
+    src.palette.red[i] = static_cast<unsigned short>(0x1000 * i + 0xFF);
+    src.palette.green[i] = static_cast<unsigned short>(0x2000 * i);
+    src.palette.blue[i] = static_cast<unsigned short>(0x3000 * i + 0x80);
   }
-  img2d one_bit = indexed(0, 8, {0xFF}), dst;
-  EXPECT_FALSE(libutils::depalette(dst, one_bit));
+  ASSERT_TRUE(libutils::depalette(dst, src));
+  EXPECT_EQ(dst.fmt, (imgfmt{imgfmt::RGB, 1, 3}));
+  EXPECT_EQ(imgtest::pixels(dst),
+            (bytes{0x10, 0x20, 0x30, 0x20, 0x40, 0x60, 0, 0, 0}));
+  src.fmt.bits = 0;
+  EXPECT_FALSE(libutils::depalette(dst, src));
   img2d rgb = imgtest::make(imgfmt::RGB, 3, 1, 1, {1, 2, 3});
   EXPECT_TRUE(libutils::depalette(dst, rgb));
   EXPECT_EQ(dst.data(), rgb.data());
@@ -141,7 +109,6 @@ TEST(ImgColor, ToGreyWeightsTheChannels) {
   ASSERT_TRUE(libutils::togrey(grey, rgb));
   EXPECT_EQ(grey.fmt, (imgfmt{imgfmt::GREY, 1, 3}));
   EXPECT_EQ(imgtest::pixels(grey), (bytes{255, 76, 149, 29}));
-
   struct Row {
     imgfmt fmt;
     const char* message;
@@ -151,7 +118,6 @@ TEST(ImgColor, ToGreyWeightsTheChannels) {
       {{imgfmt::RGB, 1, 5}, "5: image bits is not 8.\n"},
   };
   for (const Row& r : rows) {
-    SCOPED_TRACE(r.message);
     img2d src;
     src.fmt = r.fmt;
     CaptureStderr();
