@@ -5,6 +5,8 @@
 #include <cmath>
 #include <iostream>
 
+#include "core/kernel.h"
+
 namespace {
 
 // The complete complex product with the recovery rules for infinite operands
@@ -123,15 +125,7 @@ void Mandelbrot::Calculation() {
   EnsureArea();
   unsigned short* row = (*buf)[line];
   double im = PixelPosition(area.minIm, area.lenIm, line, area.dotsY);
-  for (std::uint64_t m = 0; m < area.dotsX; ++m) {
-    double re = PixelPosition(area.minRe, area.lenRe, m, area.dotsX);
-    if (area.julia) {
-      row[m] = EscapeCount(re, im, area.juliaRe, area.juliaIm,
-                           std::hypot(re, im) + 2, area.limit);
-    } else {
-      row[m] = EscapeCount(re, im, re, im, 2, area.limit);
-    }
-  }
+  ComputeLine(area, im, row, false, DefaultKernel());
   *buf->Flags(line) |= 1;
 }
 
@@ -139,16 +133,7 @@ void Mandelbrot::inReCalc() {
   EnsureArea();
   unsigned short* row = (*buf)[line];
   double im = PixelPosition(area.minIm, area.lenIm, line, area.dotsY);
-  for (std::uint64_t m = 0; m < area.dotsX; ++m) {
-    if (row[m] != 0) continue;
-    double re = PixelPosition(area.minRe, area.lenRe, m, area.dotsX);
-    if (area.julia) {
-      row[m] = EscapeCount(re, im, area.juliaRe, area.juliaIm,
-                           std::hypot(re, im) + 2, area.limit);
-    } else {
-      row[m] = EscapeCount(re, im, re, im, 2, area.limit);
-    }
-  }
+  ComputeLine(area, im, row, true, DefaultKernel());
 }
 
 void Mandelbrot::ReCalc() {

@@ -1,0 +1,109 @@
+// Line-parallel computation with in-order hand-over.
+#include "core/linepool.h"
+
+#include "core/mandelbrot.h"
+
+namespace {
+
+// Rows in the ring per worker: enough that a worker rarely waits behind one
+// slow line, few enough that memory stays a handful of lines.
+constexpr unsigned RowsPerWorker = 4;
+
+}  // namespace
+
+unsigned DefaultThreadCount() {
+#ifdef MANDEL_PLAIN_ENGINE
+  return 1;
+#else
+  unsigned n = std::thread::hardware_concurrency();
+  return n != 0 ? n : 1;
+#endif
+}
+
+LinePool::LinePool(unsigned threads, KernelKind kind) : kind(kind) {
+  if (threads == 0) threads = DefaultThreadCount();
+  for (unsigned t = 0; t < threads; ++t) workers.emplace_back([this] { Work(); });
+}
+
+LinePool::~LinePool() {
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    stopping = true;
+  }
+  workAvailable.notify_all();
+  for (std::thread& w : workers) w.join();
+}
+
+void LinePool::Start(const MandArea& a) {
+  std::unique_lock<std::mutex> guard(lock);
+  ++generation;
+  started = false;
+  // Workers write into the rows without the lock: they must be out of them
+  // before the rows are resized.
+  lineDone.wait(guard, [this] { return busy == 0; });
+  std::size_t count = RowsPerWorker * workers.size();
+  rows.resize(count);
+  // At least one count per row, so that a line of no pixels still gives a
+  // row rather than the null that marks the end.
+  for (std::vector<unsigned short>& r : rows) r.assign(a.dotsX + 1, 0);
+  ready.assign(count, 0);
+  area = a;
+  claimed = 0;
+  taken = 0;
+  started = true;
+  guard.unlock();
+  workAvailable.notify_all();
+}
+
+// The consumer still reads the row of line taken - 1, so the ring may run
+// up to rows.size() - 1 lines past it.
+bool LinePool::Claimable() const {
+  if (!started || claimed >= area.dotsY) return false;
+  std::uint64_t held = taken > 0 ? taken - 1 : 0;
+  return claimed < held + rows.size();
+}
+
+void LinePool::Work() {
+  std::unique_lock<std::mutex> guard(lock);
+  for (;;) {
+    workAvailable.wait(guard, [this] { return stopping || Claimable(); });
+    if (stopping) return;
+    std::uint64_t l = claimed++;
+    std::uint64_t gen = generation;
+    MandArea a = area;
+    std::size_t slot = l % rows.size();
+    unsigned short* row = rows[slot].data();
+    ++busy;
+    guard.unlock();
+    double im = PixelPosition(a.minIm, a.lenIm, l, a.dotsY);
+    ComputeLine(a, im, row, false, kind);
+    guard.lock();
+    --busy;
+    if (gen == generation) ready[slot] = l + 1;
+    lineDone.notify_all();
+  }
+}
+
+const unsigned short* LinePool::Next() {
+  std::unique_lock<std::mutex> guard(lock);
+  if (!started || taken >= area.dotsY) return nullptr;
+  std::size_t slot = taken % rows.size();
+  std::uint64_t want = taken + 1;
+  lineDone.wait(guard, [&] { return ready[slot] == want; });
+  ++taken;
+  guard.unlock();
+  // Taking a line frees the row of the one before it.
+  workAvailable.notify_all();
+  return rows[slot].data();
+}
+
+bool LinePool::Ready() {
+  std::lock_guard<std::mutex> guard(lock);
+  if (!started || taken >= area.dotsY) return true;
+  return ready[taken % rows.size()] == taken + 1;
+}
+
+std::uint64_t LinePool::NextLine() {
+  std::lock_guard<std::mutex> guard(lock);
+  return taken;
+}
