@@ -46,8 +46,7 @@ void* alloc_mmap_win::allocate(std::uint64_t& size, const char* filename,
   if (size > max_block) return nullptr;
   // The mapping must reach to the end of the view: a mapping of only size
   // bytes would leave every view at a non-zero offset outside it.
-  if (offset > std::numeric_limits<std::uint64_t>::max() - size)
-    return nullptr;
+  if (offset > std::numeric_limits<std::uint64_t>::max() - size) return nullptr;
   const std::uint64_t mapping_size = size ? offset + size : 0;
 
   if (filename) {
@@ -111,8 +110,8 @@ void* alloc_mmap_win::reallocate(void* address, std::uint64_t size,
   // before the old one goes, so that a failure leaves the block as it was.
   void* view = empty_block;
   if (size > 0) {
-    view = sysapi::map_view(mapping, protect == protect_readwrite, offset,
-                            size);
+    view =
+        sysapi::map_view(mapping, protect == protect_readwrite, offset, size);
     if (!view) return nullptr;
   }
   if (old_mapped) sysapi::unmap_view(address, this->size);

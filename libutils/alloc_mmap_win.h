@@ -57,11 +57,11 @@ class alloc_mmap_win {
   static constexpr std::uint32_t access_read = 1;
   static constexpr std::uint32_t access_write = 2;
 
-  std::uint64_t size = 0;         // bytes mapped
-  std::uint32_t protect = 0;      // protect_readonly or protect_readwrite
-  std::uint32_t access = 0;       // access_read or access_write
-  std::intptr_t file = -1;        // -1: paging-file block
-  std::intptr_t mapping = -1;     // -1: none (an empty block)
+  std::uint64_t size = 0;      // bytes mapped
+  std::uint32_t protect = 0;   // protect_readonly or protect_readwrite
+  std::uint32_t access = 0;    // access_read or access_write
+  std::intptr_t file = -1;     // -1: paging-file block
+  std::intptr_t mapping = -1;  // -1: none (an empty block)
 };
 
 }  // namespace libutils

@@ -80,7 +80,9 @@ TEST(AllocMmapWin, ViewAtAnUnalignedOffset) {
     std::uint64_t count, offset;
     bool ok;
   } rows[] = {
-      {10, 65536 + 7, true}, {100, 3 * 65536, true}, {5, 4095, true},
+      {10, 65536 + 7, true},
+      {100, 3 * 65536, true},
+      {5, 4095, true},
       {0, 5, false},  // the whole file from byte 5 would reach past its end
   };
   for (const Row& r : rows) {

@@ -39,8 +39,9 @@ void* alloc_new::allocate(std::uint64_t& size, const char* filename,
   this->size = size;
   if (filename) {
     std::ifstream in(filename, std::ios::binary);
-    if (in && offset <= static_cast<std::uint64_t>(
-                            std::numeric_limits<std::streamoff>::max()) &&
+    if (in &&
+        offset <= static_cast<std::uint64_t>(
+                      std::numeric_limits<std::streamoff>::max()) &&
         in.seekg(static_cast<std::streamoff>(offset))) {
       in.read(reinterpret_cast<char*>(block),
               static_cast<std::streamsize>(size));

@@ -41,8 +41,8 @@ TEST(FatalDeathTest, ReportsTheSystemErrorAndExitsWithIt) {
           libutils::fatal("open()");
         },
         ::testing::ExitedWithCode(code),
-        "^Error: open\\(\\) failed with error " + std::to_string(code) +
-            ": " + system_text(code) + "$");
+        "^Error: open\\(\\) failed with error " + std::to_string(code) + ": " +
+            system_text(code) + "$");
   }
 }
 
@@ -53,8 +53,7 @@ TEST(FatalDeathTest, PresenterCanBeReplacedAndRestored) {
         set_last_error(13);
         libutils::fatal("map");
       },
-      ::testing::ExitedWithCode(13),
-      "^\\[Error\\|map failed with error 13: ");
+      ::testing::ExitedWithCode(13), "^\\[Error\\|map failed with error 13: ");
 
   libutils::fatal_presenter old =
       libutils::set_fatal_presenter(recording_presenter);

@@ -46,8 +46,8 @@ std::uint64_t img2d::bpp(const imgfmt& f) {
                  f.format, f.bits);
     std::abort();
   }
-  if (f.bits <= 8) return std::uint64_t{channels_of[f.format]} *
-                          channel_bits[f.bits];
+  if (f.bits <= 8)
+    return std::uint64_t{channels_of[f.format]} * channel_bits[f.bits];
   return pixel_bits[f.bits - 9];
 }
 

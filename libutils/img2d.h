@@ -37,7 +37,7 @@ struct imgfmt {
   std::uint32_t bits = 0;
 
   static constexpr std::uint32_t GREY = 0;
-  static constexpr std::uint32_t RGB = 8;     // bytes red, green, blue
+  static constexpr std::uint32_t RGB = 8;  // bytes red, green, blue
   static constexpr std::uint32_t RGBA = 9;
   static constexpr std::uint32_t BGR = 10;
   static constexpr std::uint32_t BGRA = 11;
@@ -45,8 +45,8 @@ struct imgfmt {
 
   static constexpr std::uint32_t UINT = 1;
 
-  static constexpr std::uint32_t BITS4 = 2;   // 4 bits per channel
-  static constexpr std::uint32_t BITS8 = 3;   // 8 bits per channel
+  static constexpr std::uint32_t BITS4 = 2;  // 4 bits per channel
+  static constexpr std::uint32_t BITS8 = 3;  // 8 bits per channel
 
   friend bool operator==(const imgfmt& a, const imgfmt& b) {
     return a.format == b.format && a.type == b.type && a.bits == b.bits;
@@ -136,13 +136,13 @@ class img2d {
   storage_type storage;
   imgfmt fmt;
   const imgalign* align = nullptr;  // null: rows aligned to 4 bytes
-  std::uint32_t pitch = 0;   // pixels per underlying row; 0: width
-  std::uint32_t x0 = 0;      // position of pixel (0, 0) in the underlying
-  std::uint32_t y0 = 0;      //   rows
+  std::uint32_t pitch = 0;          // pixels per underlying row; 0: width
+  std::uint32_t x0 = 0;  // position of pixel (0, 0) in the underlying
+  std::uint32_t y0 = 0;  //   rows
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  bool compressed = false;   // never set by the library; inputs that have it
-                             // are refused
+  bool compressed = false;  // never set by the library; inputs that have it
+                            // are refused
   imgpalette palette;
 
  private:

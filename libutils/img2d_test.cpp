@@ -6,9 +6,9 @@
 
 namespace {
 
+using imgtest::bytes;
 using libutils::img2d;
 using libutils::imgfmt;
-using imgtest::bytes;
 
 TEST(Img2d, StrideRowBytesAndStorage) {
   static const libutils::imgalign one{0, 1}, zero{0, 0};
@@ -56,7 +56,8 @@ TEST(Img2d, SubimageIsAClippedWindow) {
   struct Row {
     std::uint32_t x, y, w, h, width, height;
   } rows[] = {
-      {90, 40, 20, 20, 10, 10}, {0, 0, 5, 6, 5, 6},
+      {90, 40, 20, 20, 10, 10},
+      {0, 0, 5, 6, 5, 6},
       {150, 10, 5, 5, 0, 5},  // origin outside: empty, not wrapped
       {0, 70, 5, 5, 5, 0},
   };
@@ -97,7 +98,8 @@ TEST(Img2d, CopyIsCompactAndOwnsItsPixels) {
   for (std::uint32_t y = 0; y < 10; ++y) {
     SCOPED_TRACE(y);
     const unsigned char* row = dup.pixel(0, y);
-    EXPECT_EQ(bytes(row, row + 30), bytes(sub.pixel(0, y), sub.pixel(0, y) + 30));
+    EXPECT_EQ(bytes(row, row + 30),
+              bytes(sub.pixel(0, y), sub.pixel(0, y) + 30));
     EXPECT_EQ(row[30] | row[31], 0);  // padding to 32 bytes
   }
   // Shallow copies see each other's writes; deep copies do not.

@@ -30,9 +30,8 @@ bool paintable(const img2d& image) {
 
 // torgb and tobgr: from3/from4 are the accepted source layouts, to3/to4 the
 // layouts they become.
-bool swap_red_blue(img2d& destination, const img2d& source,
-                   std::uint32_t from3, std::uint32_t from4, std::uint32_t to3,
-                   std::uint32_t to4) {
+bool swap_red_blue(img2d& destination, const img2d& source, std::uint32_t from3,
+                   std::uint32_t from4, std::uint32_t to3, std::uint32_t to4) {
   const imgfmt& f = source.fmt;
   if (source.compressed || (f.format != from3 && f.format != from4) ||
       f.type > 1 || f.bits != imgfmt::BITS8) {

@@ -9,9 +9,9 @@
 
 namespace {
 
+using imgtest::bytes;
 using libutils::img2d;
 using libutils::imgfmt;
-using imgtest::bytes;
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
 

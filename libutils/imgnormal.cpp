@@ -105,12 +105,24 @@ bool normalcubemap(img2d* faces) {
         // The face layout of the OpenGL cube-map table.
         vec3 d;
         switch (i) {
-          case 0: d = {1.0f, -v, -u}; break;
-          case 1: d = {-1.0f, -v, u}; break;
-          case 2: d = {u, 1.0f, v}; break;
-          case 3: d = {u, -1.0f, -v}; break;
-          case 4: d = {u, -v, 1.0f}; break;
-          default: d = {-u, -v, -1.0f}; break;
+          case 0:
+            d = {1.0f, -v, -u};
+            break;
+          case 1:
+            d = {-1.0f, -v, u};
+            break;
+          case 2:
+            d = {u, 1.0f, v};
+            break;
+          case 3:
+            d = {u, -1.0f, -v};
+            break;
+          case 4:
+            d = {u, -v, 1.0f};
+            break;
+          default:
+            d = {-u, -v, -1.0f};
+            break;
         }
         normalize(d, d);
         out[0] = tobyte(0.5f * d.x + 0.5f);
@@ -149,8 +161,7 @@ vec3& facenormal(vec3& r, const vec3& p0, const vec3& p1, const vec3& p2) {
   return cross(r, minus(p1, p0), minus(p2, p1));
 }
 
-vec3& unitfacenormal(vec3& r, const vec3& p0, const vec3& p1,
-                     const vec3& p2) {
+vec3& unitfacenormal(vec3& r, const vec3& p0, const vec3& p1, const vec3& p2) {
   facenormal(r, p0, p1, p2);
   return normalize(r, r);
 }

@@ -47,8 +47,7 @@ vec4& normalize4(vec4& r, const vec4& v);
 vec3& cross(vec3& r, const vec3& a, const vec3& b);
 // cross(p1 - p0, p2 - p1): the normal of the triangle, not unit length.
 vec3& facenormal(vec3& r, const vec3& p0, const vec3& p1, const vec3& p2);
-vec3& unitfacenormal(vec3& r, const vec3& p0, const vec3& p1,
-                     const vec3& p2);
+vec3& unitfacenormal(vec3& r, const vec3& p0, const vec3& p1, const vec3& p2);
 // cross(a, b) . c
 float triple(const vec3& a, const vec3& b, const vec3& c);
 // cross(p1 - p0, p2 - p0) . (p3 - p0): six times the signed volume of the

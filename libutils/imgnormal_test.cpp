@@ -8,10 +8,10 @@
 
 namespace {
 
+using imgtest::bytes;
 using libutils::img2d;
 using libutils::imgfmt;
 using libutils::vec3;
-using imgtest::bytes;
 
 // Signed components as the bytes that store them.
 bytes normals(std::initializer_list<int> values) {
@@ -29,7 +29,10 @@ TEST(ImgNormal, NormalMapOfWorkedHeightFields) {
       {"flat", 2, 1, {9, 9}, normals({0, 0, 127, 0, 0, 127})},
       {"single pixel", 1, 1, {200}, normals({0, 0, 127})},
       // The last pixel's right neighbour wraps to the first.
-      {"step", 4, 1, {0, 0, 0, 255},
+      {"step",
+       4,
+       1,
+       {0, 0, 0, 255},
        normals({0, 0, 127, 0, 0, 127, 90, 0, 90, -90, 0, 90})},
   };
   for (const Row& r : rows) {
@@ -64,7 +67,8 @@ TEST(ImgNormal, CubeMapPointsThroughEachTexel) {
     std::uint32_t s, t;
     bytes stored;
   } rows[] = {
-      {0, 127, 127, {255, 128, 128}}, {5, 127, 127, {128, 128, 0}},
+      {0, 127, 127, {255, 128, 128}},
+      {5, 127, 127, {128, 128, 0}},
       {2, 127, 127, {128, 255, 128}},
       {0, 0, 0, {201, 201, 201}},  // u = v = -1: (1, 1, 1) / sqrt(3)
   };

@@ -11,10 +11,14 @@ namespace libutils {
 unsigned orientation(unsigned q, unsigned code) {
   // The Exif orientation tag's codes for the three turned orientations.
   switch (code) {
-    case 6: return (q + 1) % 4;
-    case 3: return (q + 2) % 4;
-    case 8: return (q + 3) % 4;
-    default: return q;
+    case 6:
+      return (q + 1) % 4;
+    case 3:
+      return (q + 2) % 4;
+    case 8:
+      return (q + 3) % 4;
+    default:
+      return q;
   }
 }
 
@@ -38,9 +42,18 @@ bool rotate(unsigned q, img2d& destination, const img2d& source) {
     for (std::uint32_t x = 0; x < w; ++x) {
       std::uint32_t dx, dy;
       switch (q) {
-        case 1: dx = y; dy = w - 1 - x; break;
-        case 2: dx = w - 1 - x; dy = h - 1 - y; break;
-        default: dx = h - 1 - y; dy = x; break;
+        case 1:
+          dx = y;
+          dy = w - 1 - x;
+          break;
+        case 2:
+          dx = w - 1 - x;
+          dy = h - 1 - y;
+          break;
+        default:
+          dx = h - 1 - y;
+          dy = x;
+          break;
       }
       if (bpp % 8 == 0) {
         std::memcpy(destination.pixel(dx, dy), src.pixel(x, y), bpp / 8);
@@ -71,19 +84,29 @@ bool scaledown(img2d& destination, const img2d& source) {
 
   unsigned n;
   switch (src.fmt.format) {
-    case imgfmt::GREY: n = 1; break;
-    case imgfmt::RGB: case imgfmt::BGR: n = 3; break;
-    case imgfmt::RGBA: case imgfmt::BGRA: n = 4; break;
+    case imgfmt::GREY:
+      n = 1;
+      break;
+    case imgfmt::RGB:
+    case imgfmt::BGR:
+      n = 3;
+      break;
+    case imgfmt::RGBA:
+    case imgfmt::BGRA:
+      n = 4;
+      break;
     default:
       imgutil::report(("scaledown(): " + std::to_string(src.fmt.format) +
-                       ": unsupported format.").c_str());
+                       ": unsupported format.")
+                          .c_str());
       return false;
   }
   // Channels are taken as bytes. Narrower pixels would make the byte walk
   // run past the rows and the block.
   if (src.bpp() < 8u * n) {
-    imgutil::report(("scaledown(): " + std::to_string(src.fmt.bits) +
-                     ": unsupported bits.").c_str());
+    imgutil::report(
+        ("scaledown(): " + std::to_string(src.fmt.bits) + ": unsupported bits.")
+            .c_str());
     return false;
   }
 

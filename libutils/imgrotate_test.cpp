@@ -8,9 +8,9 @@
 
 namespace {
 
+using imgtest::bytes;
 using libutils::img2d;
 using libutils::imgfmt;
-using imgtest::bytes;
 
 TEST(ImgRotate, OrientationAddsTheExifTurn) {
   struct Row {
@@ -24,9 +24,9 @@ TEST(ImgRotate, OrientationAddsTheExifTurn) {
 
 TEST(ImgRotate, QuarterTurnMovesPixelsAsWorkedOut) {
   // 3 x 2 RGB, pixel (x, y) = 10y + x in every channel.
-  img2d src = imgtest::make(imgfmt::RGB, 3, 3, 2,
-                            {0, 0, 0, 1, 1, 1, 2, 2, 2,
-                             10, 10, 10, 11, 11, 11, 12, 12, 12});
+  img2d src = imgtest::make(
+      imgfmt::RGB, 3, 3, 2,
+      {0, 0, 0, 1, 1, 1, 2, 2, 2, 10, 10, 10, 11, 11, 11, 12, 12, 12});
   img2d dst;
   ASSERT_TRUE(libutils::rotate(1, dst, src));
   EXPECT_EQ(dst.width, 2u);
@@ -85,7 +85,9 @@ TEST(ImgRotate, ScaledownAveragesBlocks) {
       {imgfmt::GREY, 2, 2, {1, 2, 3, 5}, {2}},
       {imgfmt::RGBA, 2, 2, bytes(16, 40), {40, 40, 40, 40}},
       // 5 x 3: the last column (99) and row (200) do not count.
-      {imgfmt::GREY, 5, 3,
+      {imgfmt::GREY,
+       5,
+       3,
        {0, 4, 8, 12, 99, 4, 8, 12, 16, 99, 200, 200, 200, 200, 200},
        {4, 12}},
   };

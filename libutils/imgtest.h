@@ -16,8 +16,8 @@ using bytes = std::vector<unsigned char>;
 
 // An allocated image whose rows, top down, hold rows[y] (rowbytes() each).
 inline libutils::img2d make(std::uint32_t format, std::uint32_t bits,
-                            std::uint32_t w, std::uint32_t h,
-                            const bytes& all, std::uint32_t type = 1) {
+                            std::uint32_t w, std::uint32_t h, const bytes& all,
+                            std::uint32_t type = 1) {
   libutils::img2d img;
   img.fmt = {format, type, bits};
   img.width = w;

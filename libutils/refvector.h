@@ -181,7 +181,9 @@ class ofsvector : public refvector2<T, A> {
     return std::min(this->blk->count - offset, length);
   }
   // The block's data plus offset (null without a block).
-  T* begin() override { return this->blk ? this->blk->data + clamped() : nullptr; }
+  T* begin() override {
+    return this->blk ? this->blk->data + clamped() : nullptr;
+  }
   T* end() override { return begin() + size(); }
   const T* begin() const override {
     return this->blk ? this->blk->data + clamped() : nullptr;
@@ -272,8 +274,8 @@ class refvector {
       unshare();
       return true;
     }
-    if (count > (std::numeric_limits<std::uint64_t>::max() - header_bytes) /
-                    sizeof(T))
+    if (count >
+        (std::numeric_limits<std::uint64_t>::max() - header_bytes) / sizeof(T))
       return false;
     A allocator{};
     std::uint64_t bytes = header_bytes + count * sizeof(T);

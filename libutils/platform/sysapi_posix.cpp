@@ -4,17 +4,17 @@
 // everything the two sides share lives in the callers.
 #include "libutils/platform/sysapi.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <limits>
-#include <new>
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
 
 namespace libutils::sysapi {
 namespace {
@@ -23,9 +23,9 @@ namespace {
 // record keeps what a Windows mapping object would enforce, chiefly its
 // maximum size, so views behave alike on both systems.
 struct mapping_record {
-  int fd;                   // -1: anonymous memory (the paging-file case)
+  int fd;  // -1: anonymous memory (the paging-file case)
   bool writable;
-  std::uint64_t capacity;   // bytes a view may reach
+  std::uint64_t capacity;  // bytes a view may reach
 };
 
 std::uint64_t page_size() {
@@ -95,8 +95,8 @@ handle create_mapping(handle file, bool writable, std::uint64_t max_size) {
         errno = EINVAL;
         return no_handle;
       }
-      if (capacity > static_cast<std::uint64_t>(
-                         std::numeric_limits<off_t>::max())) {
+      if (capacity >
+          static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
         errno = EFBIG;
         return no_handle;
       }
@@ -148,8 +148,8 @@ void* map_view(handle mapping, bool writable, std::uint64_t offset,
   std::uint64_t delta = offset % page_size();
   std::uint64_t length = size + delta;
   if (length > std::numeric_limits<std::size_t>::max() ||
-      offset - delta > static_cast<std::uint64_t>(
-                           std::numeric_limits<off_t>::max())) {
+      offset - delta >
+          static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
     errno = EOVERFLOW;
     return nullptr;
   }

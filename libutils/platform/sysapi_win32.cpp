@@ -28,9 +28,9 @@ std::uint64_t granularity() {
 
 handle open_file(const char* name, bool writable) {
   // Share mode 0: nobody else may open the file while we hold it.
-  HANDLE h = CreateFileA(name, GENERIC_READ | (writable ? GENERIC_WRITE : 0),
-                         0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+  HANDLE h =
+      CreateFileA(name, GENERIC_READ | (writable ? GENERIC_WRITE : 0), 0,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return no_handle;
   return reinterpret_cast<handle>(h);
 }
@@ -85,11 +85,10 @@ void* map_view(handle mapping, bool writable, std::uint64_t offset,
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  void* p = MapViewOfFile(to_win(mapping), writable ? FILE_MAP_WRITE
-                                                    : FILE_MAP_READ,
-                          static_cast<DWORD>(start >> 32),
-                          static_cast<DWORD>(start & 0xFFFFFFFFu),
-                          static_cast<SIZE_T>(length));
+  void* p = MapViewOfFile(
+      to_win(mapping), writable ? FILE_MAP_WRITE : FILE_MAP_READ,
+      static_cast<DWORD>(start >> 32), static_cast<DWORD>(start & 0xFFFFFFFFu),
+      static_cast<SIZE_T>(length));
   if (!p) return nullptr;
   return static_cast<unsigned char*>(p) + delta;
 }
@@ -109,12 +108,12 @@ void set_last_error(int code) { SetLastError(static_cast<DWORD>(code)); }
 
 std::string error_text(int code) {
   char* buffer = nullptr;
-  DWORD n = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-          FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(code),
-      MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-      reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER |
+                               FORMAT_MESSAGE_FROM_SYSTEM |
+                               FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, static_cast<DWORD>(code),
+                           MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                           reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
   std::string text = (n && buffer) ? std::string(buffer, n) : std::string();
   if (buffer) LocalFree(buffer);
   return text;
