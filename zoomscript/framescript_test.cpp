@@ -1,5 +1,5 @@
-// Unit tests of the frame-script generator: number formats, frame padding,
-// argument reading and the frame loop, on in-memory streams.
+// Unit tests of the frame-script generator's parts that the end-to-end
+// golden scripts do not reach: number formats, padding, argument reading.
 #include "zoomscript/framescript.h"
 
 #include <gtest/gtest.h>
@@ -10,35 +10,6 @@
 
 namespace framescript {
 namespace {
-
-const ScriptLayout OneValue{"step.bat", {{"v", ColumnType::Double}}};
-
-// The call lines of a script, after checking that every line ends in CR LF
-// and that each call is preceded by its echo.
-std::vector<std::string> Calls(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find("\r\n", pos);
-    if (end == std::string::npos) {
-      ADD_FAILURE() << "unterminated last line";
-      break;
-    }
-    lines.push_back(text.substr(pos, end - pos));
-    EXPECT_EQ(std::string::npos, lines.back().find('\n'));
-    pos = end + 2;
-  }
-  EXPECT_FALSE(lines.empty());
-  if (lines.empty()) return lines;
-  EXPECT_EQ("@echo off", lines[0]);
-  std::vector<std::string> calls;
-  for (std::size_t i = 1; i + 1 < lines.size(); i += 2) {
-    EXPECT_EQ("echo " + lines[i + 1], lines[i]);
-    calls.push_back(lines[i + 1]);
-  }
-  EXPECT_EQ(1u, lines.size() % 2);
-  return calls;
-}
 
 TEST(FrameScript, FormatsValuesWith21SignificantDigits) {
   struct Row {
@@ -125,57 +96,6 @@ TEST(FrameScript, ReadsArgumentsAsTheCLibraryDoes) {
     EXPECT_EQ(row.width, script.width);
     EXPECT_EQ("b", script.base);
     EXPECT_EQ("b-" + std::to_string(row.last) + ".bat", OutputName(script));
-  }
-}
-
-TEST(FrameScript, WritesOneCallPerFrame) {
-  struct Row {
-    const char* what;
-    double start, end;
-    std::uint32_t first, last;
-    std::vector<std::string> calls;
-  } rows[] = {
-      {"fractional limit",
-       1000,
-       2000,
-       0,
-       3,
-       {"call step.bat 1000 0 b", "call step.bat 1333.33333333333325754 1 b",
-        "call step.bat 1666.66666666666651508 2 b", "call step.bat 2000 3 b"}},
-      {"downwards",
-       1000,
-       500,
-       5,
-       7,
-       {"call step.bat 1000 5 b", "call step.bat 750 6 b",
-        "call step.bat 500 7 b"}},
-      {"single frame gets the start",
-       0.25,
-       9,
-       4,
-       4,
-       {"call step.bat 0.25 4 b"}},
-      {"first after last", 1, 2, 7, 6, {}},
-      {"last frame is the largest",
-       0,
-       5,
-       4294967290u,
-       4294967295u,
-       {"call step.bat 0 4294967290 b", "call step.bat 1 4294967291 b",
-        "call step.bat 2 4294967292 b", "call step.bat 3 4294967293 b",
-        "call step.bat 4 4294967294 b", "call step.bat 5 4294967295 b"}},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.what);
-    FrameScript script;
-    script.start = {row.start};
-    script.end = {row.end};
-    script.first = row.first;
-    script.last = row.last;
-    script.base = "b";
-    std::ostringstream os;
-    EXPECT_TRUE(WriteScript(OneValue, script, os));
-    EXPECT_EQ(row.calls, Calls(os.str()));
   }
 }
 

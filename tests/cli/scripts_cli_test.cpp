@@ -44,6 +44,11 @@ TEST(ScriptsCli, WritesTheExpectedScript) {
         "walk"},
        "walk-2.bat",
        "zoomscript/walk-2.bat"},
+      // The limit is not rounded: a third of the way is 1333.33333333333325754.
+      {ZOOMSCRIPT_EXE,
+       {"0", "0", "1", "1000", "0", "0", "0", "1", "2000", "3", "0", "third"},
+       "third-3.bat",
+       "zoomscript/third-3.bat"},
       // Frames 5 to 7 at width 4; the limit falls from 1000 to 500.
       {ZOOMSCRIPT_EXE,
        {"0", "0", "1", "1000", "5", "1", "-0.5", "2", "500", "7", "4", "pad"},
