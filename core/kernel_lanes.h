@@ -7,18 +7,30 @@
 // instruction sets must never be merged by the linker, or a processor
 // without AVX2 could end up running the AVX2 copy.
 //
+// A line goes through two stages. Groups of pixels first run in lockstep for
+// a few dozen steps, which finishes the short orbits without any per-pixel
+// bookkeeping. The pixels still inside then go to lanes that are refilled as
+// orbits end, so that long orbits of different lengths never wait for each
+// other.
+//
 // Why the counts are exact:
 // - Escape test. EscapeCount asks "not R > hypot(z)". The lanes compare
-//   m2 = fl(re*re + im*im) with lo = fl(fl(R*R) * (1 - 2^-40)) and
-//   hi = fl(fl(R*R) * (1 + 2^-40)). m2 is within 2.01 * 2^-53 of |z|^2
-//   (plus 2^-1073 from underflow, nothing against R >= 2), hypot within a
-//   few ulps of |z|, so m2 < lo proves hypot(z) < R and a finite m2 > hi
-//   proves hypot(z) > R; an infinite m2 means |z| >= 2^511 > R. Anything
-//   else, NaN included, is decided by hypot itself.
+//   m2 = fl(re*re + im*im) with lo = fl(fl(Q*Q) * (1 - 2^-40)) and
+//   hi = fl(fl(Q*Q) * (1 + 2^-40)), where Q is R, or in Julia mode
+//   sqrt(fl(re0*re0 + im0*im0)) + 2, which lies within 2^-50 of R relative.
+//   m2 is within 2.01 * 2^-53 of |z|^2 (plus 2^-1073 from underflow, nothing
+//   against R >= 2), hypot within a few ulps of |z|, so m2 < lo proves
+//   hypot(z) < R and a finite m2 > hi proves hypot(z) > R; an infinite m2
+//   means |z| >= 2^511 > R. Anything else, NaN included, is decided by
+//   hypot and the exact R.
 // - Square. A z that passed the test has |z| < R <= 2^500, so the fast
 //   square cannot overflow or give a NaN: EscapeCount's complete complex
 //   product is never reached, and the lanes do its fast square with the
 //   same operations in the same order. z + z is exactly 2.0 * z.
+// - Lockstep. A lane stops at the first step that is not surely inside; if
+//   that step is surely outside its count is the number of steps before, as
+//   in EscapeCount, and otherwise the pixel starts again in a refilled lane,
+//   where every test is decided exactly.
 // - Cycles. The iteration is deterministic, so a z equal to an earlier z of
 //   the same orbit (all of which passed the test) repeats forever without
 //   escaping: the count is 0, as at the end of the limit. Equal as doubles
@@ -39,38 +51,38 @@ namespace {
 constexpr double LowFactor = 1 - 0x1p-40;
 constexpr double HighFactor = 1 + 0x1p-40;
 constexpr double MaxRadius = 0x1p500;
-// Orbits are compared with a saved point every CheckEvery steps of the
-// shared clock, and saved only on such steps, so that a saved point and
-// its repeat one period later always fall on compared steps.
+// Steps a pixel spends in lockstep at most before it moves to a refilled
+// lane, whose loop is leaner.
+constexpr std::uint64_t LockstepSteps = 256;
+// Orbits are compared with their saved point every CheckEvery steps of the
+// shared clock, and saved only on such steps, so that a saved point and its
+// repeat one period later always fall on compared steps. The gap between
+// saves doubles, so that any period is caught once the gap exceeds it.
 constexpr std::uint64_t CheckEvery = 8;
-constexpr std::uint64_t FirstSaveGap = 16;
+constexpr double FirstSaveGap = 16;
 
-// Position of pixel i, with the operations of PixelPosition.
-inline double Position(double start, double len, double span, std::uint64_t i,
-                       std::uint64_t count) {
-  if (count < 2) return start + len * 0.5;
-  return start + (static_cast<double>(i) * len) / span;
-}
-
-// Ops supplies the vector type V of Ops::Width doubles and its operations;
-// Vecs vectors are iterated together to hide the latency of each step.
-template <class Ops, int Vecs>
+// Ops supplies the vector type V of Ops::Width doubles and its operations.
+// Vecs vectors of refilled lanes, and GroupVecs vectors in lockstep, are
+// iterated together to hide the latency of each step; as many as fit the
+// registers.
+template <class Ops, int Vecs, int GroupVecs>
 class LaneKernel {
  public:
   using V = typename Ops::V;
   static constexpr int Width = Ops::Width;
   static constexpr int Lanes = Width * Vecs;
+  static constexpr int GroupLanes = Width * GroupVecs;
 
   explicit LaneKernel(const LineJob& job) : job(job) {
     span = static_cast<double>(job.dotsX - 1);
-    // Mandelbrot mode: one radius for every pixel.
-    fixedLo = 4.0 * LowFactor;
-    fixedHi = 4.0 * HighFactor;
+    lockSteps = job.limit < LockstepSteps ? job.limit : LockstepSteps;
   }
 
   void Run() {
-    for (int i = 0; i < Lanes; ++i) Refill(i);
-    for (int i = 0; i < Lanes; ++i) Settle(i);
+    for (int i = 0; i < Lanes; ++i) {
+      Refill(i);
+      Settle(i);
+    }
     for (;;) {
       bool any = false;
       std::uint64_t steps = ~std::uint64_t(0);
@@ -79,86 +91,280 @@ class LaneKernel {
         any = true;
         std::uint64_t left = job.limit - (clock - start[i]);
         if (left < steps) steps = left;
-        if (nextSave[i] - clock < steps) steps = nextSave[i] - clock;
       }
       if (!any) return;
-      int flagged[Vecs];
-      std::uint64_t done = Iterate(steps, flagged);
+      int flagged[Vecs] = {};
+      bool cycled = false;
+      std::uint64_t done = job.julia ? Iterate<false>(steps, flagged, cycled)
+                                     : Iterate<true>(steps, flagged, cycled);
       clock += done;
-      if (done == steps) {
-        for (int i = 0; i < Lanes; ++i) Settle(i);
-        continue;
-      }
       for (int v = 0; v < Vecs; ++v) {
         for (int bits = flagged[v]; bits != 0; bits &= bits - 1) {
-          Settle(v * Width + __builtin_ctz(static_cast<unsigned>(bits)));
+          int i = v * Width + __builtin_ctz(static_cast<unsigned>(bits));
+          if (cycled) Finish(i, 0);
+          Settle(i);
+        }
+      }
+      // Lanes at the end of their limit: surely inside, so they store 0.
+      if (done == steps) {
+        for (int i = 0; i < Lanes; ++i) {
+          if (active[i] && clock - start[i] == job.limit) Settle(i);
         }
       }
     }
   }
 
  private:
+  // A pixel that leaves lockstep for a refilled lane.
+  struct Pending {
+    std::uint64_t m;
+    double zr, zi, re0, lo, hi;
+    std::uint64_t steps;
+  };
+
+  double Position(std::uint64_t m) const {
+    // PixelPosition's operations: product, then quotient, then the sum.
+    if (job.dotsX < 2) return job.minRe + job.lenRe * 0.5;
+    return job.minRe + (static_cast<double>(m) * job.lenRe) / span;
+  }
+
+  // Runs the next group of Lanes pixels in lockstep for lockSteps steps.
+  // Stores the counts it can prove and queues the other pixels.
+  void RunGroup() {
+    pendingCount = pendingNext = 0;
+    std::uint64_t m0 = nextGroup;
+    nextGroup += GroupLanes;
+
+    alignas(64) double re[GroupLanes], gLo[GroupLanes], gHi[GroupLanes];
+    alignas(64) std::uint64_t valid[GroupLanes];
+    bool any = false;
+    for (int k = 0; k < GroupLanes; ++k) {
+      std::uint64_t m = m0 + k;
+      valid[k] = 0;
+      re[k] = 0;
+      gLo[k] = gHi[k] = 1;
+      if (m >= job.dotsX || (job.onlyZeros && job.row[m] != 0)) continue;
+      re[k] = Position(m);
+      if (job.julia) {
+        double q = sqrt(re[k] * re[k] + job.im * job.im) + 2;
+        if (!(q <= MaxRadius)) {
+          job.row[m] = EscapeCount(re[k], job.im, job.cr, job.ci,
+                                   hypot(re[k], job.im) + 2, job.limit);
+          continue;
+        }
+        double q2 = q * q;
+        gLo[k] = q2 * LowFactor;
+        gHi[k] = q2 * HighFactor;
+      } else {
+        gLo[k] = 4.0 * LowFactor;
+        gHi[k] = 4.0 * HighFactor;
+      }
+      valid[k] = ~std::uint64_t(0);
+      any = true;
+    }
+    if (!any) return;
+
+    V vr[GroupVecs], vi[GroupVecs], vcr[GroupVecs], vci[GroupVecs], act[GroupVecs], last[GroupVecs];
+    typename Ops::I count[GroupVecs];
+#pragma GCC unroll 8
+    for (int v = 0; v < GroupVecs; ++v) {
+      vr[v] = Ops::Load(re + v * Width);
+      vi[v] = Ops::Set(job.im);
+      vcr[v] = job.julia ? Ops::Set(job.cr) : vr[v];
+      vci[v] = job.julia ? Ops::Set(job.ci) : vi[v];
+      act[v] = Ops::LoadMask(valid + v * Width);
+      last[v] = Ops::Set(0);
+      count[v] = Ops::IZero();
+    }
+    // Every lane of the group is as old as the group, so one schedule of
+    // saves and comparisons serves them all (see CheckEvery).
+    alignas(64) double keptR[GroupLanes], keptI[GroupLanes];
+    for (int k = 0; k < GroupLanes; ++k) keptR[k] = keptI[k] = __builtin_nan("");
+    std::uint64_t keepAt = static_cast<std::uint64_t>(FirstSaveGap);
+    const V two = Ops::Set(2.0);
+    const V cycled = Ops::Set(-1.0);  // never a squared modulus
+    for (std::uint64_t j = 1; j <= lockSteps; ++j) {
+      V alive = Ops::Set(0);
+#pragma GCC unroll 8
+      for (int v = 0; v < GroupVecs; ++v) {
+        V x2 = Ops::Mul(vr[v], vr[v]);
+        V y2 = Ops::Mul(vi[v], vi[v]);
+        V m2 = Ops::Add(x2, y2);
+        // The modulus of the test that stops a lane stays in last.
+        last[v] = Ops::Blend(last[v], m2, act[v]);
+        act[v] = Ops::And(act[v], Ops::Lt(m2, Ops::Load(gLo + v * Width)));
+        count[v] = Ops::CountIf(count[v], act[v]);
+        V si = Ops::Mul(Ops::Mul(vr[v], two), vi[v]);
+        vr[v] = Ops::Add(Ops::Sub(x2, y2), vcr[v]);
+        vi[v] = Ops::Add(si, vci[v]);
+        alive = Ops::Or(alive, act[v]);
+      }
+      int mask = Ops::Mask(alive);
+      if (mask == 0) break;
+      if (j % CheckEvery != 0) continue;
+      int left = 0;
+#pragma GCC unroll 8
+      for (int v = 0; v < GroupVecs; ++v) {
+        if (job.detectCycles && j > FirstSaveGap) {
+          V back = Ops::And(act[v],
+                            Ops::And(Ops::Eq(vr[v], Ops::Load(keptR + v * Width)),
+                                     Ops::Eq(vi[v], Ops::Load(keptI + v * Width))));
+          last[v] = Ops::Blend(last[v], cycled, back);
+          act[v] = Ops::AndNot(back, act[v]);
+        }
+        if (j == keepAt) {
+          Ops::Store(keptR + v * Width, vr[v]);
+          Ops::Store(keptI + v * Width, vi[v]);
+        }
+        left += __builtin_popcount(static_cast<unsigned>(Ops::Mask(act[v])));
+      }
+      if (j == keepAt) keepAt *= 2;
+      // Once most lanes are done, the rest go on in refilled lanes rather
+      // than drag the empty ones along.
+      if (left * 3 <= GroupLanes) break;
+    }
+
+    alignas(64) double outR[GroupLanes], outI[GroupLanes], stop[GroupLanes];
+    alignas(64) std::uint64_t steps[GroupLanes], still[GroupLanes];
+#pragma GCC unroll 8
+    for (int v = 0; v < GroupVecs; ++v) {
+      Ops::Store(outR + v * Width, vr[v]);
+      Ops::Store(outI + v * Width, vi[v]);
+      Ops::Store(stop + v * Width, last[v]);
+      Ops::StoreMask(still + v * Width, act[v]);
+      Ops::IStore(steps + v * Width, count[v]);
+    }
+    for (int k = 0; k < GroupLanes; ++k) {
+      if (!valid[k]) continue;
+      std::uint64_t m = m0 + k;
+      if (still[k]) {
+        pending[pendingCount++] = {m, outR[k], outI[k], re[k], gLo[k], gHi[k],
+                                   steps[k]};
+      } else if (stop[k] < 0) {
+        job.row[m] = 0;  // back at a saved point: never escapes
+      } else if (stop[k] > gHi[k]) {
+        // Stopped by a step surely outside, before the limit.
+        job.row[m] = static_cast<unsigned short>(steps[k]);
+      } else {
+        // Stopped in the band or on a NaN: decided exactly from the start.
+        pending[pendingCount++] = {m, re[k], job.im, re[k], gLo[k], gHi[k], 0};
+      }
+    }
+  }
+
   // Steps every lane until a lane is no longer surely inside, a compared
-  // step finds an orbit back at its saved point, or `steps` steps are done.
-  // Returns the steps done; flagged[v] marks the lanes of vector v that
-  // stopped the run (undefined when all steps were done).
-  std::uint64_t Iterate(std::uint64_t steps, int* flagged) {
-    V vr[Vecs], vi[Vecs];
+  // step finds orbits back at their saved points (cycled), or `steps` steps
+  // are done. Every lane must be surely inside with `steps` steps or more
+  // left. Returns the steps done; flagged[v] marks the lanes of vector v
+  // that stopped the run (unset when all steps were done). With Uniform,
+  // every lane has the same radius, and one comparison of the largest
+  // modulus tests them all.
+  template <bool Uniform>
+  std::uint64_t Iterate(std::uint64_t steps, int* flagged, bool& cycled) {
+    // The test of a point and the step from it share the squares, as in
+    // EscapeCount; only their difference is carried to the step, which
+    // keeps every vector of the loop in a register.
+    V vr[Vecs], vi[Vecs], d[Vecs];
 #pragma GCC unroll 8
     for (int v = 0; v < Vecs; ++v) {
       vr[v] = Ops::Load(zr + v * Width);
       vi[v] = Ops::Load(zi + v * Width);
+      d[v] = Ops::Sub(Ops::Mul(vr[v], vr[v]), Ops::Mul(vi[v], vi[v]));
     }
+    const V two = Ops::Set(2.0);
+    const V uniformLo = Ops::Set(4.0 * LowFactor);
     std::uint64_t done = 0;
+    bool out = false;
     for (;;) {
-      V nr[Vecs], ni[Vecs], in[Vecs];
-#pragma GCC unroll 8
-      for (int v = 0; v < Vecs; ++v) {
-        V x2 = Ops::Mul(vr[v], vr[v]);
-        V y2 = Ops::Mul(vi[v], vi[v]);
-        in[v] = Ops::Lt(Ops::Add(x2, y2), Ops::Load(lo + v * Width));
-        // EscapeCount's order: (re*re - im*im) + cr and (2*re)*im + ci.
-        nr[v] = Ops::Add(Ops::Sub(x2, y2), Ops::Load(cr + v * Width));
-        ni[v] = Ops::Add(Ops::Mul(Ops::Add(vr[v], vr[v]), vi[v]),
-                         Ops::Load(ci + v * Width));
-      }
-      V all = in[0];
-#pragma GCC unroll 8
-      for (int v = 1; v < Vecs; ++v) all = Ops::And(all, in[v]);
-      if (Ops::Mask(all) != Ops::Full) {
-#pragma GCC unroll 8
-        for (int v = 0; v < Vecs; ++v) flagged[v] = Ops::Full & ~Ops::Mask(in[v]);
-        break;
-      }
-      if (done == steps) break;
-#pragma GCC unroll 8
-      for (int v = 0; v < Vecs; ++v) {
-        vr[v] = nr[v];
-        vi[v] = ni[v];
-      }
-      ++done;
-      if ((clock + done) % CheckEvery == 0) {
-        V back[Vecs];
-        int anyBack = 0;
+      // Up to the next compared step, or the end.
+      std::uint64_t until = done + CheckEvery - (clock + done) % CheckEvery;
+      if (until > steps) until = steps;
+      while (done < until) {
+        V all;
 #pragma GCC unroll 8
         for (int v = 0; v < Vecs; ++v) {
-          back[v] = Ops::And(Ops::Eq(vr[v], Ops::Load(savedR + v * Width)),
-                             Ops::Eq(vi[v], Ops::Load(savedI + v * Width)));
-          anyBack |= Ops::Mask(back[v]);
+          // EscapeCount's order: (re*re - im*im) + cr and (2*re)*im + ci.
+          // Doubling is exact; as a product it leaves the adders free.
+          V si = Ops::Mul(Ops::Mul(vr[v], two), vi[v]);
+          vr[v] = Ops::Add(d[v], Ops::Load(cr + v * Width));
+          vi[v] = Ops::Add(si, Ops::Load(ci + v * Width));
+          V x2 = Ops::Mul(vr[v], vr[v]);
+          V y2 = Ops::Mul(vi[v], vi[v]);
+          d[v] = Ops::Sub(x2, y2);
+          V m2 = Ops::Add(x2, y2);
+          if (Uniform) {
+            all = v == 0 ? m2 : Ops::Max(all, m2);
+          } else {
+            V in = Ops::Lt(m2, Ops::Load(lo + v * Width));
+            all = v == 0 ? in : Ops::And(all, in);
+          }
         }
-        if (anyBack != 0) {
-#pragma GCC unroll 8
-          for (int v = 0; v < Vecs; ++v) flagged[v] = Ops::Mask(back[v]);
+        ++done;
+        if (Uniform) all = Ops::Lt(all, uniformLo);
+        if (Ops::Mask(all) != Ops::Full) {
+          out = true;
           break;
         }
       }
+#pragma GCC unroll 8
+      for (int v = 0; v < Vecs; ++v) {
+        Ops::Store(zr + v * Width, vr[v]);
+        Ops::Store(zi + v * Width, vi[v]);
+      }
+      if (out) {
+        Flag(flagged);
+        return done;
+      }
+      if (done == steps) return done;
+      if (job.detectCycles && CheckCycles(done, flagged)) {
+        cycled = true;
+        return done;
+      }
     }
+  }
+
+  // Marks the lanes that are not surely inside. Kept out of line: inlined,
+  // the compiler reuses the loop's squares here and keeps them alive at the
+  // cost of registers the loop needs.
+  __attribute__((noinline)) void Flag(int* flagged) {
 #pragma GCC unroll 8
     for (int v = 0; v < Vecs; ++v) {
-      Ops::Store(zr + v * Width, vr[v]);
-      Ops::Store(zi + v * Width, vi[v]);
+      V x = Ops::Load(zr + v * Width);
+      V y = Ops::Load(zi + v * Width);
+      V in = Ops::Lt(Ops::Add(Ops::Mul(x, x), Ops::Mul(y, y)),
+                     Ops::Load(lo + v * Width));
+      flagged[v] = Ops::Full & ~Ops::Mask(in);
     }
-    return done;
+  }
+
+  // Compares every orbit with its saved point, then saves the points of the
+  // lanes whose save is due. True (with the lanes flagged) when an orbit is
+  // back at its saved point.
+  bool CheckCycles(std::uint64_t done, int* flagged) {
+    V now = Ops::Set(static_cast<double>(clock + done));
+    int anyBack = 0;
+    int back[Vecs];
+#pragma GCC unroll 8
+    for (int v = 0; v < Vecs; ++v) {
+      V sr = Ops::Load(savedR + v * Width);
+      V si = Ops::Load(savedI + v * Width);
+      V vr = Ops::Load(zr + v * Width);
+      V vi = Ops::Load(zi + v * Width);
+      back[v] = Ops::Mask(Ops::And(Ops::Eq(vr, sr), Ops::Eq(vi, si)));
+      anyBack |= back[v];
+      V due = Ops::Eq(Ops::Load(saveAt + v * Width), now);
+      Ops::Store(savedR + v * Width, Ops::Blend(sr, vr, due));
+      Ops::Store(savedI + v * Width, Ops::Blend(si, vi, due));
+      V gap = Ops::And(Ops::Load(saveGap + v * Width), due);
+      Ops::Store(saveAt + v * Width,
+                 Ops::Add(Ops::Load(saveAt + v * Width), gap));
+      Ops::Store(saveGap + v * Width,
+                 Ops::Add(Ops::Load(saveGap + v * Width), gap));
+    }
+    if (anyBack == 0) return false;
+#pragma GCC unroll 8
+    for (int v = 0; v < Vecs; ++v) flagged[v] = back[v];
+    return true;
   }
 
   // Brings lane i back to a state the vector loop may step: surely inside
@@ -166,15 +372,11 @@ class LaneKernel {
   void Settle(int i) {
     while (active[i]) {
       double x = zr[i], y = zi[i];
-      if (x == savedR[i] && y == savedI[i]) {
-        Finish(i, 0);
-        continue;
-      }
       std::uint64_t n = job.limit - (clock - start[i]);
       double m2 = x * x + y * y;
       bool sure = m2 < lo[i];
       bool escaped = false;
-      if (!sure) escaped = m2 > hi[i] || !(radius[i] > hypot(x, y));
+      if (!sure) escaped = m2 > hi[i] || !(Radius(i) > hypot(x, y));
       if (escaped) {
         Finish(i, n != 0 ? static_cast<unsigned short>(job.limit - n) : 0);
         continue;
@@ -183,15 +385,7 @@ class LaneKernel {
         Finish(i, 0);
         continue;
       }
-      if (sure) {
-        if (clock == nextSave[i]) {
-          savedR[i] = x;
-          savedI[i] = y;
-          nextSave[i] += saveGap[i];
-          saveGap[i] *= 2;
-        }
-        return;
-      }
+      if (sure) return;
       // Inside, but too close to the radius for the vector test: this one
       // step is taken here, in EscapeCount's order.
       double sr = x * x - y * y;
@@ -202,60 +396,58 @@ class LaneKernel {
     }
   }
 
+  // The exact escape radius, worked out only for the few pixels that need
+  // it: hypot is slow.
+  double Radius(int i) {
+    if (radius[i] != radius[i]) radius[i] = hypot(re0[i], job.im) + 2;
+    return radius[i];
+  }
+
   void Finish(int i, unsigned short count) {
     job.row[pixel[i]] = count;
     Refill(i);
   }
 
-  // Loads the next pixel to compute into lane i, or parks the lane on a
-  // point that stays inside when the line is done.
+  // Loads the next pending pixel into lane i, or parks the lane on a point
+  // that stays inside when the line is done.
   void Refill(int i) {
-    while (next < job.dotsX) {
-      std::uint64_t m = next++;
-      if (job.onlyZeros && job.row[m] != 0) continue;
-      double re = Position(job.minRe, job.lenRe, span, m, job.dotsX);
-      double im = job.im;
-      double r = 2, l = fixedLo, h = fixedHi;
-      double c0 = re, c1 = im;
-      if (job.julia) {
-        c0 = job.cr;
-        c1 = job.ci;
-        r = hypot(re, im) + 2;
-        if (!(r <= MaxRadius)) {
-          job.row[m] = EscapeCount(re, im, c0, c1, r, job.limit);
-          continue;
-        }
-        double r2 = r * r;
-        l = r2 * LowFactor;
-        h = r2 * HighFactor;
+    while (pendingNext == pendingCount) {
+      if (nextGroup >= job.dotsX) {
+        active[i] = false;
+        zr[i] = zi[i] = cr[i] = ci[i] = 0;
+        lo[i] = 1;
+        savedR[i] = savedI[i] = __builtin_nan("");
+        saveAt[i] = __builtin_inf();
+        saveGap[i] = 0;
+        return;
       }
-      pixel[i] = m;
-      zr[i] = re;
-      zi[i] = im;
-      cr[i] = c0;
-      ci[i] = c1;
-      radius[i] = r;
-      lo[i] = l;
-      hi[i] = h;
-      start[i] = clock;
-      savedR[i] = savedI[i] = __builtin_nan("");
-      // Without cycle detection the first save lies beyond every orbit.
-      nextSave[i] = job.detectCycles
-                        ? clock - clock % CheckEvery + FirstSaveGap
-                        : ~std::uint64_t(0);
-      saveGap[i] = FirstSaveGap;
-      active[i] = true;
-      return;
+      RunGroup();
     }
-    active[i] = false;
-    zr[i] = zi[i] = cr[i] = ci[i] = 0;
-    lo[i] = 1;
+    const Pending& p = pending[pendingNext++];
+    pixel[i] = p.m;
+    zr[i] = p.zr;
+    zi[i] = p.zi;
+    re0[i] = p.re0;
+    cr[i] = job.julia ? job.cr : p.re0;
+    ci[i] = job.julia ? job.ci : job.im;
+    radius[i] = job.julia ? __builtin_nan("") : 2;
+    lo[i] = p.lo;
+    hi[i] = p.hi;
+    start[i] = clock - p.steps;
     savedR[i] = savedI[i] = __builtin_nan("");
+    saveAt[i] = job.detectCycles
+                    ? static_cast<double>(clock - clock % CheckEvery) + FirstSaveGap
+                    : __builtin_inf();
+    saveGap[i] = FirstSaveGap;
+    active[i] = true;
   }
 
   const LineJob& job;
-  double span, fixedLo, fixedHi;
-  std::uint64_t next = 0;
+  double span;
+  std::uint64_t lockSteps;
+  std::uint64_t nextGroup = 0;  // first pixel of the next lockstep group
+  Pending pending[GroupLanes];
+  int pendingCount = 0, pendingNext = 0;
   // Steps of the shared clock; a lane's own step count is clock - start.
   std::uint64_t clock = 0;
 
@@ -266,11 +458,15 @@ class LaneKernel {
   alignas(64) double lo[Lanes];
   alignas(64) double savedR[Lanes];
   alignas(64) double savedI[Lanes];
+  // Clock of the next save and the gap after it, as doubles to be compared
+  // in vectors; exact below 2^53 steps, and a late save would only delay a
+  // detection.
+  alignas(64) double saveAt[Lanes];
+  alignas(64) double saveGap[Lanes];
   double hi[Lanes];
+  double re0[Lanes];
   double radius[Lanes];
   std::uint64_t start[Lanes];
-  std::uint64_t nextSave[Lanes];
-  std::uint64_t saveGap[Lanes];
   std::uint64_t pixel[Lanes];
   bool active[Lanes];
 };
