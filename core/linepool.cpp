@@ -1,6 +1,8 @@
 // Line-parallel computation with in-order hand-over.
 #include "core/linepool.h"
 
+#include <system_error>
+
 #include "core/mandelbrot.h"
 
 namespace {
@@ -22,7 +24,14 @@ unsigned DefaultThreadCount() {
 
 LinePool::LinePool(unsigned threads, KernelKind kind) : kind(kind) {
   if (threads == 0) threads = DefaultThreadCount();
-  for (unsigned t = 0; t < threads; ++t) workers.emplace_back([this] { Work(); });
+  try {
+    for (unsigned t = 0; t < threads; ++t) {
+      workers.emplace_back([this] { Work(); });
+    }
+  } catch (const std::system_error&) {
+    // Fewer workers than asked for, or none: then Next computes each line
+    // itself.
+  }
 }
 
 LinePool::~LinePool() {
@@ -41,7 +50,7 @@ void LinePool::Start(const MandArea& a) {
   // Workers write into the rows without the lock: they must be out of them
   // before the rows are resized.
   lineDone.wait(guard, [this] { return busy == 0; });
-  std::size_t count = RowsPerWorker * workers.size();
+  std::size_t count = RowsPerWorker * (workers.empty() ? 1 : workers.size());
   rows.resize(count);
   // At least one count per row, so that a line of no pixels still gives a
   // row rather than the null that marks the end.
@@ -88,6 +97,12 @@ const unsigned short* LinePool::Next() {
   std::unique_lock<std::mutex> guard(lock);
   if (!started || taken >= area.dotsY) return nullptr;
   std::size_t slot = taken % rows.size();
+  if (workers.empty()) {
+    double im = PixelPosition(area.minIm, area.lenIm, taken, area.dotsY);
+    ComputeLine(area, im, rows[slot].data(), false, kind);
+    ++taken;
+    return rows[slot].data();
+  }
   std::uint64_t want = taken + 1;
   lineDone.wait(guard, [&] { return ready[slot] == want; });
   ++taken;
@@ -99,7 +114,7 @@ const unsigned short* LinePool::Next() {
 
 bool LinePool::Ready() {
   std::lock_guard<std::mutex> guard(lock);
-  if (!started || taken >= area.dotsY) return true;
+  if (!started || taken >= area.dotsY || workers.empty()) return true;
   return ready[taken % rows.size()] == taken + 1;
 }
 

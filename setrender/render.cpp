@@ -3,12 +3,14 @@
 
 #include <cstdint>
 #include <iostream>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <vector>
 
 #include "bmp/bmp.h"
 #include "core/cosinepalette.h"
+#include "core/linepool.h"
 #include "core/mandelbrot.h"
 #include "libutils/com/console.h"
 #include "libutils/com/fileopen.h"
@@ -157,20 +159,28 @@ int Render(const SetRenderCmdOption& option, std::ostream& err,
   if (out.isStd()) libutils::set_binary_stdout();
 
   header.Write(*os);
+  // Computed lines come from workers on every processor, strictly in order
+  // and a few lines ahead at most; they hold the counts Calculation gives.
+  std::unique_ptr<LinePool> pool;
+  if (!counts) {
+    pool.reset(new LinePool());
+    pool->Start(engine.GetArea());
+  }
   Progress progress(err, showProgress, area.dotsY);
   for (std::uint64_t l = 0; l < area.dotsY && *os; ++l) {
-    engine.SetLine(l);
+    const unsigned short* buf;
     if (counts) {
+      engine.SetLine(l);
       engine.LoadData(*counts);
       if (counts->fail()) {
         progress.Finish();
         err << data.IFN() << ": Data file too short." << std::endl;
         return 1;
       }
+      buf = engine.GetBuf();
     } else {
-      engine.Calculation();
+      buf = pool->Next();
     }
-    const unsigned short* buf = engine.GetBuf();
     char* p = row.data();
     for (std::uint64_t m = 0; m < area.dotsX; ++m) {
       PaletteColour c = palette.Colour(buf[m], reLimit);
