@@ -1,0 +1,130 @@
+// Name completion and opening of ReadFile, Read2File and WriteFile on a
+// scratch directory that holds a few files with and without the listed
+// extensions. The first byte picks the extension lists, the rest gives up
+// to three names separated by NUL bytes; each name is placed inside the
+// scratch directory (".." components are defused) unless it is "-".
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "fuzz/fuzzsupport.h"
+#include "libutils/com/fileopen.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* BmpExts[] = {".bmp", ".BMP", nullptr};
+const char* InfoExts[] = {".mni", ".MNI", nullptr};
+const char* EmptyExts[] = {nullptr};
+const char** ExtLists[] = {BmpExts, InfoExts, EmptyExts, nullptr};
+const char* SingleExts[] = {".bmp", ".mnd", "", nullptr};
+
+const std::string& Root() {
+  static const std::string root = fuzzsupport::ScratchDir() + "/names";
+  return root;
+}
+
+// The same small tree for every input, so no input sees another's files.
+void MakeFixtures() {
+  std::error_code ec;
+  fs::remove_all(Root(), ec);
+  fs::create_directories(Root() + "/dir.d", ec);
+  fs::create_directories(Root() + "/sub", ec);
+  for (const char* name : {"view.mni", "view.MNI", "pic.BMP", "bare",
+                           "dir.d/view.mnd", "dir.d\\x", ".hidden"})
+    fuzzsupport::WriteBytes(Root() + "/" + name, "x", 1);
+}
+
+// Keeps every path component from climbing out of the scratch tree.
+std::string Place(const std::string& name) {
+  if (name == "-") return name;
+  std::string placed = Root() + "/";
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    std::size_t end = name.find('/', start);
+    if (end == std::string::npos) end = name.size();
+    std::string part = name.substr(start, end - start);
+    if (part == "..") part = "._";
+    placed += part;
+    if (end < name.size()) placed += '/';
+    start = end + 1;
+  }
+  return placed;
+}
+
+// The resolved name is the given one cut to 259 characters, perhaps with
+// more text after it, and never longer than 259.
+void CheckName(const char* resolved, const std::string& given) {
+  const std::size_t n = std::strlen(resolved);
+  if (n > 259) fuzzsupport::Fail("name longer than 259 characters");
+  if (given == "-") return;
+  const std::size_t keep = std::min<std::size_t>(given.size(), 259);
+  if (std::strncmp(resolved, given.c_str(), keep) != 0)
+    fuzzsupport::Fail("resolved name lost the given name");
+}
+
+bool IsFile(const char* name) {
+  std::error_code ec;
+  return fs::is_regular_file(name, ec);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
+                                      std::size_t size) {
+  if (size == 0) return 0;
+  MakeFixtures();
+  const unsigned pick = data[0];
+  const char** exts = ExtLists[pick % 4];
+  const char* single = SingleExts[(pick / 4) % 4];
+  std::vector<std::string> names =
+      fuzzsupport::SplitArgs(data + 1, size - 1, 3);
+
+  for (std::string given : names) {
+    // A NUL-free name can still hold bytes the file system refuses; the
+    // helpers must survive them all.
+    given = Place(given);
+    const char* fn = given.c_str();
+
+    libutils::ReadFile rf;
+    rf.SetName(fn, single);
+    CheckName(rf.IFN(), given);
+    if (given != "-") {
+      if (std::istream* is = rf.ROpen(std::ios::binary)) {
+        if (!IsFile(rf.IFN())) fuzzsupport::Fail("ReadFile opened a non-file");
+        is->get();
+        rf.Close();
+      }
+    }
+
+    libutils::Read2File r2;
+    if (given != "-") {
+      std::istream* is = r2.ROpen(fn, exts, std::ios::binary);
+      CheckName(r2.IFN(), given);
+      if (is && !IsFile(r2.IFN()))
+        fuzzsupport::Fail("Read2File opened a non-file");
+      if (!is && std::strlen(r2.IFN()) != std::min<std::size_t>(given.size(), 259))
+        fuzzsupport::Fail("failed Read2File does not name the given file");
+      r2.Close();
+    }
+
+    libutils::WriteFile wf;
+    wf.SetName(fn, single);
+    CheckName(wf.OFN(), given);
+    wf.SetName(fn, exts);
+    CheckName(wf.OFN(), given);
+    if (given == "-") {
+      if (!wf.isStd()) fuzzsupport::Fail("\"-\" is not the standard output");
+      continue;
+    }
+    if (std::ostream* os = wf.WOpen(std::ios::binary)) {
+      os->put('y');
+      wf.Close();
+      if (!IsFile(wf.OFN())) fuzzsupport::Fail("WriteFile wrote a non-file");
+    }
+  }
+  return 0;
+}
