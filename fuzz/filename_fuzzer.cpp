@@ -27,15 +27,35 @@ const std::string& Root() {
   return root;
 }
 
+const char* const Fixtures[] = {"view.mni", "view.MNI",       "pic.BMP",
+                                "bare",     "dir.d/view.mnd", "dir.d\\x",
+                                ".hidden"};
+
 // The same small tree for every input, so no input sees another's files.
 void MakeFixtures() {
   std::error_code ec;
-  fs::remove_all(Root(), ec);
   fs::create_directories(Root() + "/dir.d", ec);
   fs::create_directories(Root() + "/sub", ec);
-  for (const char* name : {"view.mni", "view.MNI", "pic.BMP", "bare",
-                           "dir.d/view.mnd", "dir.d\\x", ".hidden"})
+  for (const char* name : Fixtures)
     fuzzsupport::WriteBytes(Root() + "/" + name, "x", 1);
+}
+
+// Puts the tree back after a write: a fixture gets its content again, any
+// other file goes.
+void Undo(const char* written) {
+  for (const char* name : Fixtures)
+    if (Root() + "/" + name == written) {
+      fuzzsupport::WriteBytes(written, "x", 1);
+      return;
+    }
+  std::error_code ec;
+  fs::remove(written, ec);
+  // Another spelling of a fixture's name ("dir.d//view.mnd") reaches it too.
+  for (const char* name : Fixtures)
+    if (fs::file_size(Root() + "/" + name, ec) != 1 || ec) {
+      MakeFixtures();
+      return;
+    }
 }
 
 // Keeps every path component from climbing out of the scratch tree.
@@ -76,7 +96,8 @@ bool IsFile(const char* name) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
   if (size == 0) return 0;
-  MakeFixtures();
+  static bool made = (MakeFixtures(), true);
+  (void)made;
   const unsigned pick = data[0];
   const char** exts = ExtLists[pick % 4];
   const char* single = SingleExts[(pick / 4) % 4];
@@ -124,6 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
       os->put('y');
       wf.Close();
       if (!IsFile(wf.OFN())) fuzzsupport::Fail("WriteFile wrote a non-file");
+      Undo(wf.OFN());
     }
   }
   return 0;

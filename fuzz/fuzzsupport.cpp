@@ -96,8 +96,10 @@ class NullBuffer : public std::streambuf {
 }  // namespace
 
 void SilenceStandardErrorStream() {
-  static NullBuffer sink;
-  std::cerr.rdbuf(&sink);
+  // Never destroyed: the standard streams flush std::cerr at exit, after
+  // function-local statics are gone.
+  static NullBuffer* sink = new NullBuffer;
+  std::cerr.rdbuf(sink);
 }
 
 void Fail(const char* what) {

@@ -68,8 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   if (!option.fromFile) {
     const std::int64_t x = libutils::to_i32(option.dotsX);
     const std::int64_t y = libutils::to_i32(option.dotsY);
-    // Each side is bounded too: a zero-line view may still ask for a line
-    // buffer as wide as the largest count.
+    // Each side is bounded too: a view without pixels still sizes a line
+    // buffer as wide as its width, and still walks every one of its lines
+    // (tests/data/bad/setrender keeps both cases).
     pixels = std::max({x * y, x, y});
     limit = libutils::to_i32(option.limit);
   }
