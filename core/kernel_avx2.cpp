@@ -26,6 +26,10 @@ struct Avx2Ops {
   static V Sub(V a, V b) { return _mm256_sub_pd(a, b); }
   static V Mul(V a, V b) { return _mm256_mul_pd(a, b); }
   static V Max(V a, V b) { return _mm256_max_pd(a, b); }
+  static V Div(V a, V b) { return _mm256_div_pd(a, b); }
+  static V Sqrt(V a) { return _mm256_sqrt_pd(a); }
+  static V Iota() { return _mm256_set_pd(3, 2, 1, 0); }
+  static V Le(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_LE_OQ); }
   // Ordered and quiet: a NaN compares false and raises nothing.
   static V Lt(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
   static V Eq(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
@@ -43,6 +47,9 @@ struct Avx2Ops {
   }
   static void IStore(std::uint64_t* p, I v) {
     _mm256_store_si256(reinterpret_cast<I*>(p), v);
+  }
+  static I ILoad(const std::uint64_t* p) {
+    return _mm256_load_si256(reinterpret_cast<const I*>(p));
   }
 };
 

@@ -135,47 +135,71 @@ class LaneKernel {
     std::uint64_t m0 = nextGroup;
     nextGroup += GroupLanes;
 
+    // Positions and radii for the whole group at once; each position with
+    // PixelPosition's operations (product, quotient, sum), so bit for bit
+    // the same.
     alignas(64) double re[GroupLanes], gLo[GroupLanes], gHi[GroupLanes];
-    alignas(64) std::uint64_t valid[GroupLanes];
-    bool any = false;
-    for (int k = 0; k < GroupLanes; ++k) {
-      std::uint64_t m = m0 + k;
-      valid[k] = 0;
-      re[k] = 0;
-      gLo[k] = gHi[k] = 1;
-      if (m >= job.dotsX || (job.onlyZeros && job.row[m] != 0)) continue;
-      re[k] = Position(m);
-      if (job.julia) {
-        double q = sqrt(re[k] * re[k] + job.im * job.im) + 2;
-        if (!(q <= MaxRadius)) {
-          job.row[m] = EscapeCount(re[k], job.im, job.cr, job.ci,
-                                   hypot(re[k], job.im) + 2, job.limit);
-          continue;
-        }
-        double q2 = q * q;
-        gLo[k] = q2 * LowFactor;
-        gHi[k] = q2 * HighFactor;
-      } else {
-        gLo[k] = 4.0 * LowFactor;
-        gHi[k] = 4.0 * HighFactor;
-      }
-      valid[k] = ~std::uint64_t(0);
-      any = true;
-    }
-    if (!any) return;
-
-    V vr[GroupVecs], vi[GroupVecs], vcr[GroupVecs], vci[GroupVecs], act[GroupVecs], last[GroupVecs];
+    V vr[GroupVecs], vi[GroupVecs], vcr[GroupVecs], vci[GroupVecs],
+        act[GroupVecs], last[GroupVecs];
     typename Ops::I count[GroupVecs];
+    int validBits[GroupVecs];
+    int any = 0;
+    const V dots = Ops::Set(static_cast<double>(job.dotsX));
 #pragma GCC unroll 8
     for (int v = 0; v < GroupVecs; ++v) {
-      vr[v] = Ops::Load(re + v * Width);
+      std::uint64_t first = m0 + v * Width;
+      V m = Ops::Add(Ops::Set(static_cast<double>(first)), Ops::Iota());
+      V x = job.dotsX < 2
+                ? Ops::Set(job.minRe + job.lenRe * 0.5)
+                : Ops::Add(Ops::Set(job.minRe),
+                           Ops::Div(Ops::Mul(m, Ops::Set(job.lenRe)),
+                                    Ops::Set(span)));
+      V ok = Ops::Lt(m, dots);
+      V l = Ops::Set(4.0 * LowFactor), h = Ops::Set(4.0 * HighFactor);
+      if (job.julia) {
+        V q = Ops::Add(
+            Ops::Sqrt(Ops::Add(Ops::Mul(x, x), Ops::Set(job.im * job.im))),
+            Ops::Set(2.0));
+        V q2 = Ops::Mul(q, q);
+        l = Ops::Mul(q2, Ops::Set(LowFactor));
+        h = Ops::Mul(q2, Ops::Set(HighFactor));
+        V fits = Ops::Le(q, Ops::Set(MaxRadius));
+        int huge = Ops::Mask(Ops::AndNot(fits, ok));
+        if (huge != 0) {
+          Ops::Store(re + v * Width, x);
+          for (int bits = huge; bits != 0; bits &= bits - 1) {
+            int k = __builtin_ctz(static_cast<unsigned>(bits));
+            double r0 = re[v * Width + k];
+            job.row[first + k] = EscapeCount(r0, job.im, job.cr, job.ci,
+                                             hypot(r0, job.im) + 2, job.limit);
+          }
+          ok = Ops::And(ok, fits);
+        }
+      }
+      if (job.onlyZeros) {
+        alignas(64) std::uint64_t zero[Width];
+        for (int k = 0; k < Width; ++k) {
+          zero[k] = first + k < job.dotsX && job.row[first + k] == 0
+                        ? ~std::uint64_t(0)
+                        : 0;
+        }
+        ok = Ops::And(ok, Ops::LoadMask(zero));
+      }
+      Ops::Store(re + v * Width, x);
+      Ops::Store(gLo + v * Width, l);
+      Ops::Store(gHi + v * Width, h);
+      vr[v] = x;
       vi[v] = Ops::Set(job.im);
-      vcr[v] = job.julia ? Ops::Set(job.cr) : vr[v];
+      vcr[v] = job.julia ? Ops::Set(job.cr) : x;
       vci[v] = job.julia ? Ops::Set(job.ci) : vi[v];
-      act[v] = Ops::LoadMask(valid + v * Width);
+      act[v] = ok;
+      validBits[v] = Ops::Mask(ok);
+      any |= validBits[v];
       last[v] = Ops::Set(0);
       count[v] = Ops::IZero();
     }
+    if (any == 0) return;
+
     // Every lane of the group is as old as the group, so one schedule of
     // saves and comparisons serves them all (see CheckEvery).
     alignas(64) double keptR[GroupLanes], keptI[GroupLanes];
@@ -224,30 +248,35 @@ class LaneKernel {
       if (left * 3 <= GroupLanes) break;
     }
 
-    alignas(64) double outR[GroupLanes], outI[GroupLanes], stop[GroupLanes];
-    alignas(64) std::uint64_t steps[GroupLanes], still[GroupLanes];
+    alignas(64) double outR[GroupLanes], outI[GroupLanes];
+    alignas(64) std::uint64_t steps[GroupLanes];
 #pragma GCC unroll 8
     for (int v = 0; v < GroupVecs; ++v) {
       Ops::Store(outR + v * Width, vr[v]);
       Ops::Store(outI + v * Width, vi[v]);
-      Ops::Store(stop + v * Width, last[v]);
-      Ops::StoreMask(still + v * Width, act[v]);
       Ops::IStore(steps + v * Width, count[v]);
-    }
-    for (int k = 0; k < GroupLanes; ++k) {
-      if (!valid[k]) continue;
-      std::uint64_t m = m0 + k;
-      if (still[k]) {
-        pending[pendingCount++] = {m, outR[k], outI[k], re[k], gLo[k], gHi[k],
-                                   steps[k]};
-      } else if (stop[k] < 0) {
-        job.row[m] = 0;  // back at a saved point: never escapes
-      } else if (stop[k] > gHi[k]) {
-        // Stopped by a step surely outside, before the limit.
-        job.row[m] = static_cast<unsigned short>(steps[k]);
-      } else {
-        // Stopped in the band or on a NaN: decided exactly from the start.
-        pending[pendingCount++] = {m, re[k], job.im, re[k], gLo[k], gHi[k], 0};
+      int still = Ops::Mask(act[v]);
+      int stopped = validBits[v] & ~still;
+      // Stopped by a test surely outside, before the limit: the count is
+      // the number of steps before it.
+      int out = stopped & Ops::Mask(Ops::Lt(Ops::Load(gHi + v * Width), last[v]));
+      // Back at a saved point: never escapes.
+      int back = stopped & Ops::Mask(Ops::Lt(last[v], Ops::Set(0)));
+      for (int bits = out | back; bits != 0; bits &= bits - 1) {
+        int k = __builtin_ctz(static_cast<unsigned>(bits));
+        job.row[m0 + v * Width + k] =
+            (out >> k) & 1 ? static_cast<unsigned short>(steps[v * Width + k]) : 0;
+      }
+      for (int bits = validBits[v] & ~(out | back); bits != 0; bits &= bits - 1) {
+        int k = __builtin_ctz(static_cast<unsigned>(bits));
+        int i = v * Width + k;
+        if ((still >> k) & 1) {
+          pending[pendingCount++] = {m0 + i, outR[i], outI[i], re[i], gLo[i], gHi[i],
+                                     steps[i]};
+        } else {
+          // Stopped in the band: decided exactly, from the start.
+          pending[pendingCount++] = {m0 + i, re[i], job.im, re[i], gLo[i], gHi[i], 0};
+        }
       }
     }
   }

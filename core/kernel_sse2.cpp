@@ -24,6 +24,10 @@ struct Sse2Ops {
   static V Sub(V a, V b) { return _mm_sub_pd(a, b); }
   static V Mul(V a, V b) { return _mm_mul_pd(a, b); }
   static V Max(V a, V b) { return _mm_max_pd(a, b); }
+  static V Div(V a, V b) { return _mm_div_pd(a, b); }
+  static V Sqrt(V a) { return _mm_sqrt_pd(a); }
+  static V Iota() { return _mm_set_pd(1, 0); }
+  static V Le(V a, V b) { return _mm_cmple_pd(a, b); }
   // Quiet comparisons: a NaN compares false and raises nothing.
   static V Lt(V a, V b) { return _mm_cmplt_pd(a, b); }
   static V Eq(V a, V b) { return _mm_cmpeq_pd(a, b); }
@@ -41,6 +45,9 @@ struct Sse2Ops {
   static I CountIf(I c, V m) { return _mm_sub_epi64(c, _mm_castpd_si128(m)); }
   static void IStore(std::uint64_t* p, I v) {
     _mm_store_si128(reinterpret_cast<I*>(p), v);
+  }
+  static I ILoad(const std::uint64_t* p) {
+    return _mm_load_si128(reinterpret_cast<const I*>(p));
   }
 };
 
