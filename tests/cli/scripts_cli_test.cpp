@@ -124,7 +124,7 @@ TEST(ScriptsCli, TooFewArgumentsPrintUsage) {
     ProgramResult r =
         RunIn(dir, row.exe, std::vector<std::string>(row.argc, "1"));
     EXPECT_EQ(0, r.exit);
-    EXPECT_EQ("usage: " + std::string(row.exe) + row.usage, r.out);
+    EXPECT_EQ("usage: " + std::string(row.exe) + row.usage, testutil::Text(r.out));
     EXPECT_EQ("", r.err);
     EXPECT_TRUE(Listing(dir.path()).empty());
   }
