@@ -134,6 +134,8 @@ TEST(Kernel, ViewsMatchThePlainKernel) {
       // is no cycle.
       {"julia, real part pinned at 2",
        View(0, 0x1p-30, 0, 0, 1, 1, 1000, true, -2, 1e-100)},
+      {"julia, real parts pinned at 2",
+       View(0x1p-61, 0x1p-30, 0x1p-61, 0, 24, 1, 1000, true, -2, 1e-100)},
       {"c = 2i", View(0, 2, 0, 0, 1, 1, 100)},
       {"c = -2", View(-2, 0, 0, 0, 1, 1, 100)},
       {"single pixel", View(-1, 0, 2, 2, 1, 1, 100)},
@@ -190,16 +192,19 @@ TEST(Kernel, EscapeCircleIsDecidedAsByHypot) {
   ExpectSameAsPlain(views);
 }
 
-// In Julia mode the radius is |z0| + 2: starting points next to 1 + 0i with
-// a constant that sends them next to |z| = 3.
+// In Julia mode the radius is hypot(z0) + 2: starting points next to the
+// unit circle, off the axes where hypot and a square root of the squared
+// modulus part, with constants that send them next to |z| = 3.
 TEST(Kernel, JuliaRadiusIsDecidedAsByHypot) {
   std::vector<NamedView> views;
   for (int k = 0; k < 16; ++k) {
-    double angle = 0.1 + k * (2 * M_PI / 16);
-    MandArea a = View(1 - 40 * 0x1p-52, -8 * 0x1p-52, 80 * 0x1p-52,
-                      16 * 0x1p-52, 81, 17, 100, true,
-                      3 * std::cos(angle) - 1, 3 * std::sin(angle));
-    views.push_back({"angle " + std::to_string(angle), a});
+    std::complex<double> z0 = std::polar(1.0, 0.4 + k * (2 * M_PI / 16));
+    std::complex<double> c = std::polar(3.0, 1.1 + k * 2.3) - z0 * z0;
+    MandArea a = Around(z0.real(), z0.imag(), 24, 24, 100);
+    a.julia = true;
+    a.juliaRe = c.real();
+    a.juliaIm = c.imag();
+    views.push_back({"z0 angle " + std::to_string(std::arg(z0)), a});
   }
   ExpectSameAsPlain(views);
 }
