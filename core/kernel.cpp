@@ -31,7 +31,9 @@ bool KernelSupported(KernelKind kind) {
       return true;
     case KernelKind::Avx2:
       // Also false when the operating system does not save the wide
-      // registers.
+      // registers. Initialised here as well, for callers that run before
+      // the runtime library's own initialisation.
+      __builtin_cpu_init();
       return __builtin_cpu_supports("avx2");
   }
   return false;

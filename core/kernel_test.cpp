@@ -13,6 +13,7 @@
 
 namespace {
 
+const double Pi = 3.14159265358979323846;
 const double Inf = std::numeric_limits<double>::infinity();
 const double NaN = std::numeric_limits<double>::quiet_NaN();
 
@@ -166,7 +167,7 @@ TEST(Kernel, EscapeCircleIsDecidedAsByHypot) {
   std::vector<NamedView> views;
   int misjudged = 0;
   for (int k = 0; k < 32; ++k) {
-    double angle = 0.05 + k * (2 * M_PI / 32);
+    double angle = 0.05 + k * (2 * Pi / 32);
     double x = 2 * std::cos(angle), y = 2 * std::sin(angle);
     MandArea a = Around(x, y, 64, 12, 100);
     views.push_back({"angle " + std::to_string(angle), a});
@@ -183,7 +184,7 @@ TEST(Kernel, EscapeCircleIsDecidedAsByHypot) {
   EXPECT_GT(misjudged, 0);
   // The same circle reached by the first step: c with |c*c + c| = 2.
   for (int k = 0; k < 12; ++k) {
-    std::complex<double> w = std::polar(2.0, 0.3 + k * (2 * M_PI / 12));
+    std::complex<double> w = std::polar(2.0, 0.3 + k * (2 * Pi / 12));
     std::complex<double> c = (std::sqrt(1.0 + 4.0 * w) - 1.0) / 2.0;
     views.push_back({"first step, c = " + std::to_string(c.real()) + " " +
                          std::to_string(c.imag()),
@@ -198,7 +199,7 @@ TEST(Kernel, EscapeCircleIsDecidedAsByHypot) {
 TEST(Kernel, JuliaRadiusIsDecidedAsByHypot) {
   std::vector<NamedView> views;
   for (int k = 0; k < 16; ++k) {
-    std::complex<double> z0 = std::polar(1.0, 0.4 + k * (2 * M_PI / 16));
+    std::complex<double> z0 = std::polar(1.0, 0.4 + k * (2 * Pi / 16));
     std::complex<double> c = std::polar(3.0, 1.1 + k * 2.3) - z0 * z0;
     MandArea a = Around(z0.real(), z0.imag(), 24, 24, 100);
     a.julia = true;
