@@ -1,8 +1,14 @@
 #!/bin/bash
-# Builds the suite twice, plainly and with AddressSanitizer +
-# UndefinedBehaviorSanitizer, and runs every test of both builds. GUI tests
-# run under a virtual X display.
+# Runs every test of the suite, in lanes:
+#   plain      the normal build (GUI tests under a virtual X display)
+#   sanitize   AddressSanitizer + UndefinedBehaviorSanitizer
+#   native     built for this processor (-march=native): counts must not change
+#   windows    MinGW-w64 cross build, tests under wine (when it can be installed)
+#   fuzz       a short libFuzzer pass over the saved corpora (when clang is there)
+# Every lane runs even when an earlier one fails; the exit status says whether
+# all passed.
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
+source "$ROOT/scripts/test-windows.sh"
 
 install_missing_packages
 
@@ -10,13 +16,57 @@ export LANG=C.UTF-8 GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
 
 run_tests() {
   local dir="$1"
+  shift
   echo "== tests in $dir"
   (cd "$ROOT/$dir" &&
     xvfb-run -a -s "-screen 0 1280x1024x24" \
-      ctest --output-on-failure -j "$(nproc)" --timeout 600)
+      ctest --output-on-failure -j "$(nproc)" --timeout 900 "$@")
 }
 
-build_tree build
-run_tests build
-build_tree build-asan -DSANITIZE=ON -DBUILD_BENCHMARKS=OFF
-run_tests build-asan
+failed=()
+lane() {
+  local name="$1"
+  shift
+  echo "==== lane: $name"
+  if ! "$@"; then
+    failed+=("$name")
+  fi
+}
+
+plain() { build_tree build && run_tests build; }
+sanitize() {
+  build_tree build-asan -DSANITIZE=ON -DBUILD_BENCHMARKS=OFF &&
+    run_tests build-asan
+}
+native() {
+  build_tree build-native -DCMAKE_CXX_FLAGS=-march=native \
+    -DBUILD_VIEWER=OFF -DBUILD_BENCHMARKS=OFF && run_tests build-native
+}
+fuzz() {
+  if ! (install_missing_packages clang libclang-rt-14-dev); then
+    echo "fuzz lane skipped: clang cannot be installed"
+    return 0
+  fi
+  CC=clang CXX=clang++ build_tree build-fuzz -DBUILD_FUZZERS=ON \
+    -DBUILD_VIEWER=OFF -DBUILD_BENCHMARKS=OFF &&
+    bash "$ROOT/fuzz/run_fuzzers.sh" "$ROOT/build-fuzz" short
+}
+windows() {
+  if ! (install_missing_packages "${WINDOWS_PACKAGES[@]}"); then
+    echo "windows lane skipped: MinGW-w64 or wine cannot be installed"
+    return 0
+  fi
+  windows_lane
+}
+
+lane plain plain
+lane sanitize sanitize
+lane native native
+lane windows windows
+lane fuzz fuzz
+
+if ((${#failed[@]})); then
+  echo "FAILED lanes: ${failed[*]}"
+  exit 1
+fi
+echo "all lanes passed"
