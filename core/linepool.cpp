@@ -9,7 +9,7 @@ namespace {
 
 // Rows in the ring per worker: enough that a worker rarely waits behind one
 // slow line, few enough that memory stays a handful of lines.
-constexpr unsigned RowsPerWorker = 4;
+constexpr unsigned RowsPerWorker = 8;
 
 }  // namespace
 
@@ -75,7 +75,9 @@ bool LinePool::Claimable() const {
 void LinePool::Work() {
   std::unique_lock<std::mutex> guard(lock);
   for (;;) {
+    ++idle;
     workAvailable.wait(guard, [this] { return stopping || Claimable(); });
+    --idle;
     if (stopping) return;
     std::uint64_t l = claimed++;
     std::uint64_t gen = generation;
@@ -89,7 +91,10 @@ void LinePool::Work() {
     guard.lock();
     --busy;
     if (gen == generation) ready[slot] = l + 1;
-    lineDone.notify_all();
+    // Waking the consumer costs a system call and a switch of threads, a
+    // fair part of a short line: only when it waits for this very line, or
+    // for the workers to leave the rows.
+    if (waitingFor == l + 1 || (busy == 0 && !started)) lineDone.notify_all();
   }
 }
 
@@ -104,11 +109,16 @@ const unsigned short* LinePool::Next() {
     return rows[slot].data();
   }
   std::uint64_t want = taken + 1;
-  lineDone.wait(guard, [&] { return ready[slot] == want; });
+  if (ready[slot] != want) {
+    waitingFor = want;
+    lineDone.wait(guard, [&] { return ready[slot] == want; });
+    waitingFor = 0;
+  }
   ++taken;
+  bool wake = idle > 0;
   guard.unlock();
   // Taking a line frees the row of the one before it.
-  workAvailable.notify_all();
+  if (wake) workAvailable.notify_all();
   return rows[slot].data();
 }
 

@@ -65,6 +65,8 @@ class LinePool {
   std::uint64_t claimed = 0;     // lines handed to workers so far
   std::uint64_t taken = 0;       // lines handed to the consumer so far
   unsigned busy = 0;             // workers inside a line right now
+  unsigned idle = 0;             // workers waiting for a line to claim
+  std::uint64_t waitingFor = 0;  // index + 1 of the line Next waits for
   // Ring of rows: line l lives in rows[l % rows.size()]; ready[] holds the
   // index + 1 of the line a row holds once it is complete, 0 while not.
   std::vector<std::vector<unsigned short>> rows;
