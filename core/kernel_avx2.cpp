@@ -48,9 +48,6 @@ struct Avx2Ops {
   static void IStore(std::uint64_t* p, I v) {
     _mm256_store_si256(reinterpret_cast<I*>(p), v);
   }
-  static I ILoad(const std::uint64_t* p) {
-    return _mm256_load_si256(reinterpret_cast<const I*>(p));
-  }
 };
 
 }  // namespace

@@ -7,11 +7,11 @@
 // instruction sets must never be merged by the linker, or a processor
 // without AVX2 could end up running the AVX2 copy.
 //
-// A line goes through two stages. Groups of pixels first run in lockstep for
-// a few dozen steps, which finishes the short orbits without any per-pixel
-// bookkeeping. The pixels still inside then go to lanes that are refilled as
-// orbits end, so that long orbits of different lengths never wait for each
-// other.
+// A line goes through two stages. Groups of neighbouring pixels first run in
+// lockstep, until most of the group is done or for a few hundred steps at
+// most, which finishes short orbits without any per-pixel bookkeeping. The
+// pixels still inside then go to lanes that are refilled as orbits end, so
+// that long orbits of different lengths never wait for each other.
 //
 // Why the counts are exact:
 // - Escape test. EscapeCount asks "not R > hypot(z)". The lanes compare
@@ -26,7 +26,10 @@
 // - Square. A z that passed the test has |z| < R <= 2^500, so the fast
 //   square cannot overflow or give a NaN: EscapeCount's complete complex
 //   product is never reached, and the lanes do its fast square with the
-//   same operations in the same order. z + z is exactly 2.0 * z.
+//   same operations in the same order. z + z and z * 2 are exactly
+//   2.0 * z. The next z is finite or infinite but never a NaN, the constant
+//   being finite, so neither is its squared modulus, which lets the lanes
+//   test the largest of several at once.
 // - Lockstep. A lane stops at the first step that is not surely inside; if
 //   that step is surely outside its count is the number of steps before, as
 //   in EscapeCount, and otherwise the pixel starts again in a refilled lane,

@@ -46,9 +46,6 @@ struct Sse2Ops {
   static void IStore(std::uint64_t* p, I v) {
     _mm_store_si128(reinterpret_cast<I*>(p), v);
   }
-  static I ILoad(const std::uint64_t* p) {
-    return _mm_load_si128(reinterpret_cast<const I*>(p));
-  }
 };
 
 }  // namespace
