@@ -1,6 +1,7 @@
 // Line-parallel computation with in-order hand-over.
 #include "core/linepool.h"
 
+#include <algorithm>
 #include <system_error>
 
 #include "core/mandelbrot.h"
@@ -64,6 +65,13 @@ void LinePool::Start(const MandArea& a) {
   workAvailable.notify_all();
 }
 
+bool LinePool::AllReady(std::uint64_t from, std::uint64_t to) const {
+  for (std::uint64_t l = from; l < to; ++l) {
+    if (ready[l % rows.size()] != l + 1) return false;
+  }
+  return true;
+}
+
 // The consumer still reads the row of line taken - 1, so the ring may run
 // up to rows.size() - 1 lines past it.
 bool LinePool::Claimable() const {
@@ -92,9 +100,12 @@ void LinePool::Work() {
     --busy;
     if (gen == generation) ready[slot] = l + 1;
     // Waking the consumer costs a system call and a switch of threads, a
-    // fair part of a short line: only when it waits for this very line, or
-    // for the workers to leave the rows.
-    if (waitingFor == l + 1 || (busy == 0 && !started)) lineDone.notify_all();
+    // fair part of a short line: only once all the lines it waits for are
+    // there, or when it waits for the workers to leave the rows.
+    if ((waitFrom <= l && l < waitTo && AllReady(waitFrom, waitTo)) ||
+        (busy == 0 && !started)) {
+      lineDone.notify_all();
+    }
   }
 }
 
@@ -108,11 +119,14 @@ const unsigned short* LinePool::Next() {
     ++taken;
     return rows[slot].data();
   }
-  std::uint64_t want = taken + 1;
-  if (ready[slot] != want) {
-    waitingFor = want;
-    lineDone.wait(guard, [&] { return ready[slot] == want; });
-    waitingFor = 0;
+  if (ready[slot] != taken + 1) {
+    // Having to wait, wait for a batch of lines: every wake-up then serves
+    // several of them. The workers can hold them all, since the batch is
+    // half the ring.
+    waitFrom = taken;
+    waitTo = std::min<std::uint64_t>(taken + rows.size() / 2, area.dotsY);
+    lineDone.wait(guard, [this] { return AllReady(waitFrom, waitTo); });
+    waitFrom = waitTo = 0;
   }
   ++taken;
   bool wake = idle > 0;

@@ -51,6 +51,7 @@ class LinePool {
  private:
   void Work();
   bool Claimable() const;
+  bool AllReady(std::uint64_t from, std::uint64_t to) const;
 
   KernelKind kind;
   std::vector<std::thread> workers;
@@ -66,7 +67,8 @@ class LinePool {
   std::uint64_t taken = 0;       // lines handed to the consumer so far
   unsigned busy = 0;             // workers inside a line right now
   unsigned idle = 0;             // workers waiting for a line to claim
-  std::uint64_t waitingFor = 0;  // index + 1 of the line Next waits for
+  // The lines [waitFrom, waitTo) Next waits for; empty when it does not.
+  std::uint64_t waitFrom = 0, waitTo = 0;
   // Ring of rows: line l lives in rows[l % rows.size()]; ready[] holds the
   // index + 1 of the line a row holds once it is complete, 0 while not.
   std::vector<std::vector<unsigned short>> rows;
