@@ -2,7 +2,7 @@
 // scratch directory that holds a few files with and without the listed
 // extensions. The first byte picks the extension lists, the rest gives up
 // to three names separated by NUL bytes; each name is placed inside the
-// scratch directory (".." components are defused) unless it is "-".
+// scratch directory (with ".." defused) unless it is "-".
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -58,21 +58,15 @@ void Undo(const char* written) {
     }
 }
 
-// Keeps every path component from climbing out of the scratch tree.
+// Keeps the name from climbing out of the scratch tree on any system: with
+// no ".." anywhere, no component under either separator can be "..".
 std::string Place(const std::string& name) {
   if (name == "-") return name;
-  std::string placed = Root() + "/";
-  std::size_t start = 0;
-  while (start <= name.size()) {
-    std::size_t end = name.find('/', start);
-    if (end == std::string::npos) end = name.size();
-    std::string part = name.substr(start, end - start);
-    if (part == "..") part = "._";
-    placed += part;
-    if (end < name.size()) placed += '/';
-    start = end + 1;
-  }
-  return placed;
+  std::string placed = name;
+  for (std::size_t at = placed.find(".."); at != std::string::npos;
+       at = placed.find("..", at))
+    placed[at + 1] = '_';
+  return Root() + "/" + placed;
 }
 
 // The resolved name is the given one cut to 259 characters, perhaps with
@@ -86,7 +80,12 @@ void CheckName(const char* resolved, const std::string& given) {
     fuzzsupport::Fail("resolved name lost the given name");
 }
 
+// False only when the name surely is no file. Bytes beyond ASCII mean
+// different names to the narrow file API and to std::filesystem on Windows
+// (the code page against UTF-8), so such names are not looked at.
 bool IsFile(const char* name) {
+  for (const char* p = name; *p; ++p)
+    if (static_cast<unsigned char>(*p) >= 0x80) return true;
   std::error_code ec;
   return fs::is_regular_file(name, ec);
 }

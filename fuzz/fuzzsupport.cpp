@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <random>
 #include <streambuf>
-#include <unistd.h>
 
 namespace fuzzsupport {
 
@@ -51,11 +51,20 @@ std::vector<char*> MakeArgv(const char* program,
 
 namespace {
 
+// A fresh name that no other process holds: create_directory fails on a
+// name that exists, so a race simply tries the next one.
 std::string MakeScratchDir() {
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / "mandelfuzz.XXXXXX").string();
-  if (!mkdtemp(pattern.data())) Fail("cannot make a scratch directory");
-  return pattern;
+  std::error_code ec;
+  const std::filesystem::path tmp = std::filesystem::temp_directory_path(ec);
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[32];
+    std::snprintf(name, sizeof name, "mandelfuzz.%08x", random());
+    const std::filesystem::path dir = tmp / name;
+    if (std::filesystem::create_directory(dir, ec))
+      return dir.generic_string();
+  }
+  Fail("cannot make a scratch directory");
 }
 
 std::string& ScratchPath() {
