@@ -142,6 +142,17 @@ bool LinePool::Ready() {
   return ready[taken % rows.size()] == taken + 1;
 }
 
+bool LinePool::WaitReady(std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> guard(lock);
+  if (!started || taken >= area.dotsY || workers.empty()) return true;
+  waitFrom = taken;
+  waitTo = taken + 1;
+  bool ready = lineDone.wait_for(guard, timeout,
+                                 [this] { return AllReady(waitFrom, waitTo); });
+  waitFrom = waitTo = 0;
+  return ready;
+}
+
 std::uint64_t LinePool::NextLine() {
   std::lock_guard<std::mutex> guard(lock);
   return taken;

@@ -6,6 +6,7 @@
 // for bit, for any number of workers.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -42,6 +43,12 @@ class LinePool {
 
   // Whether Next would return without waiting.
   bool Ready();
+
+  // Waits at most `timeout` for the next line in order; then Ready(). For
+  // a consumer that must stay responsive (an event loop) and calls Next
+  // only once this is true: Next itself, when it has to wait, waits for
+  // several lines at once.
+  bool WaitReady(std::chrono::milliseconds timeout);
 
   // The index of the line the next call of Next returns.
   std::uint64_t NextLine();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -85,6 +86,26 @@ TEST(LinePool, StartingAgainDropsTheLinesComputedAhead) {
   // Dropped in the middle of a view: the destructor must not hang.
   pool.Start(first);
   ASSERT_NE(pool.Next(), nullptr);
+}
+
+// The way an event loop takes lines: wait a little, handle events, and take
+// a line only once it is there.
+TEST(LinePool, PollingTakesEveryLineInOrder) {
+  MandArea a = View(-0.7454, 0.1130, 0.0005, 0.0005, 30, 40, 2000);
+  std::vector<unsigned short> expected = PlainCounts(a);
+  LinePool pool(2);
+  pool.Start(a);
+  std::vector<unsigned short> got;
+  for (std::uint64_t l = 0; l < a.dotsY; ++l) {
+    while (!pool.WaitReady(std::chrono::milliseconds(1))) {
+    }
+    EXPECT_TRUE(pool.Ready());
+    const unsigned short* row = pool.Next();
+    ASSERT_NE(row, nullptr);
+    got.insert(got.end(), row, row + a.dotsX);
+  }
+  EXPECT_TRUE(pool.WaitReady(std::chrono::milliseconds(0)));  // at the end
+  EXPECT_EQ(got, expected);
 }
 
 }  // namespace
