@@ -8,7 +8,9 @@
 #include "viewer/zvwin.h"
 
 #include <cstdlib>
+#include <chrono>
 #include <iostream>
+#include <new>
 
 namespace zv {
 
@@ -89,14 +91,25 @@ void zvarea::calculate() {
   // engine's line.
   const std::uint64_t limit = engine.GetArea().limit;
   const std::uint32_t width = picture.width, height = picture.height;
-  for (std::uint32_t i = 0; i < height; ++i) {
+  // Lines are computed ahead on every processor and taken strictly in
+  // order; while the next one is not ready the toolkit's events keep
+  // running, so the window stays responsive during long lines too.
+  try {
+    pool.Start(engine.GetArea());
+  } catch (const std::bad_alloc&) {
+    std::cerr << "LinePool Start() fail." << std::endl;
+    return;
+  }
+  for (std::uint32_t i = 0; i < height && !stop_requested; ++i) {
     const std::uint32_t row = height - i - 1;  // line 0 is the bottom row
+    while (!pool.WaitReady(std::chrono::milliseconds(20)) && !stop_requested) {
+      while (Gtk::Main::events_pending()) Gtk::Main::iteration(false);
+    }
+    if (stop_requested) break;
     engine.SetLine(i);
-    engine.Calculation();
-    colour_line(engine.GetBuf(), width, limit, picture.pixel(0, row));
+    colour_line(pool.Next(), width, limit, picture.pixel(0, row));
     redraw_line(static_cast<int>(row));
     while (Gtk::Main::events_pending()) Gtk::Main::iteration(false);
-    if (stop_requested) break;
   }
 }
 

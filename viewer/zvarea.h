@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "core/mandarea.h"
+#include "core/linepool.h"
 #include "core/mandelbrot.h"
 #include "libutils/img2d.h"
 
@@ -64,6 +65,8 @@ class zvarea : public Gtk::DrawingArea {
   bool dragging = false;
   libutils::img2d picture;  // 8-bit RGB, as large as the widget at the last run
   Mandelbrot engine;
+  // Computes the lines of a run ahead on the other processors.
+  LinePool pool;
   MandArea view;
   bool stop_requested = false;
 };
