@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     // Each side is bounded too: a view without pixels still sizes a line
     // buffer as wide as its width, and still walks every one of its lines
     // (tests/data/bad/setrender keeps both cases).
-    pixels = std::max({x * y, x, y});
+    pixels = (x == 0 || y == 0) ? 0 : std::max({x * y, x, y});
     limit = libutils::to_i32(option.limit);
   }
   if (pixels > MaxPixels || limit > MaxLimit) return 0;

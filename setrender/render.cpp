@@ -109,7 +109,11 @@ int Render(const SetRenderCmdOption& option, std::ostream& err,
         << std::endl;
     return 1;
   }
-  engine.SetArea(area);
+  // A view without pixels is a header-only picture: sizing the engine, the
+  // row or the workers, or walking 2^31 empty lines, would cost memory or
+  // time for nothing.
+  const bool empty = area.dotsX == 0 || area.dotsY == 0;
+  if (!empty) engine.SetArea(area);
 
   double rateR = option.rateR ? libutils::to_double(option.rateR) : 3;
   double rateG = option.rateG ? libutils::to_double(option.rateG) : 2;
@@ -129,7 +133,7 @@ int Render(const SetRenderCmdOption& option, std::ostream& err,
   header.biHeight = static_cast<std::int32_t>(area.dotsY);
   header.ReCalc();
   // Zeroed once: the padding at the end of every row stays 0.
-  std::vector<char> row(header.scanLineBytes(), 0);
+  std::vector<char> row(empty ? 0 : header.scanLineBytes(), 0);
 
   libutils::Read2File data;
   std::istream* counts = nullptr;
@@ -162,12 +166,12 @@ int Render(const SetRenderCmdOption& option, std::ostream& err,
   // Computed lines come from workers on every processor, strictly in order
   // and a few lines ahead at most; they hold the counts Calculation gives.
   std::unique_ptr<LinePool> pool;
-  if (!counts) {
+  if (!counts && !empty) {
     pool.reset(new LinePool());
     pool->Start(engine.GetArea());
   }
   Progress progress(err, showProgress, area.dotsY);
-  for (std::uint64_t l = 0; l < area.dotsY && *os; ++l) {
+  for (std::uint64_t l = 0; !empty && l < area.dotsY && *os; ++l) {
     const unsigned short* buf;
     if (counts) {
       engine.SetLine(l);

@@ -230,3 +230,32 @@ TEST(SetRender, SizesTheFormatCannotHoldAreRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// Views without pixels are header-only pictures; the widest and tallest of
+// them must not size a line of gigabytes or walk 2^31 empty lines first.
+TEST(SetRender, ViewsWithoutPixelsGiveAHeaderOnly) {
+  struct Row {
+    const char* dotsX;
+    const char* dotsY;
+    std::int32_t width, height;
+  } rows[] = {
+      {"2147483647", "0", 2147483647, 0},
+      {"0", "2147483647", 0, 2147483647},
+      {"0", "0", 0, 0},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.dotsX << "x" << r.dotsY);
+    ScopedTempDir dir;
+    RenderRun run = Render({"0", "0", "1", r.dotsX, r.dotsY, "10", dir.File("pic")});
+    EXPECT_EQ(run.exit, 0);
+    EXPECT_EQ(run.err, "");
+    std::string bmp = ReadBytes(dir.File("pic.bmp"));
+    ASSERT_EQ(bmp.size(), 54u);
+    EXPECT_EQ(static_cast<std::int32_t>(Le32(bmp, 18)), r.width);
+    EXPECT_EQ(static_cast<std::int32_t>(Le32(bmp, 22)), r.height);
+  }
+}
+
+}  // namespace
