@@ -1,4 +1,5 @@
 #include "core/kernel.h"
+#include "core/testviews.h"
 
 #include <gtest/gtest.h>
 
@@ -16,23 +17,6 @@ namespace {
 const double Pi = 3.14159265358979323846;
 const double Inf = std::numeric_limits<double>::infinity();
 const double NaN = std::numeric_limits<double>::quiet_NaN();
-
-MandArea View(double minRe, double minIm, double lenRe, double lenIm,
-              std::uint64_t dotsX, std::uint64_t dotsY, std::uint64_t limit,
-              bool julia = false, double jre = -0.8, double jim = 0.156) {
-  MandArea a;
-  a.minRe = minRe;
-  a.minIm = minIm;
-  a.lenRe = lenRe;
-  a.lenIm = lenIm;
-  a.dotsX = dotsX;
-  a.dotsY = dotsY;
-  a.limit = limit;
-  a.julia = julia;
-  a.juliaRe = jre;
-  a.juliaIm = jim;
-  return a;
-}
 
 // Every line of a with one kernel; with a lower limit first, the lines are
 // computed at that limit and then recomputed where they hold 0.

@@ -1,4 +1,5 @@
 #include "core/linepool.h"
+#include "core/testviews.h"
 
 #include <gtest/gtest.h>
 
@@ -9,21 +10,6 @@
 #include "core/mandelbrot.h"
 
 namespace {
-
-MandArea View(double minRe, double minIm, double lenRe, double lenIm,
-              std::uint64_t dotsX, std::uint64_t dotsY, std::uint64_t limit,
-              bool julia = false) {
-  MandArea a;
-  a.minRe = minRe;
-  a.minIm = minIm;
-  a.lenRe = lenRe;
-  a.lenIm = lenIm;
-  a.dotsX = dotsX;
-  a.dotsY = dotsY;
-  a.limit = limit;
-  a.julia = julia;
-  return a;
-}
 
 // Every line of a from the plain kernel, one after the other.
 std::vector<unsigned short> PlainCounts(const MandArea& a) {
