@@ -18,13 +18,20 @@ void stderr_presenter(const char* title, const char* text) {
   std::fflush(stderr);
 }
 
-fatal_presenter presenter = stderr_presenter;
+// The system's message box where there is one (Windows). A report that
+// cannot be shown there, as in a service or a session without a display,
+// still reaches the standard error stream rather than vanishing.
+void default_presenter(const char* title, const char* text) {
+  if (!sysapi::show_message_box(title, text)) stderr_presenter(title, text);
+}
+
+fatal_presenter presenter = default_presenter;
 
 }  // namespace
 
 fatal_presenter set_fatal_presenter(fatal_presenter p) {
   fatal_presenter old = presenter;
-  presenter = p ? p : stderr_presenter;
+  presenter = p ? p : default_presenter;
   return old;
 }
 

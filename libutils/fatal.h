@@ -12,8 +12,10 @@ namespace libutils {
 using fatal_presenter = void (*)(const char* title, const char* text);
 
 // Installs p and returns the presenter it replaces. Null reinstalls the
-// default, which writes the title, ": " and the text to the standard error
-// stream, ending with a line feed.
+// default: the system's message box (title, no owner, one OK button) where
+// the platform has one, and otherwise, or when the box cannot be shown, the
+// title, ": " and the text on the standard error stream, ending with a line
+// feed.
 fatal_presenter set_fatal_presenter(fatal_presenter p);
 
 // Reports that the operation named by operation failed and ends the process.

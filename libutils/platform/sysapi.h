@@ -56,6 +56,12 @@ void set_last_error(int code);
 // (Windows texts end with a line break, POSIX texts do not).
 std::string error_text(int code);
 
+// Shows text in the system's modal message box, titled title, with no owner
+// window and a single OK button, and waits until it is closed. False when
+// the system has no such box or cannot show one (no desktop, no display):
+// the caller then has to tell the user some other way.
+bool show_message_box(const char* title, const char* text);
+
 // Ends the process with the given exit code; does not return.
 [[noreturn]] void exit_process(int code);
 

@@ -172,6 +172,10 @@ void set_last_error(int code) { errno = code; }
 
 std::string error_text(int code) { return std::strerror(code); }
 
+// A console library has no dialog of its own here; GUI programs install
+// theirs as the fatal presenter.
+bool show_message_box(const char*, const char*) { return false; }
+
 void exit_process(int code) { std::exit(code); }
 
 }  // namespace libutils::sysapi

@@ -1,5 +1,6 @@
 // Windows side of libutils' operating-system seam: file mappings over
-// CreateFileA/CreateFileMappingA, GetLastError and FormatMessageA.
+// CreateFileA/CreateFileMappingA, GetLastError, FormatMessageA and
+// MessageBoxA.
 //
 // WARNING: only code that differs between operating systems belongs here;
 // everything the two sides share lives in the callers.
@@ -117,6 +118,12 @@ std::string error_text(int code) {
   std::string text = (n && buffer) ? std::string(buffer, n) : std::string();
   if (buffer) LocalFree(buffer);
   return text;
+}
+
+bool show_message_box(const char* title, const char* text) {
+  // 0 is the documented failure; wine without a display returns -1 from the
+  // dialog it could not create. Either way nobody saw the text.
+  return MessageBoxA(nullptr, text, title, MB_OK) > 0;
 }
 
 void exit_process(int code) { ExitProcess(static_cast<UINT>(code)); }
