@@ -138,7 +138,6 @@ LRESULT CALLBACK describe_box(int code, WPARAM wparam, LPARAM lparam) {
   return CallNextHookEx(box_hook, code, wparam, lparam);
 }
 
-
 TEST(FatalDeathTest, ShowsTheReportInAMessageBoxWhereThereIsADesktop) {
   if (!have_desktop()) GTEST_SKIP() << "no desktop to show a message box on";
   const std::string text = libutils::sysapi::error_text(2);
