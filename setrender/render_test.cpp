@@ -9,6 +9,7 @@
 
 #include "core/cosinepalette.h"
 #include "core/mandelbrot.h"
+#include "core/testviews.h"
 #include "tests/support/testutil.h"
 
 namespace {
@@ -98,15 +99,7 @@ TEST(SetRender, SavedViewColoursLikeTheSameViewByNumbers) {
   ASSERT_EQ(Render({"-2", "-1.5", "4", "40", "30", "100", dir.File("numbers")})
                 .exit,
             0);
-  MandArea a;
-  a.minRe = -2;
-  a.minIm = -1;
-  a.lenRe = 4;
-  a.lenIm = 3;
-  a.dotsX = 40;
-  a.dotsY = 30;
-  a.limit = 100;
-  SaveView(dir.File("view"), a);
+  SaveView(dir.File("view"), View(-2, -1, 4, 3, 40, 30, 100));
   RenderRun r = Render({"-f", dir.File("view"), dir.File("saved")});
   EXPECT_EQ(r.exit, 0);
   EXPECT_EQ(r.err, "");
@@ -115,15 +108,7 @@ TEST(SetRender, SavedViewColoursLikeTheSameViewByNumbers) {
 
 TEST(SetRender, ReLimitBlackensCountsAboveIt) {
   ScopedTempDir dir;
-  MandArea a;
-  a.minRe = -0.8;
-  a.minIm = 0;
-  a.lenRe = 0.3;
-  a.lenIm = 0.3;
-  a.dotsX = 30;
-  a.dotsY = 30;
-  a.limit = 200;
-  SaveView(dir.File("view"), a);
+  SaveView(dir.File("view"), View(-0.8, 0, 0.3, 0.3, 30, 30, 200));
   ASSERT_EQ(Render({"-f", dir.File("view"), "-l", "50", dir.File("pic")}).exit, 0);
   std::string bmp = ReadBytes(dir.File("pic.bmp"));
   std::string counts = ReadBytes(dir.File("view.mnd"));
