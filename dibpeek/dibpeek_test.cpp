@@ -114,8 +114,8 @@ class BrokenBuf : public std::streambuf {
 TEST(DibPeek, FailedWriteOrReadEndsWithStatusOne) {
   testutil::ScopedTempDir dir;
   std::string pic = dir.File("pic.bmp");
-  testutil::WriteBytes(pic, testutil::ReadBytes(
-                                testutil::DataFile("setrender/small.bmp")));
+  testutil::WriteBytes(
+      pic, testutil::ReadBytes(testutil::DataFile("setrender/small.bmp")));
   std::string args[] = {"dibpeek", pic};
   char* argv[] = {&args[0][0], &args[1][0], nullptr};
   FullBuf full;

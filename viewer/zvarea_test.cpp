@@ -153,7 +153,8 @@ TEST_F(AreaDeathTest, PaintingUnderMemoryPressure) {
   GTEST_SKIP() << "the address sanitizer cannot run under an address limit";
 #endif
   ::testing::GTEST_FLAG(death_test_style) = "threadsafe";
-  EXPECT_EXIT(paint_under_memory_pressure(win), ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(paint_under_memory_pressure(win), ::testing::ExitedWithCode(0),
+              "");
 }
 
 }  // namespace

@@ -16,8 +16,7 @@ TEST(ViewInfoCli, OverlongNumbersMakeTheInfoInvalid) {
   testutil::ScopedTempDir dir;
   // A 4096-character number is still one; a digit more is not.
   const std::string longest = "-" + std::string(4094, '0') + "2";
-  testutil::WriteBytes(dir.File("edge.mni"),
-                       longest + " -2 4 4 4 3 10\n");
+  testutil::WriteBytes(dir.File("edge.mni"), longest + " -2 4 4 4 3 10\n");
   testutil::WriteBytes(dir.File("over.mni"),
                        "-0" + longest.substr(1) + " -2 4 4 4 3 10\n");
   testutil::WriteBytes(dir.File("edge.mnd"), std::string(24, '\0'));
