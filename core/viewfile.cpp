@@ -61,6 +61,10 @@ bool ReadInfo(std::istream& is, MandArea& a) {
     is.setstate(std::ios::badbit);
     return false;
   }
+  // No exception may leave while the stream holds the local buffer; the
+  // caller's exception mask applies once its own buffer is back.
+  const std::ios::iostate mask = is.exceptions();
+  is.exceptions(std::ios::goodbit);
   TokenLimit limited(source, is.getloc());
   is.rdbuf(&limited);
   is >> a.minRe >> a.minIm >> a.lenRe >> a.lenIm >> a.dotsX >> a.dotsY >>
@@ -71,7 +75,9 @@ bool ReadInfo(std::istream& is, MandArea& a) {
   if (limited.Exceeded()) state |= std::ios::failbit;
   is.rdbuf(source);
   is.setstate(state);
-  return !is.fail();
+  const bool complete = !is.fail();
+  is.exceptions(mask);
+  return complete;
 }
 
 void SkipInfoEnd(std::istream& is) {
