@@ -201,4 +201,13 @@ TEST(ViewFile, InfoReadingLeavesTheStreamAtTheCharacterAfterIt) {
   EXPECT_EQ(is.get(), 'A');
 }
 
+TEST(ViewFile, ReadInfoThrowsOnlyWithTheStreamsOwnBufferInPlace) {
+  std::istringstream is("-2 -2 four");
+  std::streambuf* own = is.rdbuf();
+  is.exceptions(std::ios::failbit);
+  MandArea a;
+  EXPECT_THROW(ReadInfo(is, a), std::ios_base::failure);
+  EXPECT_EQ(is.rdbuf(), own);
+}
+
 }  // namespace
