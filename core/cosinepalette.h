@@ -25,6 +25,9 @@ class CosinePalette {
   // it, and black for a count with no entry (at or beyond N).
   PaletteColour Colour(std::uint32_t count, std::uint32_t reLimit) const;
 
+  // How many entries the tables hold: min(N, MaxEntries) after Build.
+  std::uint64_t Entries() const { return red.size(); }
+
  private:
   std::vector<unsigned char> red, green, blue;
 };

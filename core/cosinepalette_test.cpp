@@ -67,14 +67,24 @@ TEST(CosinePalette, CountsWithoutAnEntryAreBlack) {
 }
 
 TEST(CosinePalette, HugeLimitsNeedNoHugeTable) {
+  struct Row {
+    std::uint64_t limit, entries;
+  } rows[] = {
+      {0, 0}, {100, 100}, {65536, 65536}, {65537, 65536}, {4000000000u, 65536},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.limit);
+    CosinePalette p;
+    p.Build(row.limit, 4000000000u, 3, 2, 1);
+    EXPECT_EQ(p.Entries(), row.entries);
+  }
+  // The capped table still holds the colours of the long period.
   CosinePalette p;
   p.Build(4000000000u, 4000000000u, 3, 2, 1);
-  PaletteColour c = p.Colour(65535, 0);
   CosinePalette small;
   small.Build(65536, 4000000000u, 3, 2, 1);
-  PaletteColour d = small.Colour(65535, 0);
-  EXPECT_EQ(c.red, d.red);
-  EXPECT_EQ(c.green, d.green);
+  EXPECT_EQ(p.Colour(65535, 0).red, small.Colour(65535, 0).red);
+  EXPECT_EQ(p.Colour(65535, 0).green, small.Colour(65535, 0).green);
 }
 
 TEST(CosinePalette, DegenerateRatesGiveDefinedColours) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <streambuf>
 #include <string>
 
 #include "core/mandelbrot.h"
@@ -130,6 +131,83 @@ TEST(ViewFile, ShortDataReadsAsZerosAndFailsTheStream) {
   EXPECT_EQ(engine.GetBuf()[1], 0);
   EXPECT_EQ(engine.GetBuf()[2], 0);
   EXPECT_EQ(engine.GetBuf()[3], 0);
+}
+
+TEST(ViewFile, TokensLongerThan4096CharactersAreMalformed) {
+  auto padded = [](std::string value, std::size_t width) {
+    std::size_t at = value[0] == '-' ? 1 : 0;
+    return value.insert(at, width - value.size(), '0');
+  };
+  struct Row {
+    std::string text;
+    bool complete;
+  } rows[] = {
+      {padded("-2", 4096) + " -2 4 4 30 20 50", true},
+      {padded("-2", 4097) + " -2 4 4 30 20 50", false},
+      {"-2 -2 4 4 30 20 " + padded("50", 4096) + "\n", true},
+      {"-2 -2 4 4 30 20 " + padded("50", 4097), false},
+      // Only a run without blanks counts, not the file's length.
+      {std::string(10000, ' ') + "-2 -2 4 4 30 20 50", true},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.text.size());
+    std::istringstream is(r.text);
+    MandArea a;
+    EXPECT_EQ(ReadInfo(is, a), r.complete);
+    if (r.complete) {
+      EXPECT_EQ(a.minRe, -2);
+      EXPECT_EQ(a.limit, 50u);
+    }
+  }
+}
+
+// Ten million digits, handed out one by one and counted.
+class Digits : public std::streambuf {
+ public:
+  std::size_t taken = 0;
+
+ protected:
+  int_type underflow() override {
+    return taken < 10000000 ? traits_type::to_int_type('1')
+                            : traits_type::eof();
+  }
+  int_type uflow() override {
+    int_type c = underflow();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) ++taken;
+    return c;
+  }
+};
+
+TEST(ViewFile, ReadingStopsSoonAfterAnOverlongToken) {
+  Digits digits;
+  std::istream is(&digits);
+  MandArea a;
+  EXPECT_FALSE(ReadInfo(is, a));
+  EXPECT_LE(digits.taken, 4096u);
+  SkipInfoEnd(is);
+  EXPECT_LE(digits.taken, 4096u);
+  // LoadInfo reads through the same bound.
+  Mandelbrot engine(Mandelbrot::ReducedBuffer);
+  std::istream again(&digits);
+  engine.LoadInfo(again);
+  EXPECT_LE(digits.taken, 2 * 4096u);
+}
+
+TEST(ViewFile, InfoReadingLeavesTheStreamAtTheCharacterAfterIt) {
+  std::istringstream is("-2 -2 4 4 2 1 10 #AB");
+  MandArea a;
+  ASSERT_TRUE(ReadInfo(is, a));
+  SkipInfoEnd(is);
+  EXPECT_EQ(is.get(), 'A');
+}
+
+TEST(ViewFile, ReadInfoThrowsOnlyWithTheStreamsOwnBufferInPlace) {
+  std::istringstream is("-2 -2 four");
+  std::streambuf* own = is.rdbuf();
+  is.exceptions(std::ios::failbit);
+  MandArea a;
+  EXPECT_THROW(ReadInfo(is, a), std::ios_base::failure);
+  EXPECT_EQ(is.rdbuf(), own);
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -72,6 +74,65 @@ TEST(DibPeek, ShortAndForeignFilesShowWhatIsThere) {
   EXPECT_EQ(r.out, Block(dir.File("empty.bmp"), InitFields) +
                        Block(dir.File("text.bmp"), gif.c_str()));
   EXPECT_EQ(r.err, "");
+}
+
+TEST(DibPeek, SignatureBytesThatAreNotPrintableAreEscaped) {
+  struct Row {
+    std::string bytes, shown;
+  } rows[] = {
+      {"BM", "BM"},
+      {"\x1b[", "\\x1b["},
+      {std::string("\0\n", 2), "\\x00\\x0a"},
+      {"\x7f\x9b", "\\x7f\\x9b"},
+      {"\xff~", "\\xff~"},
+  };
+  testutil::ScopedTempDir dir;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.shown);
+    testutil::WriteBytes(dir.File("sig.bmp"), row.bytes);
+    PeekRun r = Peek({dir.File("sig.bmp")});
+    EXPECT_EQ(r.exit, 0);
+    std::string fields = InitFields;
+    fields.replace(fields.find("BM"), 2, row.shown);
+    EXPECT_EQ(r.out, Block(dir.File("sig.bmp"), fields.c_str()));
+  }
+}
+
+// Accepts nothing: every write fails, as on a full disk.
+class FullBuf : public std::streambuf {
+ protected:
+  int_type overflow(int_type) override { return traits_type::eof(); }
+};
+
+// Fails every read, as a device or a directory does; an istream turns the
+// exception into badbit.
+class BrokenBuf : public std::streambuf {
+ protected:
+  int_type underflow() override { throw std::ios_base::failure("EIO"); }
+};
+
+TEST(DibPeek, FailedWriteOrReadEndsWithStatusOne) {
+  testutil::ScopedTempDir dir;
+  std::string pic = dir.File("pic.bmp");
+  testutil::WriteBytes(
+      pic, testutil::ReadBytes(testutil::DataFile("setrender/small.bmp")));
+  std::string args[] = {"dibpeek", pic};
+  char* argv[] = {&args[0][0], &args[1][0], nullptr};
+  FullBuf full;
+  std::ostream out(&full);
+  std::ostringstream err;
+  EXPECT_EQ(DibPeekMain(2, argv, out, err), 1);
+  EXPECT_EQ(err.str(), "dibpeek: write error.\n");
+
+  // The second name never opens: reading stops at the failed first one.
+  BrokenBuf broken;
+  std::streambuf* saved = std::cin.rdbuf(&broken);
+  PeekRun r = Peek({"-", dir.File("gone")});
+  std::cin.rdbuf(saved);
+  std::cin.clear();
+  EXPECT_EQ(r.exit, 1);
+  EXPECT_EQ(r.out, "\n");
+  EXPECT_EQ(r.err, "(stdin): read error.\n");
 }
 
 }  // namespace

@@ -5,9 +5,16 @@ source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 googletest xvfb xauth)
 
+# Fails as soon as a step fails, whatever the caller's errexit: the tests
+# must never run on binaries left from an earlier build.
 windows_lane() {
-  install_missing_packages "${WINDOWS_PACKAGES[@]}"
-  build_tree build-win -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake"
+  install_missing_packages "${WINDOWS_PACKAGES[@]}" || return 1
+  # Configured and built here rather than through build_tree, whose first
+  # step's failure would be hidden when errexit is off.
+  cmake -S "$ROOT" -B "$ROOT/build-win" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" >/dev/null ||
+    return 1
+  cmake --build "$ROOT/build-win" -j "$(nproc)" || return 1
 
   export WINEPREFIX="$ROOT/build-win/wineprefix" WINEDEBUG=-all
   # No display: wine must not try to open windows or ask to install extras.

@@ -23,24 +23,39 @@ run_tests() {
       ctest --output-on-failure -j "$(nproc)" --timeout 900 "$@")
 }
 
+# Each lane runs in a subshell with errexit on, so any failing step ends its
+# lane. The subshell must not stand in a condition (if, !, &&, ||): bash
+# switches errexit off for everything run from one. For the same reason the
+# lane functions call their steps as plain commands, one after another.
 failed=()
 lane() {
-  local name="$1"
+  local name="$1" status
   shift
   echo "==== lane: $name"
-  if ! "$@"; then
+  set +e
+  (
+    set -e
+    "$@"
+  )
+  status=$?
+  set -e
+  if ((status != 0)); then
     failed+=("$name")
   fi
 }
 
-plain() { build_tree build && run_tests build; }
+plain() {
+  build_tree build
+  run_tests build
+}
 sanitize() {
-  build_tree build-asan -DSANITIZE=ON -DBUILD_BENCHMARKS=OFF &&
-    run_tests build-asan
+  build_tree build-asan -DSANITIZE=ON -DBUILD_BENCHMARKS=OFF
+  run_tests build-asan
 }
 native() {
   build_tree build-native -DCMAKE_CXX_FLAGS=-march=native \
-    -DBUILD_VIEWER=OFF -DBUILD_BENCHMARKS=OFF && run_tests build-native
+    -DBUILD_VIEWER=OFF -DBUILD_BENCHMARKS=OFF
+  run_tests build-native
 }
 fuzz() {
   if ! (install_missing_packages clang libclang-rt-14-dev); then
@@ -48,8 +63,8 @@ fuzz() {
     return 0
   fi
   CC=clang CXX=clang++ build_tree build-fuzz -DBUILD_FUZZERS=ON \
-    -DBUILD_VIEWER=OFF -DBUILD_BENCHMARKS=OFF &&
-    bash "$ROOT/fuzz/run_fuzzers.sh" "$ROOT/build-fuzz" short
+    -DBUILD_VIEWER=OFF -DBUILD_BENCHMARKS=OFF
+  bash "$ROOT/fuzz/run_fuzzers.sh" "$ROOT/build-fuzz" short
 }
 windows() {
   if ! (install_missing_packages "${WINDOWS_PACKAGES[@]}"); then

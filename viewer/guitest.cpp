@@ -77,20 +77,26 @@ void drag_to(Gtk::Widget& widget, double x, double y) {
 }
 
 offscreen::offscreen(Gtk::Widget& widget)
-    : surface(Cairo::ImageSurface::create(Cairo::FORMAT_RGB24,
-                                          widget.get_allocated_width(),
-                                          widget.get_allocated_height())) {
+    : offscreen(widget, 0, 0, widget.get_allocated_width(),
+                widget.get_allocated_height()) {}
+
+offscreen::offscreen(Gtk::Widget& widget, int x, int y, int width, int height)
+    : surface(Cairo::ImageSurface::create(Cairo::FORMAT_RGB24, width, height)),
+      left(x),
+      top(y) {
   auto cr = Cairo::Context::create(surface);
   // A known background shows what the widget left unpainted.
   cr->set_source_rgb(0, 0, 1);
   cr->paint();
+  cr->translate(-x, -y);
   gtk_widget_draw(widget.gobj(), cr->cobj());
   surface->flush();
 }
 
 std::uint32_t offscreen::at(int x, int y) const {
-  const unsigned char* row = surface->get_data() + y * surface->get_stride();
-  return reinterpret_cast<const std::uint32_t*>(row)[x] & 0xFFFFFF;
+  const unsigned char* row =
+      surface->get_data() + (y - top) * surface->get_stride();
+  return reinterpret_cast<const std::uint32_t*>(row)[x - left] & 0xFFFFFF;
 }
 
 std::uint32_t picture_at(const zvarea& area, int x, int y) {

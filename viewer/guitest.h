@@ -53,14 +53,17 @@ void release(Gtk::Widget& widget, double x, double y, unsigned button = 1);
 void drag_to(Gtk::Widget& widget, double x, double y);
 
 // What the widget paints, drawn into an offscreen image; pixels read as
-// 0xRRGGBB.
+// 0xRRGGBB at widget coordinates. Unpainted pixels read as 0x0000FF.
 class offscreen {
  public:
   explicit offscreen(Gtk::Widget& widget);
+  // Only the part of the widget at (x, y), width by height pixels.
+  offscreen(Gtk::Widget& widget, int x, int y, int width, int height);
   std::uint32_t at(int x, int y) const;
 
  private:
   Cairo::RefPtr<Cairo::ImageSurface> surface;
+  int left = 0, top = 0;
 };
 
 // Pixel (x, y) of the viewer's picture as 0xRRGGBB.

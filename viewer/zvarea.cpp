@@ -7,8 +7,11 @@
 #include "viewer/outline.h"
 #include "viewer/zvwin.h"
 
-#include <cstdlib>
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <exception>
 #include <iostream>
 #include <new>
 
@@ -143,14 +146,51 @@ bool zvarea::on_motion_notify_event(GdkEventMotion* event) {
 
 bool zvarea::on_draw(const Cairo::RefPtr<Cairo::Context>& cr) {
   if (picture.width == 0 || picture.height == 0 || !picture.data()) return true;
-  {
-    auto pixbuf = wrap(picture.pixel(0, 0), picture.width, picture.height,
-                       picture.stride());
-    Gdk::Cairo::set_source_pixbuf(cr, pixbuf, 0, 0);
-    cr->rectangle(0, 0, picture.width, picture.height);
-    cr->fill();
+  // A paint is best effort: an exception leaving this handler would end the
+  // program. Cairo reports a failed allocation, in our surfaces or in the
+  // toolkit's own buffer for the dirty area, as std::bad_alloc from the next
+  // call on the context, and the context then stays unusable for this paint;
+  // what was painted stays, the rest waits for the next paint.
+  try {
+    paint_picture(cr);
+    paint_outline(cr);
+  } catch (const std::exception&) {
   }
+  return true;
+}
 
+void zvarea::paint_picture(const Cairo::RefPtr<Cairo::Context>& cr) {
+  // Only the dirty area, a tile at a time: each tile becomes a Cairo surface
+  // of its own, so a paint needs a megabyte or so however large the picture
+  // (a whole-picture surface of a big window could exceed memory or Cairo's
+  // size limit).
+  constexpr std::int64_t TileSide = 512;
+  double x1, y1, x2, y2;
+  cr->get_clip_extents(x1, y1, x2, y2);
+  auto clamp = [](double v, std::int64_t hi) {
+    if (!(v > 0)) return std::int64_t{0};
+    return v >= static_cast<double>(hi) ? hi : static_cast<std::int64_t>(v);
+  };
+  const std::int64_t left = clamp(std::floor(x1), picture.width),
+                     right = clamp(std::ceil(x2), picture.width),
+                     top = clamp(std::floor(y1), picture.height),
+                     bottom = clamp(std::ceil(y2), picture.height);
+  for (std::int64_t y = top; y < bottom; y += TileSide) {
+    for (std::int64_t x = left; x < right; x += TileSide) {
+      const auto w = static_cast<std::uint32_t>(std::min(TileSide, right - x));
+      const auto h = static_cast<std::uint32_t>(std::min(TileSide, bottom - y));
+      auto pixbuf = wrap(picture.pixel(static_cast<std::uint32_t>(x),
+                                       static_cast<std::uint32_t>(y)),
+                         w, h, picture.stride());
+      Gdk::Cairo::set_source_pixbuf(cr, pixbuf, static_cast<double>(x),
+                                    static_cast<double>(y));
+      cr->rectangle(static_cast<double>(x), static_cast<double>(y), w, h);
+      cr->fill();
+    }
+  }
+}
+
+void zvarea::paint_outline(const Cairo::RefPtr<Cairo::Context>& cr) {
   const outlinegeometry g = {area_width,
                              area_height,
                              static_cast<std::uint32_t>(get_allocated_width()),
@@ -171,7 +211,6 @@ bool zvarea::on_draw(const Cairo::RefPtr<Cairo::Context>& cr) {
     cr->rectangle(e.x, e.y, e.w, e.h);
     cr->fill();
   }
-  return true;
 }
 
 bool zvarea::on_configure_event(GdkEventConfigure* event) {

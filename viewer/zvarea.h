@@ -59,6 +59,10 @@ class zvarea : public Gtk::DrawingArea {
   bool on_configure_event(GdkEventConfigure* event) override;
 
  private:
+  // The two layers of on_draw; both may throw what Cairo throws.
+  void paint_picture(const Cairo::RefPtr<Cairo::Context>& cr);
+  void paint_outline(const Cairo::RefPtr<Cairo::Context>& cr);
+
   zvwin* owner;
   double area_width = 0, area_height = 0;
   double press_point[2] = {0, 0};  // x and flipped y of the last left press

@@ -1,6 +1,10 @@
 // The drawing area under the mouse: the corner from a press, the width from
 // a drag, and the lightened outline it paints.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include "viewer/guitest.h"
 
@@ -99,6 +103,58 @@ TEST_F(Area, OutlineAppearsForViewChangesButNotForTheLimit) {
     EXPECT_EQ(row.outlined ? Lightened(corner) : corner, shot.at(0, 799));
     EXPECT_EQ(row.outlined ? Lightened(corner) : corner, shot.at(0, 0));
   }
+}
+
+// The process's address space now, in bytes; 0 when it cannot be read.
+unsigned long long address_space() {
+  unsigned long long pages = 0;
+  std::FILE* f = std::fopen("/proc/self/statm", "r");
+  if (!f) return 0;
+  if (std::fscanf(f, "%llu", &pages) != 1) pages = 0;
+  std::fclose(f);
+  return pages * static_cast<unsigned long long>(sysconf(_SC_PAGESIZE));
+}
+
+// Computes the bottom line of a 6000 by 6000 area, then repaints it all
+// under an address-space limit 32 MB above what the process holds: far less
+// than a surface of the whole picture (144 MB) would need, even with the
+// space the allocator keeps in reserve (up to 64 MB in one piece). Ends the
+// process: status 0 when what could be painted was, else the number of the
+// failed step.
+[[noreturn]] void paint_under_memory_pressure(testwin& win) {
+  constexpr int Side = 6000;
+  if (!resize_area(win, Side, Side)) std::_Exit(3);
+  win.spin_iterations.set_value(1);
+  Glib::signal_idle().connect_once([&] { win.area.stop_run(); });
+  win.button_run.clicked();
+  pump();
+
+  const unsigned long long now = address_space();
+  if (now == 0) std::_Exit(4);
+  const rlimit limit = {now + (32ull << 20), now + (32ull << 20)};
+  if (setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(5);
+  win.area.redraw();
+  pump();
+
+  // What is painted is the picture: its bottom row, computed and black,
+  // over the blue of an unpainted offscreen image.
+  offscreen corner(win.area, 0, Side - 64, 64, 64);
+  for (int x = 0; x < 64; ++x)
+    if (corner.at(x, Side - 1) != picture_at(win.area, x, Side - 1))
+      std::_Exit(6);
+  std::_Exit(0);
+}
+
+using AreaDeathTest = WindowTest;
+
+// A failure to paint must never end the program.
+TEST_F(AreaDeathTest, PaintingUnderMemoryPressure) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer cannot run under an address limit";
+#endif
+  ::testing::GTEST_FLAG(death_test_style) = "threadsafe";
+  EXPECT_EXIT(paint_under_memory_pressure(win), ::testing::ExitedWithCode(0),
+              "");
 }
 
 }  // namespace
