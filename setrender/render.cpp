@@ -190,30 +190,61 @@ void ColourPixels(const Job& job, const unsigned short* counts, std::size_t n,
   }
 }
 
+// The real parts of a computed view's pixels, the same on every line: kept
+// for the whole line when that costs little next to the rows themselves,
+// and otherwise computed again for each piece.
+class Positions {
+ public:
+  explicit Positions(const MandArea& a) : a(a) {
+    if (a.dotsX <= CachedWidth) {
+      cache.resize(static_cast<std::size_t>(a.dotsX));
+      for (std::size_t m = 0; m < cache.size(); ++m) {
+        cache[m] = PixelPosition(a.minRe, a.lenRe, m, a.dotsX);
+      }
+    }
+  }
+
+  // Positions m0 .. m0 + n - 1; scratch holds at least n doubles.
+  const double* Get(std::uint64_t m0, std::size_t n, double* scratch) const {
+    if (!cache.empty()) return cache.data() + m0;
+    for (std::size_t i = 0; i < n; ++i) {
+      scratch[i] = PixelPosition(a.minRe, a.lenRe, m0 + i, a.dotsX);
+    }
+    return scratch;
+  }
+
+ private:
+  static constexpr std::uint64_t CachedWidth = std::uint64_t(1) << 20;
+  MandArea a;
+  std::vector<double> cache;
+};
+
 // One BMP row of a computed view, counts and colours, made on a worker. The
 // counts are Calculation's: the 32-bit ones modulo 2^16, 0 for inside.
-void ProduceRow(const Job& job, const EscapeRule& rule, std::uint64_t line,
+void ProduceRow(const Job& job, const Positions& positions,
+                const EscapeRule& rule, std::uint64_t line,
                 unsigned char* out) {
   const MandArea& a = job.area;
   double im = PixelPosition(a.minIm, a.lenIm, line, a.dotsY);
-  double re[Piece];
+  double scratch[Piece];
   EscapeResult results[Piece];
-  unsigned short counts[Piece];
+  unsigned char* p = out;
   for (std::uint64_t m0 = 0; m0 < a.dotsX; m0 += Piece) {
     std::size_t n =
         static_cast<std::size_t>(std::min<std::uint64_t>(Piece, a.dotsX - m0));
-    for (std::size_t i = 0; i < n; ++i) {
-      re[i] = PixelPosition(a.minRe, a.lenRe, m0 + i, a.dotsX);
-    }
-    EscapeLine(rule, re, n, im, results);
+    EscapeLine(rule, positions.Get(m0, n, scratch), n, im, results);
     for (std::size_t i = 0; i < n; ++i) {
       std::uint32_t c = results[i].count;
-      counts[i] = static_cast<unsigned short>(c == NeverEscaped ? 0 : c);
+      PaletteColour colour = job.palette.Colour(
+          static_cast<unsigned short>(c == NeverEscaped ? 0 : c), job.reLimit);
+      p[0] = colour.blue;
+      p[1] = colour.green;
+      p[2] = colour.red;
+      p += 3;
     }
-    ColourPixels(job, counts, n, out + m0 * 3);
   }
   // The padding at the end of the row.
-  std::fill(out + a.dotsX * 3, out + job.rowBytes, 0);
+  std::fill(p, out + job.rowBytes, 0);
 }
 
 // Writes the rows of a computed view, made on every processor and handed
@@ -222,10 +253,11 @@ void WriteComputedRows(const Job& job, std::ostream& os, Progress& progress) {
   EscapeRule rule;
   rule.radius = 2;
   rule.limit = static_cast<std::uint32_t>(job.area.limit);
+  Positions positions(job.area);
   OrderedRows rows;
   rows.Start(job.area.dotsY, job.rowBytes,
-             [&job, rule](std::uint64_t line, unsigned char* out) {
-               ProduceRow(job, rule, line, out);
+             [&job, &positions, rule](std::uint64_t line, unsigned char* out) {
+               ProduceRow(job, positions, rule, line, out);
              });
   for (std::uint64_t l = 0; l < job.area.dotsY && os; ++l) {
     const unsigned char* row = rows.Next();
