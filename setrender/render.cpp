@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "bmp/bmp.h"
@@ -14,7 +15,7 @@
 #include "core/escape.h"
 #include "core/mandelbrot.h"
 #include "core/orderedrows.h"
-#include "libutils/com/console.h"
+#include "libutils/com/atomicfile.h"
 #include "libutils/com/fileopen.h"
 #include "libutils/com/numconv.h"
 #include "setrender/cmdline.h"
@@ -42,6 +43,26 @@ long long Remaining(std::istream& is) {
     return -1;
   }
   return static_cast<long long>(end - here);
+}
+
+// The message for a name the file helpers could not open.
+void ReportOpenFailure(std::ostream& err, const char* name, bool tooLong) {
+  err << name << (tooLong ? ": File name too long." : ": File can't open.")
+      << std::endl;
+}
+
+// True when the output names the same file as one of the inputs (links
+// followed); the output would destroy the input it is made from.
+bool OverwritesAnInput(const libutils::WriteFile& out,
+                       const std::string& infoName,
+                       const std::string& dataName) {
+  if (out.isStd() || out.NameTooLong()) return false;
+  for (const std::string& input : {infoName, dataName}) {
+    if (!input.empty() && libutils::same_file(out.OFN(), input.c_str())) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // Fills area from the first form's numbers; false (with the message written)
@@ -93,6 +114,8 @@ struct Job {
   std::uint64_t rowBytes = 0;
   libutils::Read2File data;
   std::istream* counts = nullptr;  // null: the counts are computed
+  // The files the view is read from, empty for the standard input.
+  std::string infoName, dataName;
   bool Empty() const { return area.dotsX == 0 || area.dotsY == 0; }
 };
 
@@ -105,10 +128,10 @@ bool Load(const SetRenderCmdOption& option, Job& job, std::ostream& err) {
     libutils::Read2File info;
     std::istream* in = info.ROpen(option.viewFile, InfoExts, std::ios::binary);
     if (!in) {
-      err << info.IFN() << ": File can't open." << std::endl;
+      ReportOpenFailure(err, info.IFN(), info.NameTooLong());
       return false;
     }
-    if (info.isStd()) libutils::set_binary_stdin();
+    if (!info.isStd()) job.infoName = info.IFN();
     // Read and checked before it is used, so that a broken file never sizes
     // anything.
     bool complete = ReadInfo(*in, area);
@@ -149,10 +172,10 @@ bool Load(const SetRenderCmdOption& option, Job& job, std::ostream& err) {
   if (option.fromFile) {
     job.counts = job.data.ROpen(option.viewFile, DataExts, std::ios::binary);
     if (!job.counts) {
-      err << job.data.IFN() << ": File can't open." << std::endl;
+      ReportOpenFailure(err, job.data.IFN(), job.data.NameTooLong());
       return false;
     }
-    if (job.data.isStd()) libutils::set_binary_stdin();
+    if (!job.data.isStd()) job.dataName = job.data.IFN();
     // Checked before the output exists, so a short file costs no picture.
     long long have = Remaining(*job.counts);
     long long need = static_cast<long long>(area.dotsX * area.dotsY * 2);
@@ -168,12 +191,17 @@ bool Load(const SetRenderCmdOption& option, Job& job, std::ostream& err) {
 std::ostream* Open(const SetRenderCmdOption& option, const Job& job,
                    libutils::WriteFile& out, std::ostream& err) {
   out.SetName(option.bmpFile, BmpExts);
-  std::ostream* os = out.WOpen(std::ios::binary);
-  if (!os) {
-    err << out.OFN() << ": File can't open." << std::endl;
+  if (OverwritesAnInput(out, job.infoName, job.dataName)) {
+    err << out.OFN() << ": Output would overwrite an input." << std::endl;
     return nullptr;
   }
-  if (out.isStd()) libutils::set_binary_stdout();
+  // Written beside the target and put in its place only once complete: any
+  // return before the Close in Render leaves an existing picture as it was.
+  std::ostream* os = out.WOpen(std::ios::binary);
+  if (!os) {
+    ReportOpenFailure(err, out.OFN(), out.NameTooLong());
+    return nullptr;
+  }
   job.header.Write(*os);
   return os;
 }
