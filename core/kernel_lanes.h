@@ -47,8 +47,8 @@
 // [2^-500, 2^500]: the upper bound keeps the square finite, and from the
 // lower one the margins, R^2 * 2^-40 >= 2^-1040, still dwarf the 2^-1073
 // that underflow can add to m2. Their counts are those of Escape, and a lane
-// that stops in lockstep keeps the point of the test that stopped it, which
-// is Escape's point of escape.
+// that stops in lockstep has the point of the test that stopped it kept,
+// which is Escape's point of escape.
 #pragma once
 
 #include <math.h>
@@ -225,6 +225,10 @@ class LaneKernel {
     // Every lane of the group is as old as the group, so one schedule of
     // saves and comparisons serves them all (see CheckEvery).
     alignas(64) double keptR[GroupLanes], keptI[GroupLanes];
+    alignas(64) double stopR[GroupLanes], stopI[GroupLanes];
+    if (Wide) {
+      for (int k = 0; k < GroupLanes; ++k) stopR[k] = stopI[k] = 0;
+    }
     for (int k = 0; k < GroupLanes; ++k) keptR[k] = keptI[k] = __builtin_nan("");
     std::uint64_t keepAt = static_cast<std::uint64_t>(FirstSaveGap);
     const V two = Ops::Set(2.0);
@@ -238,17 +242,23 @@ class LaneKernel {
         V m2 = Ops::Add(x2, y2);
         // The modulus of the test that stops a lane stays in last.
         last[v] = Ops::Blend(last[v], m2, act[v]);
-        act[v] = Ops::And(act[v], Ops::Lt(m2, Ops::Load(gLo + v * Width)));
+        V now = Ops::And(act[v], Ops::Lt(m2, Ops::Load(gLo + v * Width)));
+        if (Wide) {
+          // The point of the test that stops a lane, kept for its result.
+          // Lanes stop at most once, so this is rarely taken.
+          V gone = Ops::AndNot(now, act[v]);
+          if (Ops::Mask(gone) != 0) {
+            Ops::Store(stopR + v * Width,
+                       Ops::Blend(Ops::Load(stopR + v * Width), vr[v], gone));
+            Ops::Store(stopI + v * Width,
+                       Ops::Blend(Ops::Load(stopI + v * Width), vi[v], gone));
+          }
+        }
+        act[v] = now;
         count[v] = Ops::CountIf(count[v], act[v]);
         V si = Ops::Mul(Ops::Mul(vr[v], two), vi[v]);
-        if (Wide) {
-          // A stopped lane keeps the point it was stopped at.
-          vr[v] = Ops::Blend(vr[v], Ops::Add(Ops::Sub(x2, y2), vcr[v]), act[v]);
-          vi[v] = Ops::Blend(vi[v], Ops::Add(si, vci[v]), act[v]);
-        } else {
-          vr[v] = Ops::Add(Ops::Sub(x2, y2), vcr[v]);
-          vi[v] = Ops::Add(si, vci[v]);
-        }
+        vr[v] = Ops::Add(Ops::Sub(x2, y2), vcr[v]);
+        vi[v] = Ops::Add(si, vci[v]);
         alive = Ops::Or(alive, act[v]);
       }
       int mask = Ops::Mask(alive);
@@ -294,7 +304,7 @@ class LaneKernel {
         int k = __builtin_ctz(static_cast<unsigned>(bits));
         int i = v * Width + k;
         if ((out >> k) & 1) {
-          StoreEscaped(m0 + i, steps[i], outR[i], outI[i]);
+          StoreEscaped(m0 + i, steps[i], stopR[i], stopI[i]);
         } else {
           StoreInside(m0 + i);
         }

@@ -73,7 +73,11 @@ while read -r name args; do
   printf '%-10s %8.3f %8.3f %7s %8.3f %8.3f %7s\n' "$name" "$plain" "$fast" \
     "$(ratio "$plain" "$fast" %.1f)" "$plainCpu" "$fastCpu" \
     "$(ratio "$plainCpu" "$fastCpu" %.1f)"
-done <<EOF
+done <<'EOF'
+whole    -2 -2 4 1000 1000 1000
+zoom     -0.7454 0.1130 0.0005 1000 1000 5000
+interior -0.15 -0.15 0.3 1000 1000 1000
+EOF
 
 # Everything but the iterating: the whole set at limit 1 stops every orbit
 # after one step, so the time is that of the positions, the hand-over of
