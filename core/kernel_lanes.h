@@ -72,6 +72,12 @@ constexpr std::uint64_t LockstepSteps = 256;
 constexpr std::uint64_t CheckEvery = 8;
 constexpr double FirstSaveGap = 16;
 
+// The lanes set in a mask of at most four: __builtin_popcount would be a
+// library call on processors without a population count instruction.
+inline int LaneCount(int mask) {
+  return (0x4332322132212110ull >> (4 * mask)) & 0xf;
+}
+
 // Ops supplies the vector type V of Ops::Width doubles and its operations.
 // Vecs vectors of refilled lanes, and GroupVecs vectors in lockstep, are
 // iterated together to hide the latency of each step; as many as fit the
@@ -161,7 +167,8 @@ class LaneKernel {
     int validBits[GroupVecs];
     int any = 0;
     const V dots = Ops::Set(static_cast<double>(job.dotsX));
-    if (Wide) {
+    const bool whole = m0 + GroupLanes <= job.dotsX;
+    if (Wide && !whole) {
       for (int k = 0; k < GroupLanes; ++k) {
         re[k] = m0 + k < job.dotsX ? job.re[m0 + k] : 0;
       }
@@ -170,7 +177,7 @@ class LaneKernel {
     for (int v = 0; v < GroupVecs; ++v) {
       std::uint64_t first = m0 + v * Width;
       V m = Ops::Add(Ops::Set(static_cast<double>(first)), Ops::Iota());
-      V x = Wide ? Ops::Load(re + v * Width)
+      V x = Wide ? (whole ? Ops::LoadU(job.re + first) : Ops::Load(re + v * Width))
             : job.dotsX < 2
                 ? Ops::Set(job.minRe + job.lenRe * 0.5)
                 : Ops::Add(Ops::Set(job.minRe),
@@ -278,7 +285,7 @@ class LaneKernel {
           Ops::Store(keptR + v * Width, vr[v]);
           Ops::Store(keptI + v * Width, vi[v]);
         }
-        left += __builtin_popcount(static_cast<unsigned>(Ops::Mask(act[v])));
+        left += LaneCount(Ops::Mask(act[v]));
       }
       if (j == keepAt) keepAt *= 2;
       // Once most lanes are done, the rest go on in refilled lanes rather
