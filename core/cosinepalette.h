@@ -30,8 +30,8 @@ class CosinePalette {
     return table[count];
   }
 
-  // How many entries the tables hold: min(N, MaxEntries) after Build.
-  std::uint64_t Entries() const { return red.size(); }
+  // How many entries the table holds: min(N, MaxEntries) after Build.
+  std::uint64_t Entries() const { return table.size(); }
 
  private:
   std::vector<PaletteColour> table;
