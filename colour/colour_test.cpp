@@ -40,13 +40,3 @@ TEST(CosineCode, EdgesAndOrder) {
     last = c;
   }
 }
-
-TEST(Colour, EightAndSixteenBitCodes) {
-  for (unsigned v = 0; v < 256; ++v) {
-    std::uint8_t b = static_cast<std::uint8_t>(v);
-    ASSERT_EQ(b, To8(To16(b)));
-  }
-  EXPECT_EQ(65535, To16(std::uint8_t{255}));
-  EXPECT_EQ(254, To8(std::uint16_t{65534}));
-  EXPECT_EQ(255, To8(std::uint16_t{65535}));
-}
