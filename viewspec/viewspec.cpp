@@ -230,6 +230,8 @@ bool ParseViewSpec(const std::string& text, const std::string& source,
   std::size_t seen[sizeof Keys / sizeof Keys[0]] = {};  // line of each key
   std::size_t centreLine = 0;
   std::size_t lineNo = 0, from = 0;
+  // Editors on Windows may start UTF-8 text with a byte order mark.
+  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) from = 3;
   while (from < text.size()) {
     std::size_t end = text.find('\n', from);
     if (end == std::string::npos) end = text.size();

@@ -8,9 +8,10 @@
 //   limit = 50000
 //
 // One `key = value` per line; blank lines and spaces around keys, values and
-// the '=' are ignored; line ends may be LF or CR LF. There are no comments
-// after a value, since colours are written with '#'. Every key may appear
-// once, in any order; a key left out takes its default (ViewSpec below).
+// the '=' are ignored; line ends may be LF or CR LF, and a UTF-8 byte order
+// mark at the start is skipped. There are no comments after a value, since
+// colours are written with '#'. Every key may appear once, in any order; a
+// key left out takes its default (ViewSpec below).
 //
 //   center = RE IM     the point at the middle of the picture
 //   corner = RE IM     the lower-left corner instead, as the five programs

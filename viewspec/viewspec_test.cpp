@@ -44,7 +44,7 @@ ViewSpec CornerView() {
 
 TEST(ParseViewSpec, EveryKey) {
   ViewSpec v = Parsed(
-      "# a deep view\r\n"
+      "\xEF\xBB\xBF# a deep view, saved by an editor that marks UTF-8\r\n"
       "center = -0.743643887037158704752191506114774 "
       "0.131825904205311970493132056385139\r\n"
       "\r\n"
