@@ -103,7 +103,15 @@ inline std::size_t GradientStep(double t) {
 }  // namespace
 
 CountSample ToCountSample(const EscapeResult& e, double bailout) {
-  return Sample(e, basicmath::Ln(bailout));
+  // Callers convert whole lines at one radius: keep its logarithm rather
+  // than compute it for every sample (the same bits either way).
+  thread_local double lastBailout = 2;
+  thread_local double lastLn = basicmath::Ln(2);
+  if (!(bailout == lastBailout)) {
+    lastBailout = bailout;
+    lastLn = basicmath::Ln(bailout);
+  }
+  return Sample(e, lastLn);
 }
 
 CountSample FromCount16(std::uint16_t count) {
