@@ -1,9 +1,9 @@
 #include "colour/antialias.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 // Each of the N x N samples lies in its own cell of the pixel, on the grid
 // of 1 / (65536 N), and the sample lines are ordered from the bottom up.
@@ -36,8 +36,8 @@ TEST(SampleOffsets, FixedForever) {
     unsigned i, j, n;
     double dx, dy;  // in units of 1 / (65536 n)
   } rows[] = {
-      {0, 0, 2, -30410, -20665},     {1, 1, 2, 20949, 9228},
-      {2, 1, 3, 85725, 4537},        {3, 3, 4, 116955, 97490},
+      {0, 0, 2, -30410, -20665},    {1, 1, 2, 20949, 9228},
+      {2, 1, 3, 85725, 4537},       {3, 3, 4, 116955, 97490},
       {14, 15, 16, 396916, 463092},
   };
   for (const Row& row : rows) {

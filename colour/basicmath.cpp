@@ -23,8 +23,7 @@ double Ln(double x) {
   int e = 0;
   // Normal finite x, the case of every smooth sample, passes one test.
   if (!(x >= 0x1p-1022 && x <= std::numeric_limits<double>::max())) {
-    if (std::isnan(x) || x < 0)
-      return std::numeric_limits<double>::quiet_NaN();
+    if (std::isnan(x) || x < 0) return std::numeric_limits<double>::quiet_NaN();
     if (x == 0) return -std::numeric_limits<double>::infinity();
     if (std::isinf(x)) return x;
     x *= 0x1p54;  // subnormal: scale into the normal range (exact)

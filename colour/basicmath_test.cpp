@@ -1,19 +1,21 @@
 #include "colour/basicmath.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <limits>
-
-#include <gtest/gtest.h>
 
 // The library's functions serve as the yardstick: the series must agree
 // with them to near the last bit over the whole range.
 TEST(BasicMath, AgreesWithTheLibrary) {
   for (double x = 1e-300; x < 1e300; x *= 1.7) {
-    ASSERT_NEAR(std::log(x), basicmath::Ln(x), 1e-15 * std::fabs(std::log(x)) + 2e-14)
+    ASSERT_NEAR(std::log(x), basicmath::Ln(x),
+                1e-15 * std::fabs(std::log(x)) + 2e-14)
         << x;
   }
   for (double x = 4e-320; x < 1e-300; x *= 3.1) {  // subnormal and tiny
-    ASSERT_NEAR(std::log(x), basicmath::Ln(x), 1e-15 * std::fabs(std::log(x))) << x;
+    ASSERT_NEAR(std::log(x), basicmath::Ln(x), 1e-15 * std::fabs(std::log(x)))
+        << x;
   }
   for (double x = 0.01; x < 100; x += 0.0731) {
     ASSERT_NEAR(std::log(x), basicmath::Ln(x), 2e-14) << x;

@@ -1,9 +1,9 @@
 #include "colour/colour.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdint>
-
-#include <gtest/gtest.h>
 
 // The five programs store trunc((1 - cos) * 127.5); the 16-bit code must
 // come back to exactly that byte, including just below each whole level.
@@ -12,9 +12,14 @@ TEST(CosineCode, EightBitsAreTheTruncatedLevel) {
     double level;
     unsigned byte;
   } rows[] = {
-      {0, 0},           {0.999999999, 0},   {1, 1},
-      {127.5, 127},     {128, 128},         {200.99999999999997, 200},
-      {254.99999999999997, 254},            {254.5, 254},
+      {0, 0},
+      {0.999999999, 0},
+      {1, 1},
+      {127.5, 127},
+      {128, 128},
+      {200.99999999999997, 200},
+      {254.99999999999997, 254},
+      {254.5, 254},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.level);

@@ -96,8 +96,7 @@ inline std::size_t GradientStep(double t) {
     phase = t - static_cast<double>(static_cast<std::uint64_t>(t));
   // The nearest step; the last half step belongs to step 0 of the next
   // cycle.
-  return static_cast<std::size_t>(phase * GradientSteps + 0.5) %
-         GradientSteps;
+  return static_cast<std::size_t>(phase * GradientSteps + 0.5) % GradientSteps;
 }
 
 }  // namespace
