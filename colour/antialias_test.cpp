@@ -89,6 +89,14 @@ TEST(LinearLight, KnownValues) {
   EXPECT_NEAR((2650 / 65535.0) / 12.92 * 16777216, ToLinear(2650), 1);
 }
 
+// Levels of this build's table, which every build must share.
+TEST(LinearLight, SameLevelsOnEveryBuild) {
+  EXPECT_EQ(20u, ToLinear(1));
+  EXPECT_EQ(52528u, ToLinear(2651));
+  EXPECT_EQ(3591133u, ToLinear(32768));
+  EXPECT_EQ(16776634u, ToLinear(65534));
+}
+
 TEST(LinearLight, StrictlyIncreasingAndInvertible) {
   for (unsigned c = 1; c < 65536; ++c)
     ASSERT_LT(ToLinear(static_cast<std::uint16_t>(c - 1)),

@@ -60,3 +60,26 @@ TEST(BasicMath, LnHypotAtExtremeScales) {
                 1e-14 * std::fabs(row.ln));
   }
 }
+
+// The bits themselves, as this build computes them: every build (other
+// compilers, other C libraries, Windows) must give exactly these, or
+// pictures would differ between them.
+TEST(BasicMath, SameBitsOnEveryBuild) {
+  struct Row {
+    double x, ln;
+  } lns[] = {
+      {0x1.999999999999ap-4, -0x1.26bb1bbb55515p+1},
+      {0x1.8p+0, 0x1.9f323ecbf984cp-2},
+      {0x1.8p+1, 0x1.193ea7aad030ap+0},
+      {0x1.7e43c8800759cp+996, 0x1.5963447f87fb5p+9},
+      {0x0.05c0ab9347ed7p-1022, -0x1.6418918519e41p+9},
+      {0x1.5bf0a8b145769p+1, 0x1.fffffffffffffp-1},
+  };
+  for (const Row& row : lns) EXPECT_EQ(row.ln, basicmath::Ln(row.x)) << row.x;
+  Row exps[] = {
+      {-0x1.cp+1, 0x1.eec1018e4ff66p-6},
+      {0x1p-2, 0x1.48b5e3c3e8186p+0},
+      {0x1.5ep+9, 0x1.d945df4f8ec8ep+1009},
+  };
+  for (const Row& row : exps) EXPECT_EQ(row.ln, basicmath::Exp(row.x)) << row.x;
+}

@@ -283,3 +283,20 @@ TEST(Colourer, SmoothColourIsContinuousAcrossCounts) {
     ASSERT_LE(std::abs(before.b - after.b), 2) << n;
   }
 }
+
+// NF is stored in count files and must not depend on the build that
+// computed it; these bits come from the arithmetic the header promises.
+TEST(CountSample, SameFractionOnEveryBuild) {
+  struct Row {
+    double zr, zi, bailout;
+    float nf;
+  } rows[] = {
+      {300, -20, 256, 0x1.eae1ccp-1f},
+      {3, 1, 2, 0x1.12692p-2f},
+      {-1e5, 2e5, 1000, 0x1.53126ep-3f},
+  };
+  for (const Row& row : rows) {
+    CountSample s = ToCountSample(EscapeResult{5, row.zr, row.zi}, row.bailout);
+    EXPECT_TRUE(SameBits(row.nf, s.nf)) << row.zr << " " << s.nf;
+  }
+}
