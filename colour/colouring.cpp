@@ -1,0 +1,220 @@
+// Banded and smooth colouring through cosine and gradient palettes.
+#include "colour/colouring.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "colour/basicmath.h"
+
+bool operator==(const Colouring& a, const Colouring& b) {
+  return a.shading == b.shading && a.palette == b.palette &&
+         a.period == b.period && a.inside == b.inside;
+}
+
+namespace {
+
+// Steps of the gradient table per cycle (a power of two, so that a phase
+// scales to a step exactly).
+constexpr std::size_t GradientSteps = 65536;
+
+// The largest float below 1: where fractions that round up to 1 go.
+constexpr float BelowOne = 0.99999994f;
+
+// The largest escaped count whose N (count + 1) is not NeverEscaped.
+constexpr std::uint32_t MaxStoredCount = 0xFFFFFFFDu;
+
+// NF of a point z first seen outside radius R, for lnR = ln R.
+float Fraction(double zr, double zi, double lnR) {
+  double q = basicmath::LnHypot(zr, zi) / lnR;
+  double f = 1 - basicmath::Ln(q) * (1 / basicmath::Ln2);
+  // Also catches NaN: a non-finite z, or a radius of 1 or less.
+  if (!(f > 0)) return 0;
+  float nf = static_cast<float>(f);
+  return nf < 1 ? nf : BelowOne;
+}
+
+// Monotone cubic through the stops of one channel, cyclic: the colour never
+// overshoots the stops on either side, and turns smoothly at each.
+// The monotone cubic through the stops of one channel, cyclic, at n evenly
+// spaced phases: the colour never overshoots the stops on either side, and
+// turns smoothly at each.
+std::vector<double> Spline(const std::vector<Rgb8>& stops, int channel,
+                           std::size_t n) {
+  const std::size_t k = stops.size();
+  auto level = [&](std::size_t i) -> double {
+    const Rgb8& s = stops[i % k];
+    return channel == 0 ? s.r : channel == 1 ? s.g : s.b;
+  };
+  std::vector<double> slope(k);
+  for (std::size_t i = 0; i < k; ++i) {
+    double before = level(i) - level(i + k - 1);
+    double after = level(i + 1) - level(i);
+    // The harmonic mean of the neighbouring secants (zero at an extremum)
+    // keeps each segment monotone.
+    slope[i] = before * after > 0 ? 2 * before * after / (before + after) : 0;
+  }
+  std::vector<double> out(n);
+  for (std::size_t j = 0; j < n; ++j) {
+    // Stop i lies at phase i / k: step j is in segment (j * k) / n.
+    std::size_t seg = (j * k) / n;
+    double u = static_cast<double>(j * k - seg * n) / static_cast<double>(n);
+    double y0 = level(seg), y1 = level(seg + 1);
+    double m0 = slope[seg], m1 = slope[(seg + 1) % k];
+    double c = 3 * (y1 - y0) - 2 * m0 - m1, d = 2 * (y0 - y1) + m0 + m1;
+    out[j] = y0 + u * (m0 + u * (c + u * d));
+  }
+  return out;
+}
+
+std::uint16_t GradientCode(double level) {
+  double v = level * 257 + 0.5;
+  if (!(v >= 0)) return 0;
+  if (v >= 65535) return 65535;
+  return static_cast<std::uint16_t>(v);
+}
+
+CountSample Sample(const EscapeResult& e, double lnR) {
+  CountSample s;
+  if (e.count == NeverEscaped) {
+    s.n = NeverEscaped;
+  } else if (e.count > MaxStoredCount) {
+    s.n = MaxStoredCount + 1;
+    s.nf = BelowOne;
+  } else {
+    s.n = e.count + 1;
+    s.nf = Fraction(e.zr, e.zi, lnR);
+  }
+  return s;
+}
+
+// The gradient table's step for t cycles.
+inline std::size_t GradientStep(double t) {
+  // The fraction of t >= 0, exactly; from 2^53 up t is whole. A period so
+  // small that t overflows counts as phase 0.
+  double phase = 0;
+  if (t >= 0 && t < 0x1p53)
+    phase = t - static_cast<double>(static_cast<std::uint64_t>(t));
+  // The nearest step; the last half step belongs to step 0 of the next
+  // cycle.
+  return static_cast<std::size_t>(phase * GradientSteps + 0.5) % GradientSteps;
+}
+
+}  // namespace
+
+CountSample ToCountSample(const EscapeResult& e, double bailout) {
+  // Callers convert whole lines at one radius: keep its logarithm rather
+  // than compute it for every sample (the same bits either way).
+  thread_local double lastBailout = 2;
+  thread_local double lastLn = basicmath::Ln(2);
+  if (!(bailout == lastBailout)) {
+    lastBailout = bailout;
+    lastLn = basicmath::Ln(bailout);
+  }
+  return Sample(e, lastLn);
+}
+
+CountSample FromCount16(std::uint16_t count) {
+  CountSample s;
+  s.n = count == 0 ? NeverEscaped : std::uint32_t{count} + 1;
+  return s;
+}
+
+Colourer::Colourer(const Colouring& c, double bailout, std::uint32_t limit)
+    : colouring(c), bailout(bailout), inside(To16(c.inside)) {
+  lnBailout = basicmath::Ln(bailout);
+  if (c.palette.kind == Palette::Gradient && !c.palette.stops.empty()) {
+    std::vector<double> level[3];
+    for (int ch = 0; ch < 3; ++ch)
+      level[ch] = Spline(c.palette.stops, ch, GradientSteps);
+    gradient.resize(GradientSteps);
+    for (std::size_t j = 0; j < GradientSteps; ++j)
+      gradient[j] = Rgb16{GradientCode(level[0][j]), GradientCode(level[1][j]),
+                          GradientCode(level[2][j])};
+  }
+  // Escaped counts lie below the limit; beyond 65536 entries the table
+  // would cost more to fill than most pictures spend looking colours up.
+  std::uint32_t entries = std::min<std::uint32_t>(limit, 65536);
+  bands.resize(entries);
+  for (std::uint32_t n = 0; n < entries; ++n) bands[n] = Cycle(n);
+}
+
+Rgb16 Colourer::Cycle(double v) const {
+  const Palette& p = colouring.palette;
+  if (p.kind == Palette::Cosine) {
+    // The order of the five programs' palette: count / period first, then
+    // the full turn, then the rate; any other order changes the last bits.
+    double t = (v / colouring.period) * 6.283185307179586;
+    return Rgb16{CosineCode((1 - std::cos(p.rates[0] * t)) * 127.5),
+                 CosineCode((1 - std::cos(p.rates[1] * t)) * 127.5),
+                 CosineCode((1 - std::cos(p.rates[2] * t)) * 127.5)};
+  }
+  if (gradient.empty()) return inside;
+  return gradient[GradientStep(v / colouring.period)];
+}
+
+Rgb16 Colourer::Colour(CountSample s) const {
+  if (s.n == NotComputed || s.n == NeverEscaped) return inside;
+  std::uint32_t count = s.n - 1;
+  if (colouring.shading == Shading::Bands)
+    return count < bands.size() ? bands[count] : Cycle(count);
+  return Cycle(static_cast<double>(count) + static_cast<double>(s.nf));
+}
+
+Rgb16 Colourer::Colour(const EscapeResult& e) const {
+  if (colouring.shading == Shading::Smooth) {
+    if (e.count == NeverEscaped) return inside;
+    return Colour(Sample(e, lnBailout));
+  }
+  // Bands read no fraction: skip the logarithms.
+  if (e.count == NeverEscaped) return inside;
+  std::uint32_t count = std::min(e.count, MaxStoredCount);
+  return count < bands.size() ? bands[count] : Cycle(count);
+}
+
+void Colourer::ColourLine(const EscapeResult* in, std::size_t n,
+                          Rgb16* out) const {
+  if (colouring.shading == Shading::Smooth) {
+    if (gradient.empty()) {
+      for (std::size_t i = 0; i < n; ++i) out[i] = Colour(in[i]);
+      return;
+    }
+    // The default colouring's loop: Colour() with the count-file sample
+    // and the cycle taken apart, so that nothing but the fraction and one
+    // lookup is left per sample. The arithmetic is the same, step for step.
+    const Rgb16* table = gradient.data();
+    const double period = colouring.period;
+    for (std::size_t i = 0; i < n; ++i) {
+      const EscapeResult& e = in[i];
+      if (e.count == NeverEscaped) {
+        out[i] = inside;
+        continue;
+      }
+      std::uint32_t count = MaxStoredCount;
+      float nf = BelowOne;
+      if (e.count <= MaxStoredCount) {
+        count = e.count;
+        nf = Fraction(e.zr, e.zi, lnBailout);
+      }
+      double v = static_cast<double>(count) + static_cast<double>(nf);
+      out[i] = table[GradientStep(v / period)];
+    }
+    return;
+  }
+  // The loop that banded pictures spend their colouring time in: a lookup.
+  const Rgb16* table = bands.data();
+  const std::uint32_t entries = static_cast<std::uint32_t>(bands.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    std::uint32_t count = in[i].count;
+    if (count < entries)
+      out[i] = table[count];
+    else if (count == NeverEscaped)
+      out[i] = inside;
+    else
+      out[i] = Cycle(std::min(count, MaxStoredCount));
+  }
+}
+
+void Colourer::ColourLine(const CountSample* in, std::size_t n,
+                          Rgb16* out) const {
+  for (std::size_t i = 0; i < n; ++i) out[i] = Colour(in[i]);
+}
