@@ -6,13 +6,14 @@
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "bmp/bmp.h"
 #include "core/cosinepalette.h"
 #include "core/linepool.h"
 #include "core/mandelbrot.h"
-#include "libutils/com/console.h"
+#include "libutils/com/atomicfile.h"
 #include "libutils/com/fileopen.h"
 #include "libutils/com/numconv.h"
 #include "setrender/cmdline.h"
@@ -40,6 +41,26 @@ long long Remaining(std::istream& is) {
     return -1;
   }
   return static_cast<long long>(end - here);
+}
+
+// The message for a name the file helpers could not open.
+void ReportOpenFailure(std::ostream& err, const char* name, bool tooLong) {
+  err << name << (tooLong ? ": File name too long." : ": File can't open.")
+      << std::endl;
+}
+
+// True when the output names the same file as one of the inputs (links
+// followed); the output would destroy the input it is made from.
+bool OverwritesAnInput(const libutils::WriteFile& out,
+                       const std::string& infoName,
+                       const std::string& dataName) {
+  if (out.isStd() || out.NameTooLong()) return false;
+  for (const std::string& input : {infoName, dataName}) {
+    if (!input.empty() && libutils::same_file(out.OFN(), input.c_str())) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // Fills area from the first form's numbers; false (with the message written)
@@ -82,15 +103,17 @@ int Render(const SetRenderCmdOption& option, std::ostream& err,
   Mandelbrot engine(Mandelbrot::ReducedBuffer);
   MandArea area;
   std::uint32_t reLimit = 0;
+  // The files the view is read from, empty for the standard input.
+  std::string infoName, dataName;
 
   if (option.fromFile) {
     libutils::Read2File info;
     std::istream* in = info.ROpen(option.viewFile, InfoExts, std::ios::binary);
     if (!in) {
-      err << info.IFN() << ": File can't open." << std::endl;
+      ReportOpenFailure(err, info.IFN(), info.NameTooLong());
       return 1;
     }
-    if (info.isStd()) libutils::set_binary_stdin();
+    if (!info.isStd()) infoName = info.IFN();
     // Read and checked before it is installed, so that a broken file never
     // sizes the engine.
     bool complete = ReadInfo(*in, area);
@@ -140,10 +163,10 @@ int Render(const SetRenderCmdOption& option, std::ostream& err,
   if (option.fromFile) {
     counts = data.ROpen(option.viewFile, DataExts, std::ios::binary);
     if (!counts) {
-      err << data.IFN() << ": File can't open." << std::endl;
+      ReportOpenFailure(err, data.IFN(), data.NameTooLong());
       return 1;
     }
-    if (data.isStd()) libutils::set_binary_stdin();
+    if (!data.isStd()) dataName = data.IFN();
     // Checked before the output exists, so a short file costs no picture.
     long long have = Remaining(*counts);
     long long need = static_cast<long long>(area.dotsX * area.dotsY * 2);
@@ -155,12 +178,17 @@ int Render(const SetRenderCmdOption& option, std::ostream& err,
 
   libutils::WriteFile out;
   out.SetName(option.bmpFile, BmpExts);
-  std::ostream* os = out.WOpen(std::ios::binary);
-  if (!os) {
-    err << out.OFN() << ": File can't open." << std::endl;
+  if (OverwritesAnInput(out, infoName, dataName)) {
+    err << out.OFN() << ": Output would overwrite an input." << std::endl;
     return 1;
   }
-  if (out.isStd()) libutils::set_binary_stdout();
+  // Written beside the target and put in its place only once complete: any
+  // return before the Close below leaves an existing picture as it was.
+  std::ostream* os = out.WOpen(std::ios::binary);
+  if (!os) {
+    ReportOpenFailure(err, out.OFN(), out.NameTooLong());
+    return 1;
+  }
 
   header.Write(*os);
   // Computed lines come from workers on every processor, strictly in order
