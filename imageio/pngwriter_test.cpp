@@ -127,22 +127,31 @@ bool Write(const std::string& name, const std::vector<std::string>& rows,
 TEST(PngWriter, RowsAndViewTextRoundTrip) {
   struct Row {
     int depth, level;
-    bool adaptive;
+    PngFilter filter;
+    bool rle;
     std::size_t w, h;
   } rows[] = {
-      {8, 1, false, 5, 3}, {8, 9, true, 7, 4}, {16, 1, false, 3, 2},
-      {16, 6, true, 4, 5}, {8, 0, false, 1, 1},
+      {8, 1, PngFilter::Up, true, 5, 3},
+      {8, 9, PngFilter::Adaptive, false, 7, 4},
+      {8, 3, PngFilter::Sub, false, 6, 2},
+      {8, 3, PngFilter::Paeth, true, 6, 3},
+      {16, 1, PngFilter::Up, true, 3, 2},
+      {16, 6, PngFilter::Adaptive, false, 4, 5},
+      {16, 1, PngFilter::None, false, 4, 5},
+      {8, 0, PngFilter::None, false, 1, 1},
   };
   const std::string view = "center = -0.75 0\nwidth = 3\n# comment\n";
   for (const Row& r : rows) {
-    SCOPED_TRACE(testing::Message() << "depth " << r.depth << " level "
-                                    << r.level << " adaptive " << r.adaptive);
+    SCOPED_TRACE(testing::Message()
+                 << "depth " << r.depth << " level " << r.level << " filter "
+                 << static_cast<int>(r.filter) << " rle " << r.rle);
     ScopedTempDir dir;
     const std::string name = dir.File("p.png");
     PngOptions options;
     options.depth = r.depth;
     options.level = r.level;
-    options.adaptiveFilter = r.adaptive;
+    options.filter = r.filter;
+    options.rle = r.rle;
     options.viewText = view;
     std::vector<std::string> picture = Picture(r.w, r.h, r.depth);
     std::string error;
