@@ -1,6 +1,7 @@
 // Prints what PNG output costs beside BMP for a large render of the whole
-// set, for several zlib levels, row filters and strategies, so that the
-// writer's defaults rest on figures. Not a test: run it by hand,
+// set, for several zlib levels, row filters and strategies, and what the
+// count file costs for several OpenEXR compressions, so that the writers'
+// defaults rest on figures. Not a test: run it by hand,
 //   imageio_pngbench [width height limit [directory [keep]]]
 // ("keep" leaves the pictures the writer wrote, to look at).
 // The picture is computed once on every processor (smooth colouring with
@@ -15,6 +16,10 @@
 #include <thread>
 #include <vector>
 
+#include <ImfChannelList.h>
+#include <ImfFrameBuffer.h>
+#include <ImfHeader.h>
+#include <ImfOutputFile.h>
 #include <png.h>
 
 #include "colour/colouring.h"
@@ -22,6 +27,7 @@
 #include "core/kernel.h"
 #include "core/mandelbrot.h"
 #include "imageio/bmpwriter.h"
+#include "imageio/countfile.h"
 #include "imageio/pngwriter.h"
 
 namespace {
@@ -104,6 +110,112 @@ long Encode(const std::string& path, const std::vector<unsigned char>& pic,
   long size = std::ftell(f);
   std::fclose(f);
   return size;
+}
+
+// The count-file samples of the whole view at the default bailout, rows
+// top first.
+void Samples(const MandArea& a, std::vector<std::uint32_t>& n,
+             std::vector<float>& nf) {
+  n.resize(a.dotsX * a.dotsY);
+  nf.resize(a.dotsX * a.dotsY);
+  unsigned threads = std::thread::hardware_concurrency();
+  if (threads == 0) threads = 1;
+  std::vector<std::thread> workers;
+  for (unsigned t = 0; t < threads; ++t) {
+    workers.emplace_back([&, t] {
+      EscapeRule rule;
+      rule.radius = DefaultBailout;
+      rule.limit = static_cast<std::uint32_t>(a.limit);
+      std::vector<double> re(a.dotsX);
+      for (std::uint64_t m = 0; m < a.dotsX; ++m) {
+        re[m] = PixelPosition(a.minRe, a.lenRe, m, a.dotsX);
+      }
+      std::vector<EscapeResult> out(a.dotsX);
+      for (std::uint64_t l = t; l < a.dotsY; l += threads) {
+        double im = PixelPosition(a.minIm, a.lenIm, l, a.dotsY);
+        EscapeLine(rule, re.data(), a.dotsX, im, out.data());
+        const std::size_t row = (a.dotsY - 1 - l) * a.dotsX;
+        for (std::uint64_t m = 0; m < a.dotsX; ++m) {
+          CountSample c = ToCountSample(out[m], DefaultBailout);
+          n[row + m] = c.n;
+          nf[row + m] = c.nf;
+        }
+      }
+    });
+  }
+  for (std::thread& w : workers) w.join();
+}
+
+// Writes the samples line by line with one OpenEXR compression; the size.
+long WriteExr(const std::string& path, const MandArea& a,
+              std::vector<std::uint32_t>& n, std::vector<float>& nf,
+              Imf::Compression compression, int zipLevel) {
+  const int w = static_cast<int>(a.dotsX), h = static_cast<int>(a.dotsY);
+  Imf::Header header(w, h, 1, Imath::V2f(0, 0), 1, Imf::INCREASING_Y,
+                     compression);
+  if (zipLevel >= 0) header.zipCompressionLevel() = zipLevel;
+  header.channels().insert("N", Imf::Channel(Imf::UINT));
+  header.channels().insert("NF", Imf::Channel(Imf::FLOAT));
+  {
+    Imf::OutputFile out(path.c_str(), header, 0);
+    Imf::FrameBuffer fb;
+    fb.insert("N", Imf::Slice(Imf::UINT, reinterpret_cast<char*>(n.data()), 4,
+                              4 * static_cast<std::size_t>(w)));
+    fb.insert("NF", Imf::Slice(Imf::FLOAT, reinterpret_cast<char*>(nf.data()),
+                               4, 4 * static_cast<std::size_t>(w)));
+    out.setFrameBuffer(fb);
+    for (int y = 0; y < h; ++y) out.writePixels(1);
+  }
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return 0;
+  std::fseek(f, 0, SEEK_END);
+  long size = std::ftell(f);
+  std::fclose(f);
+  return size;
+}
+
+void CountFiles(const MandArea& a, const std::string& dir) {
+  std::vector<std::uint32_t> n;
+  std::vector<float> nf;
+  Samples(a, n, nf);
+  const double pixels = double(a.dotsX) * a.dotsY;
+  std::printf("\ncount file, %.1f MB of samples\n", pixels * 8 / 1e6);
+  std::printf("  %-26s %8s %8s %10s\n", "compression", "MB", "s", "ns/pixel");
+  struct Choice {
+    const char* name;
+    Imf::Compression c;
+    int level;
+  } choices[] = {
+      {"none", Imf::NO_COMPRESSION, -1},
+      {"RLE", Imf::RLE_COMPRESSION, -1},
+      {"ZIPS (1 line), default", Imf::ZIPS_COMPRESSION, -1},
+      {"ZIP (16 lines), default", Imf::ZIP_COMPRESSION, -1},
+      {"ZIP (16 lines), level 1", Imf::ZIP_COMPRESSION, 1},
+      {"PIZ", Imf::PIZ_COMPRESSION, -1},
+  };
+  const std::string path = dir + "/pngbench.exr";
+  for (const Choice& c : choices) {
+    Clock::time_point t0 = Clock::now();
+    long size = WriteExr(path, a, n, nf, c.c, c.level);
+    double t = Seconds(t0);
+    std::printf("  %-26s %8.2f %8.3f %10.2f\n", c.name, size / 1e6, t,
+                t * 1e9 / pixels);
+  }
+  // The writer at its defaults.
+  Clock::time_point t0 = Clock::now();
+  CountFileWriter writer;
+  std::string error;
+  writer.Open(path, static_cast<std::uint32_t>(a.dotsX),
+              static_cast<std::uint32_t>(a.dotsY), static_cast<std::uint32_t>(a.limit),
+              "", false, error);
+  for (std::uint64_t y = 0; y < a.dotsY; ++y) {
+    writer.WriteLine(&n[y * a.dotsX], &nf[y * a.dotsX], error);
+  }
+  writer.Finish(error);
+  double t = Seconds(t0);
+  std::printf("  %-26s %8s %8.3f %10.2f\n", "CountFileWriter defaults", "", t,
+              t * 1e9 / pixels);
+  std::remove(path.c_str());
 }
 
 }  // namespace
@@ -206,5 +318,6 @@ int main(int argc, char** argv) {
     std::remove((dir + "/pngbench.png").c_str());
     if (!keep) std::remove(kept.c_str());
   }
+  CountFiles(a, dir);
   return 0;
 }
