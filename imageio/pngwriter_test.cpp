@@ -4,10 +4,15 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <string>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "imageio/pngtext.h"
 #include "imageio/testfiles.h"
@@ -283,6 +288,34 @@ TEST(PngWriter, UnfinishedPictureKeepsTheOldFile) {
     EXPECT_EQ(ReadBytes(name), "old");
     EXPECT_EQ(DirEntries(dir.path()), std::vector<std::string>{"p.png"});
   }
+}
+
+// "-" is the standard output: the picture goes there whole, the same bytes
+// a named file gets. (libpng is not built for Windows, so POSIX calls serve
+// to catch the descriptor.)
+TEST(PngWriter, DashWritesTheSamePictureToStandardOutput) {
+  ScopedTempDir dir;
+  PngOptions options;
+  options.viewText = "limit = 7\n";
+  std::vector<std::string> picture = Picture(6, 4, 8);
+  std::string error;
+  ASSERT_TRUE(Write(dir.File("named.png"), picture, 6, options, error))
+      << error;
+
+  std::cout.flush();
+  std::fflush(stdout);
+  const int saved = dup(1);
+  const int file = open(dir.File("stdout.png").c_str(),
+                        O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(file, 0);
+  dup2(file, 1);
+  close(file);
+  const bool ok = Write("-", picture, 6, options, error);
+  std::cout.flush();
+  dup2(saved, 1);
+  close(saved);
+  ASSERT_TRUE(ok) << error;
+  EXPECT_EQ(ReadBytes(dir.File("stdout.png")), ReadBytes(dir.File("named.png")));
 }
 
 }  // namespace
