@@ -17,11 +17,7 @@ BmpWriter::BmpWriter() = default;
 BmpWriter::~BmpWriter() { Abandon(); }
 
 bool BmpWriter::Fits(std::uint64_t width, std::uint64_t height) {
-  const std::uint64_t maxSide = 0x7fffffff;
-  if (width > maxSide || height > maxSide) return false;
-  // The file size field is 32 bits: headers plus every padded row.
-  const std::uint64_t row = ((width * 24 + 31) / 32) * 4;
-  return height == 0 || row <= (0xffffffffull - 54) / height;
+  return FitsInBmp(width, height);
 }
 
 bool BmpWriter::Open(const std::string& target, std::uint64_t width,
