@@ -53,6 +53,7 @@ struct Stats {
   unsigned blaLevels;
   bool wideExponent;              // deltas kept as FloatExp
   std::uint64_t glitchPixels;     // pixels the glitch check flagged so far
+  double orbitSeconds, tableSeconds;  // wall time of the set-up's two parts
 };
 
 class Engine {

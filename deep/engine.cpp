@@ -4,6 +4,7 @@
 // approximation.
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -77,9 +78,21 @@ struct Orbit {
   // The table starts here: the step from 0 of a Mandelbrot orbit has no
   // linear part.
   std::uint64_t base = 0;
-  // Level j holds runs of 2^(j+1) steps, run i starting at base + i 2^(j+1).
-  std::vector<std::vector<Bla<double>>> blaD;
-  std::vector<std::vector<Bla<FloatExp>>> blaF;
+  // Runs of 2^(j+1) steps (level j) start at base + i 2^(j+1). All the runs
+  // from one start lie side by side, shortest first, so that a pixel finds
+  // the ones it can take in one or two cache lines: the start base + off
+  // (off > 0) has levels 0 to ctz(off) - 1 from RunsBefore(off); off = 0
+  // has every level, from 0. Runs past the end are kept, with R = 0.
+  std::vector<Bla<double>> blaD;
+  std::vector<Bla<FloatExp>> blaF;
+  int levels = 0;
+
+  std::uint64_t RunsBefore(std::uint64_t off) const {
+    if (off == 0) return 0;
+    // Sum of ctz(o) for 0 < o < off, which is (off - 1) - popcount(off - 1).
+    return static_cast<std::uint64_t>(levels) + (off - 1) -
+           static_cast<std::uint64_t>(__builtin_popcountll(off - 1));
+  }
 
   Cx<double> At(std::uint64_t m, double*) const {
     return {z[2 * m], z[2 * m + 1]};
@@ -95,12 +108,20 @@ struct Orbit {
     }
     return {FloatExp(re), FloatExp(im)};
   }
-  const std::vector<std::vector<Bla<double>>>& Table(double*) const {
-    return blaD;
-  }
-  const std::vector<std::vector<Bla<FloatExp>>>& Table(FloatExp*) const {
-    return blaF;
-  }
+  const std::vector<Bla<double>>& Table(double*) const { return blaD; }
+  const std::vector<Bla<FloatExp>>& Table(FloatExp*) const { return blaF; }
+  std::vector<Bla<double>>& Table(double*) { return blaD; }
+  std::vector<Bla<FloatExp>>& Table(FloatExp*) { return blaF; }
+};
+
+// A pixel on its way: its delta from the orbit it follows, at step m.
+template <class T>
+struct PixelState {
+  Cx<T> z, c;
+  const Orbit* orbit;
+  std::uint64_t m;
+  std::uint32_t k;  // the pixel's step, as counted
+  bool useBla, glitch;
 };
 
 std::uint64_t AvailableMemory() {
@@ -142,6 +163,7 @@ struct Engine::Impl {
   FloatExp widthF;
   double bail2 = 4;
   std::uint64_t bytesPerStep = 0;
+  double orbitSeconds = 0, tableSeconds = 0;
   // Mandelbrot: the centre's orbit from 0. Julia: the centre's orbit, and the
   // critical orbit from 0, onto which every rebase goes.
   Orbit orbits[2];
@@ -153,10 +175,11 @@ struct Engine::Impl {
   double WidthAs(double*) const { return widthD; }
   FloatExp WidthAs(FloatExp*) const { return widthF; }
   template <class T>
-  void BuildTable(Orbit& orbit, std::vector<std::vector<Bla<T>>>& table,
-                  unsigned threads);
+  void BuildTable(Orbit& orbit, unsigned threads);
   template <class T>
-  EscapeResult Pixel(Cx<T> delta, bool useBla, bool& glitch) const;
+  void Start(PixelState<T>& s, Cx<T> delta, bool useBla) const;
+  template <class T>
+  bool Advance(PixelState<T>& s, EscapeResult& out) const;
   template <class T>
   void LineOf(double v, const double* u, std::size_t n,
               EscapeResult* out) const;
@@ -209,9 +232,7 @@ void Engine::Impl::ComputeOrbit(Orbit& orbit, mpfr_ptr startRe,
 }
 
 template <class T>
-void Engine::Impl::BuildTable(Orbit& orbit,
-                              std::vector<std::vector<Bla<T>>>& table,
-                              unsigned threads) {
+void Engine::Impl::BuildTable(Orbit& orbit, unsigned threads) {
   T* tag = nullptr;
   const T eps = Make(options.eps, tag);
   const T zero = Make(0, tag);
@@ -251,7 +272,7 @@ void Engine::Impl::BuildTable(Orbit& orbit,
     b.r2 = r * r;
     return b;
   };
-  table.clear();
+  std::vector<std::vector<Bla<T>>> table;
   if (orbit.last <= orbit.base) return;
   std::uint64_t steps = orbit.last - orbit.base;  // single steps available
   std::uint64_t n = steps / 2;
@@ -279,86 +300,146 @@ void Engine::Impl::BuildTable(Orbit& orbit,
       }
     });
   }
+  orbit.levels = static_cast<int>(table.size());
+  std::vector<Bla<T>>& flat = orbit.Table(tag);
+  Bla<T> none{{zero, zero}, {zero, zero}, zero};
+  flat.assign(orbit.RunsBefore(steps), none);
+  for (int j = 0; j < orbit.levels; ++j) {
+    const std::vector<Bla<T>>& level = table[j];
+    for (std::uint64_t i = 0; i < level.size(); ++i) {
+      std::uint64_t off = i << (j + 1);
+      flat[orbit.RunsBefore(off) + j] = level[i];
+    }
+    table[j] = std::vector<Bla<T>>();
+  }
 }
 
 template <class T>
-EscapeResult Engine::Impl::Pixel(Cx<T> delta, bool useBla,
-                                 bool& glitch) const {
+void Engine::Impl::Start(PixelState<T>& s, Cx<T> delta, bool useBla) const {
   T* tag = nullptr;
   const T zero = Make(0, tag);
-  const T bailT = Make(bail2, tag);
-  const T glitchRatio = Make(1e-6, tag);  // (1e-3)^2, on squared moduli
-  const std::uint32_t limit = view.limit;
-  if (limit == 0) return {NeverEscaped, 0, 0};
   // Mandelbrot: the pixel's orbit is 0, c + C, ...; its first point to test
   // is step 1 of the reference. Julia: the start is the centre plus delta.
-  const Cx<T> c = view.julia ? Cx<T>{zero, zero} : delta;
-  const Orbit* orbit = &orbits[0];
-  std::uint64_t m = view.julia ? 0 : 1;
-  Cx<T> z = delta;
-  std::uint32_t k = 0;  // the pixel's step, as counted
-  for (;;) {
-    Cx<T> big = orbit->At(m, tag);
-    Cx<T> w = big + z;
-    T nw = Norm(w);
-    // Not inside: NaN counts as out.
-    if (!(nw < bailT)) return {k, ToDouble(w.re), ToDouble(w.im)};
-    if (k == limit - 1) return {NeverEscaped, 0, 0};
-    // Rebase onto the start of an orbit from 0, where the full value is the
-    // delta itself: when the delta outgrows the full value (the reference
-    // no longer describes the pixel), or when the reference ends.
-    if (m == orbit->last || (options.rebase && nw < Norm(z))) {
-      orbit = &orbits[orbitCount - 1];
-      m = 0;
-      z = w;
-      big = {zero, zero};
-    }
-    if (useBla && m >= orbit->base) {
-      const auto& table = orbit->Table(tag);
-      std::uint64_t off = m - orbit->base;
-      int top = static_cast<int>(table.size()) - 1;
-      // Runs of level j start at multiples of 2^(j+1) only.
-      if (off != 0) top = std::min(top, __builtin_ctzll(off) - 1);
-      T nz = Norm(z);
-      bool skipped = false;
-      for (int j = top; j >= 0; --j) {
-        std::uint64_t len = std::uint64_t(2) << j;
-        std::uint64_t i = off >> (j + 1);
-        // Never past the last step to test, where the count is decided.
-        if (i >= table[j].size() || len > limit - 1 - k) continue;
-        const Bla<T>& b = table[j][i];
-        if (!(nz < b.r2)) continue;
-        z = b.a * z + b.b * c;
-        m += len;
-        k += static_cast<std::uint32_t>(len);
-        skipped = true;
-        break;
-      }
-      if (skipped) continue;
-    }
-    if (options.glitchCheck && nw < Norm(big) * glitchRatio) glitch = true;
-    // 2 Z z + z^2 + c, as (2 Z + z) z + c: one complex product.
-    Cx<T> twoBigZ{Twice(big.re) + z.re, Twice(big.im) + z.im};
-    z = twoBigZ * z + c;
-    ++m;
-    ++k;
+  s.c = view.julia ? Cx<T>{zero, zero} : delta;
+  s.z = delta;
+  s.orbit = &orbits[0];
+  s.m = view.julia ? 0 : 1;
+  s.k = 0;
+  s.useBla = useBla;
+  s.glitch = false;
+}
+
+template <class T>
+bool Engine::Impl::Advance(PixelState<T>& s, EscapeResult& out) const {
+  T* tag = nullptr;
+  const std::uint32_t limit = view.limit;
+  Cx<T> big = s.orbit->At(s.m, tag);
+  Cx<T> w = big + s.z;
+  T nw = Norm(w);
+  // Not inside: NaN counts as out.
+  if (!(nw < Make(bail2, tag))) {
+    out = {s.k, ToDouble(w.re), ToDouble(w.im)};
+    return true;
   }
+  if (s.k >= limit - 1) {
+    out = {NeverEscaped, 0, 0};
+    return true;
+  }
+  // Rebase onto the start of an orbit from 0, where the full value is the
+  // delta itself: when the delta outgrows the full value (the reference no
+  // longer describes the pixel), or when the reference ends.
+  if (s.m == s.orbit->last || (options.rebase && nw < Norm(s.z))) {
+    s.orbit = &orbits[orbitCount - 1];
+    s.m = 0;
+    s.z = w;
+    big = {Make(0, tag), Make(0, tag)};
+  }
+  if (s.useBla && s.m >= s.orbit->base) {
+    const auto& table = s.orbit->Table(tag);
+    std::uint64_t off = s.m - s.orbit->base;
+    // Runs of level j start at multiples of 2^(j+1) only.
+    int top = s.orbit->levels - 1;
+    if (off != 0) top = std::min(top, __builtin_ctzll(off) - 1);
+    // R never grows with the level at one start (a run's R is at most that
+    // of its first half), nor does the remaining count: the longest valid
+    // run is found going up from the shortest, and most often the shortest
+    // already fails.
+    const Bla<T>* best = nullptr;
+    int bestLevel = -1;
+    if (top >= 0) {
+      const Bla<T>* runs = table.data() + s.orbit->RunsBefore(off);
+      T nz = Norm(s.z);
+      for (int j = 0; j <= top; ++j) {
+        // Never past the last step to test, where the count is decided.
+        if ((std::uint64_t(2) << j) > limit - 1 - s.k) break;
+        if (!(nz < runs[j].r2)) break;
+        best = runs + j;
+        bestLevel = j;
+      }
+    }
+    if (best != nullptr) {
+      std::uint64_t len = std::uint64_t(2) << bestLevel;
+      s.z = best->a * s.z + best->b * s.c;
+      s.m += len;
+      s.k += static_cast<std::uint32_t>(len);
+      return false;
+    }
+  }
+  if (options.glitchCheck && nw < Norm(big) * Make(1e-6, tag)) {
+    s.glitch = true;  // 1e-6 = (1e-3)^2, on squared moduli
+  }
+  // 2 Z z + z^2 + c, as (2 Z + z) z + c: one complex product.
+  Cx<T> twoBigZ{Twice(big.re) + s.z.re, Twice(big.im) + s.z.im};
+  s.z = twoBigZ * s.z + s.c;
+  ++s.m;
+  ++s.k;
+  return false;
 }
 
 template <class T>
 void Engine::Impl::LineOf(double v, const double* u, std::size_t n,
                           EscapeResult* out) const {
+  if (view.limit == 0) {
+    for (std::size_t k = 0; k < n; ++k) out[k] = {NeverEscaped, 0, 0};
+    return;
+  }
   T* tag = nullptr;
   const T width = WidthAs(tag);
   const T dv = width * Make(v, tag);
+  const double reach = DeltaReach / std::sqrt(2.0);
   std::uint64_t flagged = 0;
-  for (std::size_t k = 0; k < n; ++k) {
+  // Several pixels advance in turn, one event each, so that the processor
+  // overlaps their independent chains of operations. Each pixel sees the
+  // same operations as it would alone.
+  constexpr int Lanes = 4;
+  PixelState<T> lane[Lanes];
+  std::size_t index[Lanes];
+  int active = 0;
+  std::size_t next = 0;
+  auto fill = [&](int i) {
     // Outside the reach the table was built for, its runs are not valid.
-    bool useBla = options.bla && std::fabs(u[k]) <= DeltaReach / std::sqrt(2.0) &&
-                  std::fabs(v) <= DeltaReach / std::sqrt(2.0);
-    bool glitch = false;
-    out[k] = Pixel<T>({width * Make(u[k], tag), dv}, useBla, glitch);
-    flagged += glitch;
+    bool useBla = options.bla && std::fabs(u[next]) <= reach &&
+                  std::fabs(v) <= reach;
+    Start(lane[i], {width * Make(u[next], tag), dv}, useBla);
+    index[i] = next++;
+  };
+  while (active < Lanes && next < n) fill(active++);
+  while (active > 0) {
+    for (int i = 0; i < active; ++i) {
+      EscapeResult r;
+      if (!Advance(lane[i], r)) continue;
+      out[index[i]] = r;
+      flagged += lane[i].glitch;
+      if (next < n) {
+        fill(i);
+      } else {
+        // Keep the live lanes at the front.
+        --active;
+        lane[i] = lane[active];
+        index[i] = index[active];
+        --i;
+      }
+    }
   }
   if (flagged != 0) glitchPixels += flagged;
 }
@@ -392,6 +473,7 @@ Engine::Engine(const View& view, const Options& options) : impl(new Impl) {
   if (budget == 0) budget = AvailableMemory() / 4 * 3;
   unsigned threads = options.threads;
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  auto t0 = std::chrono::steady_clock::now();
   if (view.julia) {
     e.orbitCount = 2;
     e.ComputeOrbit(e.orbits[0], re, im, cr, ci, budget / 2);
@@ -401,15 +483,19 @@ Engine::Engine(const View& view, const Options& options) : impl(new Impl) {
     e.ComputeOrbit(e.orbits[0], zero, zero, re, im, budget);
     e.orbits[0].base = 1;
   }
+  auto t1 = std::chrono::steady_clock::now();
   if (options.bla) {
     for (int i = 0; i < e.orbitCount; ++i) {
       if (e.wide) {
-        e.BuildTable(e.orbits[i], e.orbits[i].blaF, threads);
+        e.BuildTable<FloatExp>(e.orbits[i], threads);
       } else {
-        e.BuildTable(e.orbits[i], e.orbits[i].blaD, threads);
+        e.BuildTable<double>(e.orbits[i], threads);
       }
     }
   }
+  auto t2 = std::chrono::steady_clock::now();
+  e.orbitSeconds = std::chrono::duration<double>(t1 - t0).count();
+  e.tableSeconds = std::chrono::duration<double>(t2 - t1).count();
 }
 
 Engine::~Engine() = default;
@@ -432,21 +518,17 @@ Stats Engine::stats() const {
   s.precisionBits = static_cast<std::uint64_t>(e.bits);
   s.wideExponent = e.wide;
   s.glitchPixels = e.glitchPixels.load();
+  s.orbitSeconds = e.orbitSeconds;
+  s.tableSeconds = e.tableSeconds;
   for (int i = 0; i < e.orbitCount; ++i) {
     const Orbit& o = e.orbits[i];
     s.smallSteps += o.smallIndex.size();
     s.referenceBytes += o.z.capacity() * sizeof(double) +
                         o.smallIndex.size() * (sizeof(std::uint64_t) +
                                                2 * sizeof(FloatExp));
-    for (const auto& level : o.blaD) {
-      s.referenceBytes += level.size() * sizeof(Bla<double>);
-    }
-    for (const auto& level : o.blaF) {
-      s.referenceBytes += level.size() * sizeof(Bla<FloatExp>);
-    }
-    s.blaLevels = std::max<unsigned>(
-        s.blaLevels, static_cast<unsigned>(e.wide ? o.blaF.size()
-                                                  : o.blaD.size()));
+    s.referenceBytes += o.blaD.capacity() * sizeof(Bla<double>) +
+                        o.blaF.capacity() * sizeof(Bla<FloatExp>);
+    s.blaLevels = std::max(s.blaLevels, static_cast<unsigned>(o.levels));
   }
   return s;
 }
