@@ -192,9 +192,9 @@ void Engine::Impl::ComputeOrbit(Orbit& orbit, mpfr_ptr startRe,
   mpfr_set(zr, startRe, MPFR_RNDN);
   mpfr_set(zi, startIm, MPFR_RNDN);
   std::uint64_t limit = view.limit;
-  std::uint64_t reserve =
-      std::min<std::uint64_t>(limit + 1, budget / bytesPerStep + 1);
-  orbit.z.reserve(2 * reserve);
+  // Grown by doubling past the first million steps: the orbit's own share of
+  // a step (16 of its bytes) stays within the budget even while it doubles.
+  orbit.z.reserve(2 * std::min<std::uint64_t>(limit + 1, 1 << 20));
   for (std::uint64_t m = 0;; ++m) {
     double re = mpfr_get_d(zr, MPFR_RNDN), im = mpfr_get_d(zi, MPFR_RNDN);
     orbit.z.push_back(re);
