@@ -46,7 +46,9 @@ struct Options {
 struct Stats {
   std::uint64_t referenceLength;  // steps stored of the view's reference
   std::uint64_t criticalLength;   // steps of the Julia critical orbit, or 0
-  std::uint64_t bytesPerStep;     // reference plus table, per stored step
+  // Reference plus table, per stored step; steps below 2^-960 cost 48
+  // bytes more (smallSteps of them).
+  std::uint64_t bytesPerStep;
   std::uint64_t referenceBytes;   // the whole: both orbits and tables
   std::uint64_t smallSteps;       // steps kept with a wide exponent
   std::uint64_t precisionBits;    // of the reference orbit

@@ -23,6 +23,8 @@ namespace {
 // Reference values below this magnitude are kept as FloatExp as well: as
 // doubles they would lose bits to underflow.
 constexpr double SmallValue = 0x1p-960;
+constexpr std::uint64_t SmallStepBytes =
+    sizeof(std::uint64_t) + 2 * sizeof(FloatExp);
 // Views narrower than this (relative to 1) keep their deltas as FloatExp;
 // wider ones in double, whose range then has room for the deltas' spread.
 constexpr double WideExponentWidth = 0x1p-900;
@@ -211,7 +213,9 @@ void Engine::Impl::ComputeOrbit(Orbit& orbit, mpfr_ptr startRe,
     orbit.last = m;
     // The orbit ends where it leaves the radius: pixels rebase there.
     if (!(re * re + im * im < bail2) || m == limit) break;
-    if ((m + 1) * bytesPerStep > budget) {
+    // Steps kept wide cost their FloatExp copy on top.
+    if ((m + 1) * bytesPerStep + orbit.smallIndex.size() * SmallStepBytes >
+        budget) {
       throw std::runtime_error(
           "deep: the reference orbit needs " + std::to_string(bytesPerStep) +
           " bytes a step; " + std::to_string(limit) + " steps would take " +
@@ -382,6 +386,13 @@ bool Engine::Impl::Advance(PixelState<T>& s, EscapeResult& out) const {
       s.z = best->a * s.z + best->b * s.c;
       s.m += len;
       s.k += static_cast<std::uint32_t>(len);
+      // A skip lands far away in the orbit and its table; the other lanes'
+      // turns hide the fetch.
+      if (s.m < s.orbit->last) {
+        __builtin_prefetch(&s.orbit->z[2 * s.m]);
+        __builtin_prefetch(table.data() +
+                           s.orbit->RunsBefore(s.m - s.orbit->base));
+      }
       return false;
     }
   }
@@ -524,8 +535,7 @@ Stats Engine::stats() const {
     const Orbit& o = e.orbits[i];
     s.smallSteps += o.smallIndex.size();
     s.referenceBytes += o.z.capacity() * sizeof(double) +
-                        o.smallIndex.size() * (sizeof(std::uint64_t) +
-                                               2 * sizeof(FloatExp));
+                        o.smallIndex.size() * SmallStepBytes;
     s.referenceBytes += o.blaD.capacity() * sizeof(Bla<double>) +
                         o.blaF.capacity() * sizeof(Bla<FloatExp>);
     s.blaLevels = std::max(s.blaLevels, static_cast<unsigned>(o.levels));
