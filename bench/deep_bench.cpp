@@ -101,7 +101,8 @@ int main(int argc, char** argv) {
   }
   rusage use;
   getrusage(RUSAGE_SELF, &use);
-  std::printf("peak memory so far: %.1f MiB\n", use.ru_maxrss / 1024.0);
+  std::printf("peak memory after T2 (both engines and the oracle): %.1f MiB\n",
+              use.ru_maxrss / 1024.0);
   {
     deep::View deepest = deep::Nucleus3(2000, 1000000);
     auto t0 = std::chrono::steady_clock::now();

@@ -49,12 +49,12 @@ struct Stats {
   // Reference plus table, per stored step; steps below 2^-960 cost 48
   // bytes more (smallSteps of them).
   std::uint64_t bytesPerStep;
-  std::uint64_t referenceBytes;   // the whole: both orbits and tables
-  std::uint64_t smallSteps;       // steps kept with a wide exponent
-  std::uint64_t precisionBits;    // of the reference orbit
+  std::uint64_t referenceBytes;  // the whole: both orbits and tables
+  std::uint64_t smallSteps;      // steps kept with a wide exponent
+  std::uint64_t precisionBits;   // of the reference orbit
   unsigned blaLevels;
-  bool wideExponent;              // deltas kept as FloatExp
-  std::uint64_t glitchPixels;     // pixels the glitch check flagged so far
+  bool wideExponent;                  // deltas kept as FloatExp
+  std::uint64_t glitchPixels;         // pixels the glitch check flagged so far
   double orbitSeconds, tableSeconds;  // wall time of the set-up's two parts
 };
 
@@ -73,8 +73,7 @@ class Engine {
   // (beyond 1.4 the approximation is not used, so results stay right but
   // slow). Safe from several threads at once; results depend on nothing but
   // the view, the options and the point.
-  void Line(double v, const double* u, std::size_t n,
-            EscapeResult* out) const;
+  void Line(double v, const double* u, std::size_t n, EscapeResult* out) const;
 
   Stats stats() const;
 

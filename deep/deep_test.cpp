@@ -1,5 +1,7 @@
 // The deep engine against the full-precision oracle, pixel by pixel, at
 // widths from 1e-14 down to 1e-2000; and the engine's refusals.
+#include "deep/deep.h"
+
 #include <gtest/gtest.h>
 #include <mpfr.h>
 
@@ -11,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "deep/deep.h"
 #include "deep/locations.h"
 
 namespace {
@@ -232,7 +233,8 @@ TEST(DeepEngine, GlitchCheckFlagsPixelsOnlyWithoutRebasing) {
     o.glitchCheck = true;
     o.rebase = rebase == 1;
     deep::Engine engine(view, o);
-    for (int j = 0; j < 48; ++j) engine.Line(-Frac(j, 48), u.data(), 48, out.data());
+    for (int j = 0; j < 48; ++j)
+      engine.Line(-Frac(j, 48), u.data(), 48, out.data());
     flagged[rebase] = engine.stats().glitchPixels;
   }
   EXPECT_GT(flagged[0], 0u);
@@ -244,10 +246,11 @@ TEST(DeepEngine, RefusesMalformedViews) {
     const char* field;
     std::string text;
   } rows[] = {
-      {"re", ""},         {"re", "1.2.3"}, {"im", "inf"},  {"im", "nan"},
-      {"re", " 1"},       {"re", "0x10"},  {"im", "1e"},   {"re", "-"},
-      {"width", "0"},     {"width", "-4e-10"}, {"width", "abc"},
-      {"juliaRe", "1,5"}, {"juliaIm", "+"},
+      {"re", ""},          {"re", "1.2.3"},  {"im", "inf"},
+      {"im", "nan"},       {"re", " 1"},     {"re", "0x10"},
+      {"im", "1e"},        {"re", "-"},      {"width", "0"},
+      {"width", "-4e-10"}, {"width", "abc"}, {"juliaRe", "1,5"},
+      {"juliaIm", "+"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.field) + " = \"" + row.text + "\"");

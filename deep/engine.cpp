@@ -270,8 +270,7 @@ void Engine::Impl::BuildTable(Orbit& orbit, unsigned threads) {
     T ax = SqrtOf(Norm(x.a));
     T r = zero;
     if (zero < ax && Finite(Norm(b.a)) && Finite(Norm(b.b))) {
-      r = clamp((SqrtOf(y.r2) - SqrtOf(Norm(x.b)) * cmax) / ax,
-                SqrtOf(x.r2));
+      r = clamp((SqrtOf(y.r2) - SqrtOf(Norm(x.b)) * cmax) / ax, SqrtOf(x.r2));
     }
     b.r2 = r * r;
     return b;
@@ -429,8 +428,8 @@ void Engine::Impl::LineOf(double v, const double* u, std::size_t n,
   std::size_t next = 0;
   auto fill = [&](int i) {
     // Outside the reach the table was built for, its runs are not valid.
-    bool useBla = options.bla && std::fabs(u[next]) <= reach &&
-                  std::fabs(v) <= reach;
+    bool useBla =
+        options.bla && std::fabs(u[next]) <= reach && std::fabs(v) <= reach;
     Start(lane[i], {width * Make(u[next], tag), dv}, useBla);
     index[i] = next++;
   };
@@ -534,8 +533,8 @@ Stats Engine::stats() const {
   for (int i = 0; i < e.orbitCount; ++i) {
     const Orbit& o = e.orbits[i];
     s.smallSteps += o.smallIndex.size();
-    s.referenceBytes += o.z.capacity() * sizeof(double) +
-                        o.smallIndex.size() * SmallStepBytes;
+    s.referenceBytes +=
+        o.z.capacity() * sizeof(double) + o.smallIndex.size() * SmallStepBytes;
     s.referenceBytes += o.blaD.capacity() * sizeof(Bla<double>) +
                         o.blaF.capacity() * sizeof(Bla<FloatExp>);
     s.blaLevels = std::max(s.blaLevels, static_cast<unsigned>(o.levels));

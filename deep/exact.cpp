@@ -17,8 +17,18 @@ class Oracle {
   explicit Oracle(const View& view)
       : view(view),
         bits(ViewPrecision(view) + OracleMargin),
-        cr(bits), ci(bits), zr(bits), zi(bits), sr(bits), si(bits), t(bits),
-        norm(bits), bail2(128), width(bits), centreRe(bits), centreIm(bits) {
+        cr(bits),
+        ci(bits),
+        zr(bits),
+        zi(bits),
+        sr(bits),
+        si(bits),
+        t(bits),
+        norm(bits),
+        bail2(128),
+        width(bits),
+        centreRe(bits),
+        centreIm(bits) {
     ParseDecimal(view.re, "re", centreRe);
     ParseDecimal(view.im, "im", centreIm);
     ParseDecimal(view.width, "width", width);

@@ -15,16 +15,17 @@ TEST(FloatExp, AgreesWithDoubleInItsRange) {
   struct Row {
     double a, b;
   } rows[] = {
-      {1.5, 2.25},      {-3.0, 0.125},      {1e300, 1e-300},
-      {0.1, 0.2},       {1.0, -1.0},        {1.0, -0.9999999999999999},
-      {5e-324, 1.0},    {2.5e-310, 3e-310}, {-7.25, 1e-30},
-      {0.0, 4.0},       {1e200, 1e200},     {3.0, 0x1p-70},
+      {1.5, 2.25},   {-3.0, 0.125},      {1e300, 1e-300},
+      {0.1, 0.2},    {1.0, -1.0},        {1.0, -0.9999999999999999},
+      {5e-324, 1.0}, {2.5e-310, 3e-310}, {-7.25, 1e-30},
+      {0.0, 4.0},    {1e200, 1e200},     {3.0, 0x1p-70},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << row.a << " " << row.b);
     FloatExp a(row.a), b(row.b);
     double product = row.a * row.b;
-    if (std::isfinite(product) && (product == 0 || std::fabs(product) >= 0x1p-1022)) {
+    if (std::isfinite(product) &&
+        (product == 0 || std::fabs(product) >= 0x1p-1022)) {
       EXPECT_EQ(product, (a * b).ToDouble());
     }
     EXPECT_EQ(row.a + row.b, (a + b).ToDouble());
@@ -67,7 +68,7 @@ TEST(FloatExp, KeepsValuesFarBeyondDouble) {
 
 TEST(FloatExp, OrdersAcrossSignsZeroAndExponents) {
   const FloatExp ordered[] = {
-      FloatExp(-1.0, 4000), FloatExp(-1.0, 0),  FloatExp(-0.75, -4000),
+      FloatExp(-1.0, 4000),  FloatExp(-1.0, 0), FloatExp(-0.75, -4000),
       FloatExp(-0.5, -4000), FloatExp(),        FloatExp(0.5, -4000),
       FloatExp(0.75, -4000), FloatExp(1.0, -1), FloatExp(1.0, 4000),
   };

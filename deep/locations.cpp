@@ -8,15 +8,17 @@
 namespace deep {
 namespace {
 
-std::string Zeros(int n) { return std::string(static_cast<std::size_t>(n), '0'); }
+std::string Zeros(int n) {
+  return std::string(static_cast<std::size_t>(n), '0');
+}
 
 std::string Width(int zoomDigits) { return "4e-" + std::to_string(zoomDigits); }
 
 // x as decimal text with digits significant digits.
 std::string Decimal(mpfr_ptr x, int digits) {
   mpfr_exp_t exp;
-  char* s = mpfr_get_str(nullptr, &exp, 10, static_cast<std::size_t>(digits),
-                         x, MPFR_RNDN);
+  char* s = mpfr_get_str(nullptr, &exp, 10, static_cast<std::size_t>(digits), x,
+                         MPFR_RNDN);
   std::string text = s;
   mpfr_free_str(s);
   std::string sign;

@@ -43,11 +43,10 @@ long ExponentOf(const std::string& text, const char* field) {
 }  // namespace
 
 void ParseDecimal(const std::string& text, const char* field, mpfr_ptr out) {
-  if (!IsDecimal(text) ||
-      mpfr_set_str(out, text.c_str(), 10, MPFR_RNDN) != 0 ||
+  if (!IsDecimal(text) || mpfr_set_str(out, text.c_str(), 10, MPFR_RNDN) != 0 ||
       !mpfr_number_p(out)) {
-    throw std::invalid_argument(std::string(field) + ": not a decimal number: \"" +
-                                text + "\"");
+    throw std::invalid_argument(std::string(field) +
+                                ": not a decimal number: \"" + text + "\"");
   }
 }
 
