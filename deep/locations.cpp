@@ -29,6 +29,55 @@ std::string Decimal(mpfr_ptr x, int digits) {
   return sign + "0." + text + "e" + std::to_string(static_cast<long>(exp));
 }
 
+// Newton's method for a root of Z_period(c) (Z_0 = 0), from c = re + i im,
+// in place: the centre of a component of that period (or of a divisor).
+void Nucleus(int period, mpfr_ptr re, mpfr_ptr im) {
+  mpfr_prec_t bits = mpfr_get_prec(re);
+  Mp zr(bits), zi(bits), dr(bits), di(bits), t(bits), u(bits), den(bits);
+  // Quadratic convergence: a few steps per doubling of the bits.
+  int steps = 12;
+  for (long b = 16; b < bits; b *= 2) steps += 2;
+  for (int k = 0; k < steps; ++k) {
+    mpfr_set_zero(zr, 1);
+    mpfr_set_zero(zi, 1);
+    mpfr_set_zero(dr, 1);
+    mpfr_set_zero(di, 1);
+    for (int n = 0; n < period; ++n) {
+      // dZ <- 2 Z dZ + 1, then Z <- Z^2 + c.
+      mpfr_mul(t, zr, dr, MPFR_RNDN);
+      mpfr_mul(u, zi, di, MPFR_RNDN);
+      mpfr_sub(t, t, u, MPFR_RNDN);
+      mpfr_mul(u, zr, di, MPFR_RNDN);
+      mpfr_mul(di, zi, dr, MPFR_RNDN);
+      mpfr_add(di, di, u, MPFR_RNDN);
+      mpfr_mul_2ui(di, di, 1, MPFR_RNDN);
+      mpfr_mul_2ui(dr, t, 1, MPFR_RNDN);
+      mpfr_add_ui(dr, dr, 1, MPFR_RNDN);
+      mpfr_sqr(t, zr, MPFR_RNDN);
+      mpfr_sqr(u, zi, MPFR_RNDN);
+      mpfr_sub(t, t, u, MPFR_RNDN);
+      mpfr_mul(u, zr, zi, MPFR_RNDN);
+      mpfr_mul_2ui(u, u, 1, MPFR_RNDN);
+      mpfr_add(zr, t, re, MPFR_RNDN);
+      mpfr_add(zi, u, im, MPFR_RNDN);
+    }
+    // c -= Z / dZ = Z conj(dZ) / |dZ|^2
+    mpfr_sqr(den, dr, MPFR_RNDN);
+    mpfr_sqr(t, di, MPFR_RNDN);
+    mpfr_add(den, den, t, MPFR_RNDN);
+    mpfr_mul(t, zr, dr, MPFR_RNDN);
+    mpfr_mul(u, zi, di, MPFR_RNDN);
+    mpfr_add(t, t, u, MPFR_RNDN);
+    mpfr_div(t, t, den, MPFR_RNDN);
+    mpfr_sub(re, re, t, MPFR_RNDN);
+    mpfr_mul(t, zi, dr, MPFR_RNDN);
+    mpfr_mul(u, zr, di, MPFR_RNDN);
+    mpfr_sub(t, t, u, MPFR_RNDN);
+    mpfr_div(t, t, den, MPFR_RNDN);
+    mpfr_sub(im, im, t, MPFR_RNDN);
+  }
+}
+
 }  // namespace
 
 View T1() {
@@ -77,60 +126,30 @@ View JuliaI(int zoomDigits, std::uint32_t limit) {
 }
 
 View Nucleus3(int zoomDigits, std::uint32_t limit) {
-  // Newton's method on c^3 + 2c^2 + c + 1, whose roots are the centres of the
-  // period-3 components, in plain complex arithmetic over MPFR.
   mpfr_prec_t bits = static_cast<mpfr_prec_t>(zoomDigits * 3.33) + 128;
-  Mp xr(bits), xi(bits), pr(bits), pi(bits), dr(bits), di(bits), t(bits),
-      u(bits), sr(bits), si(bits), den(bits);
-  mpfr_set_d(xr, -0.1226, MPFR_RNDN);
-  mpfr_set_d(xi, 0.7449, MPFR_RNDN);
-  int steps = 8;
-  for (long b = 53; b < bits; b *= 2) ++steps;
-  for (int k = 0; k < steps; ++k) {
-    // s = x^2
-    mpfr_sqr(sr, xr, MPFR_RNDN);
-    mpfr_sqr(t, xi, MPFR_RNDN);
-    mpfr_sub(sr, sr, t, MPFR_RNDN);
-    mpfr_mul(si, xr, xi, MPFR_RNDN);
-    mpfr_mul_2ui(si, si, 1, MPFR_RNDN);
-    // p = (x + 2) s + x + 1
-    mpfr_add_ui(t, xr, 2, MPFR_RNDN);
-    mpfr_mul(pr, t, sr, MPFR_RNDN);
-    mpfr_mul(u, xi, si, MPFR_RNDN);
-    mpfr_sub(pr, pr, u, MPFR_RNDN);
-    mpfr_mul(pi, t, si, MPFR_RNDN);
-    mpfr_mul(u, xi, sr, MPFR_RNDN);
-    mpfr_add(pi, pi, u, MPFR_RNDN);
-    mpfr_add(pr, pr, xr, MPFR_RNDN);
-    mpfr_add_ui(pr, pr, 1, MPFR_RNDN);
-    mpfr_add(pi, pi, xi, MPFR_RNDN);
-    // d = 3 s + 4 x + 1
-    mpfr_mul_ui(dr, sr, 3, MPFR_RNDN);
-    mpfr_mul_ui(t, xr, 4, MPFR_RNDN);
-    mpfr_add(dr, dr, t, MPFR_RNDN);
-    mpfr_add_ui(dr, dr, 1, MPFR_RNDN);
-    mpfr_mul_ui(di, si, 3, MPFR_RNDN);
-    mpfr_mul_ui(t, xi, 4, MPFR_RNDN);
-    mpfr_add(di, di, t, MPFR_RNDN);
-    // x -= p / d = p conj(d) / |d|^2
-    mpfr_sqr(den, dr, MPFR_RNDN);
-    mpfr_sqr(t, di, MPFR_RNDN);
-    mpfr_add(den, den, t, MPFR_RNDN);
-    mpfr_mul(t, pr, dr, MPFR_RNDN);
-    mpfr_mul(u, pi, di, MPFR_RNDN);
-    mpfr_add(t, t, u, MPFR_RNDN);
-    mpfr_div(t, t, den, MPFR_RNDN);
-    mpfr_mul(u, pi, dr, MPFR_RNDN);
-    mpfr_mul(sr, pr, di, MPFR_RNDN);
-    mpfr_sub(u, u, sr, MPFR_RNDN);
-    mpfr_div(u, u, den, MPFR_RNDN);
-    mpfr_sub(xr, xr, t, MPFR_RNDN);
-    mpfr_sub(xi, xi, u, MPFR_RNDN);
-  }
+  Mp re(bits), im(bits);
+  mpfr_set_d(re, -0.1226, MPFR_RNDN);
+  mpfr_set_d(im, 0.7449, MPFR_RNDN);
+  Nucleus(3, re, im);
   View v;
-  v.re = Decimal(xr, zoomDigits + 20);
-  v.im = Decimal(xi, zoomDigits + 20);
+  v.re = Decimal(re, zoomDigits + 20);
+  v.im = Decimal(im, zoomDigits + 20);
   v.width = Width(zoomDigits);
+  v.limit = limit;
+  return v;
+}
+
+View MinibrotNearI(std::uint32_t limit) {
+  // From i + 2e-151 (1 + i), Newton finds the nucleus of a minibrot about
+  // 4e-301 across.
+  Mp re(1400), im(1400);
+  mpfr_set_str(re, "2e-151", 10, MPFR_RNDN);
+  mpfr_add_ui(im, re, 1, MPFR_RNDN);
+  Nucleus(402, re, im);
+  View v;
+  v.re = Decimal(re, 340);
+  v.im = Decimal(im, 340);
+  v.width = "1e-300";
   v.limit = limit;
   return v;
 }
