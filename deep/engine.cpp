@@ -1,0 +1,553 @@
+// The deep engine: a reference orbit in MPFR, the pixels as small deltas
+// from it in double or FloatExp, rebased onto the start of an orbit whenever
+// the delta outgrows the full value, and runs of steps skipped by bilinear
+// approximation.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "deep/deep.h"
+#include "deep/floatexp.h"
+#include "deep/mp.h"
+
+namespace deep {
+namespace {
+
+// Reference values below this magnitude are kept as FloatExp as well: as
+// doubles they would lose bits to underflow.
+constexpr double SmallValue = 0x1p-960;
+constexpr std::uint64_t SmallStepBytes =
+    sizeof(std::uint64_t) + 2 * sizeof(FloatExp);
+// Views narrower than this (relative to 1) keep their deltas as FloatExp;
+// wider ones in double, whose range then has room for the deltas' spread.
+constexpr double WideExponentWidth = 0x1p-900;
+// The approximation is used for points within this many widths of the
+// centre (in modulus), which covers |u|, |v| <= 1.4.
+constexpr double DeltaReach = 2.0;
+
+// Number types the pixel loop runs in: double, or FloatExp.
+inline double Make(double x, double*) { return x; }
+inline FloatExp Make(double x, FloatExp*) { return FloatExp(x); }
+inline double Twice(double x) { return 2.0 * x; }
+inline FloatExp Twice(FloatExp x) { return Ldexp(x, 1); }
+inline double ToDouble(double x) { return x; }
+inline double ToDouble(FloatExp x) { return x.ToDouble(); }
+inline double SqrtOf(double x) { return std::sqrt(x); }
+inline FloatExp SqrtOf(FloatExp x) { return Sqrt(x); }
+inline bool Finite(double x) { return std::isfinite(x); }
+inline bool Finite(FloatExp x) { return std::isfinite(x.m); }
+
+template <class T>
+struct Cx {
+  T re, im;
+};
+
+template <class T>
+inline Cx<T> operator+(const Cx<T>& a, const Cx<T>& b) {
+  return {a.re + b.re, a.im + b.im};
+}
+template <class T>
+inline Cx<T> operator*(const Cx<T>& a, const Cx<T>& b) {
+  return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
+}
+template <class T>
+inline T Norm(const Cx<T>& a) {
+  return a.re * a.re + a.im * a.im;
+}
+
+// A run of steps from one position of the reference: z -> A z + B c, valid
+// while |z|^2 < r2.
+template <class T>
+struct Bla {
+  Cx<T> a, b;
+  T r2;
+};
+
+// One reference orbit: its values rounded to double (the small ones also
+// kept as FloatExp), and its approximation table.
+struct Orbit {
+  std::vector<double> z;  // re, im of each step
+  std::vector<std::uint64_t> smallIndex;
+  std::vector<FloatExp> smallRe, smallIm;
+  std::uint64_t last = 0;  // the last stored step
+  // The table starts here: the step from 0 of a Mandelbrot orbit has no
+  // linear part.
+  std::uint64_t base = 0;
+  // Runs of 2^(j+1) steps (level j) start at base + i 2^(j+1). All the runs
+  // from one start lie side by side, shortest first, so that a pixel finds
+  // the ones it can take in one or two cache lines: the start base + off
+  // (off > 0) has levels 0 to ctz(off) - 1 from RunsBefore(off); off = 0
+  // has every level, from 0. Runs past the end are kept, with R = 0.
+  std::vector<Bla<double>> blaD;
+  std::vector<Bla<FloatExp>> blaF;
+  int levels = 0;
+
+  std::uint64_t RunsBefore(std::uint64_t off) const {
+    if (off == 0) return 0;
+    // Sum of ctz(o) for 0 < o < off, which is (off - 1) - popcount(off - 1).
+    return static_cast<std::uint64_t>(levels) + (off - 1) -
+           static_cast<std::uint64_t>(__builtin_popcountll(off - 1));
+  }
+
+  Cx<double> At(std::uint64_t m, double*) const {
+    return {z[2 * m], z[2 * m + 1]};
+  }
+  Cx<FloatExp> At(std::uint64_t m, FloatExp*) const {
+    double re = z[2 * m], im = z[2 * m + 1];
+    if (std::fabs(re) < SmallValue && std::fabs(im) < SmallValue) {
+      auto it = std::lower_bound(smallIndex.begin(), smallIndex.end(), m);
+      if (it != smallIndex.end() && *it == m) {
+        std::size_t i = static_cast<std::size_t>(it - smallIndex.begin());
+        return {smallRe[i], smallIm[i]};
+      }
+    }
+    return {FloatExp(re), FloatExp(im)};
+  }
+  const std::vector<Bla<double>>& Table(double*) const { return blaD; }
+  const std::vector<Bla<FloatExp>>& Table(FloatExp*) const { return blaF; }
+  std::vector<Bla<double>>& Table(double*) { return blaD; }
+  std::vector<Bla<FloatExp>>& Table(FloatExp*) { return blaF; }
+};
+
+// A pixel on its way: its delta from the orbit it follows, at step m.
+template <class T>
+struct PixelState {
+  Cx<T> z, c;
+  const Orbit* orbit;
+  std::uint64_t m;
+  std::uint32_t k;  // the pixel's step, as counted
+  bool useBla, glitch;
+};
+
+std::uint64_t AvailableMemory() {
+  std::ifstream in("/proc/meminfo");
+  std::string key;
+  std::uint64_t kb;
+  std::string unit;
+  while (in >> key >> kb) {
+    std::getline(in, unit);
+    if (key == "MemAvailable:") return kb * 1024;
+  }
+  return std::uint64_t(4) << 30;
+}
+
+// Calls fn(begin, end) on slices of [0, n) from up to threads threads.
+template <class Fn>
+void ParallelFor(std::uint64_t n, unsigned threads, Fn fn) {
+  constexpr std::uint64_t MinSlice = 4096;
+  std::uint64_t slices = std::min<std::uint64_t>(threads, n / MinSlice);
+  if (slices < 2) {
+    fn(std::uint64_t(0), n);
+    return;
+  }
+  std::vector<std::thread> pool;
+  for (std::uint64_t s = 0; s < slices; ++s) {
+    pool.emplace_back(fn, n * s / slices, n * (s + 1) / slices);
+  }
+  for (std::thread& th : pool) th.join();
+}
+
+}  // namespace
+
+struct Engine::Impl {
+  View view;
+  Options options;
+  mpfr_prec_t bits = 0;
+  bool wide = false;
+  double widthD = 0;  // the width as a double, in double mode
+  FloatExp widthF;
+  double bail2 = 4;
+  std::uint64_t bytesPerStep = 0;
+  double orbitSeconds = 0, tableSeconds = 0;
+  // Mandelbrot: the centre's orbit from 0. Julia: the centre's orbit, and the
+  // critical orbit from 0, onto which every rebase goes.
+  Orbit orbits[2];
+  int orbitCount = 1;
+  mutable std::atomic<std::uint64_t> glitchPixels{0};
+
+  void ComputeOrbit(Orbit& orbit, mpfr_ptr startRe, mpfr_ptr startIm,
+                    mpfr_ptr cr, mpfr_ptr ci, std::uint64_t budget);
+  double WidthAs(double*) const { return widthD; }
+  FloatExp WidthAs(FloatExp*) const { return widthF; }
+  template <class T>
+  void BuildTable(Orbit& orbit, unsigned threads);
+  template <class T>
+  void Start(PixelState<T>& s, Cx<T> delta, bool useBla) const;
+  template <class T>
+  bool Advance(PixelState<T>& s, EscapeResult& out) const;
+  template <class T, int Lanes>
+  void LineOf(double v, const double* u, std::size_t n,
+              EscapeResult* out) const;
+};
+
+void Engine::Impl::ComputeOrbit(Orbit& orbit, mpfr_ptr startRe,
+                                mpfr_ptr startIm, mpfr_ptr cr, mpfr_ptr ci,
+                                std::uint64_t budget) {
+  Mp zr(bits), zi(bits), s(bits), d(bits), t(bits);
+  mpfr_set(zr, startRe, MPFR_RNDN);
+  mpfr_set(zi, startIm, MPFR_RNDN);
+  std::uint64_t limit = view.limit;
+  // Grown by doubling past the first million steps: the orbit's own share of
+  // a step (16 of its bytes) stays within the budget even while it doubles.
+  orbit.z.reserve(2 * std::min<std::uint64_t>(limit + 1, 1 << 20));
+  for (std::uint64_t m = 0;; ++m) {
+    double re = mpfr_get_d(zr, MPFR_RNDN), im = mpfr_get_d(zi, MPFR_RNDN);
+    orbit.z.push_back(re);
+    orbit.z.push_back(im);
+    if (std::fabs(re) < SmallValue && std::fabs(im) < SmallValue &&
+        !(mpfr_zero_p(zr) && mpfr_zero_p(zi))) {
+      long er, ei;
+      double mr = mpfr_get_d_2exp(&er, zr, MPFR_RNDN);
+      double mi = mpfr_get_d_2exp(&ei, zi, MPFR_RNDN);
+      orbit.smallIndex.push_back(m);
+      orbit.smallRe.push_back(FloatExp(mr, er));
+      orbit.smallIm.push_back(FloatExp(mi, ei));
+    }
+    orbit.last = m;
+    // The orbit ends where it leaves the radius: pixels rebase there.
+    if (!(re * re + im * im < bail2) || m == limit) break;
+    // Steps kept wide cost their FloatExp copy on top.
+    if ((m + 1) * bytesPerStep + orbit.smallIndex.size() * SmallStepBytes >
+        budget) {
+      throw std::runtime_error(
+          "deep: the reference orbit needs " + std::to_string(bytesPerStep) +
+          " bytes a step; " + std::to_string(limit) + " steps would take " +
+          std::to_string((limit + 1) * bytesPerStep >> 20) +
+          " MiB, more than the " + std::to_string(budget >> 20) +
+          " MiB available");
+    }
+    // Z^2 + C as (x+y)(x-y) + i 2xy: two products a step.
+    mpfr_add(s, zr, zi, MPFR_RNDN);
+    mpfr_sub(d, zr, zi, MPFR_RNDN);
+    mpfr_mul(t, zr, zi, MPFR_RNDN);
+    mpfr_mul(zr, s, d, MPFR_RNDN);
+    mpfr_add(zr, zr, cr, MPFR_RNDN);
+    mpfr_mul_2ui(t, t, 1, MPFR_RNDN);
+    mpfr_add(zi, t, ci, MPFR_RNDN);
+  }
+  orbit.z.shrink_to_fit();
+}
+
+template <class T>
+void Engine::Impl::BuildTable(Orbit& orbit, unsigned threads) {
+  T* tag = nullptr;
+  const T eps = Make(options.eps, tag);
+  const T zero = Make(0, tag);
+  const T one = Make(1, tag);
+  // The reach of c over the view; Julia views have no c in their steps.
+  const T cmax = view.julia ? zero : WidthAs(tag) * Make(DeltaReach, tag);
+  // R clamped to [0, bound]; NaN and overflow give 0, a run never taken.
+  auto clamp = [&zero](T r, T bound) {
+    if (!Finite(r) || !(zero < r)) return zero;
+    return bound < r ? bound : r;
+  };
+  // One step at m: A = 2 Z, B = 1, R = eps 2|Z| - |c|max / (2|Z|).
+  auto single = [&](std::uint64_t m) {
+    Cx<T> z = orbit.At(m, tag);
+    Bla<T> b;
+    b.a = {Twice(z.re), Twice(z.im)};
+    b.b = {view.julia ? zero : one, zero};
+    T az2 = Twice(SqrtOf(Norm(z)));
+    T r = zero;
+    if (zero < az2) r = eps * az2 - cmax / az2;
+    if (!Finite(r) || !(zero < r)) r = zero;
+    b.r2 = r * r;
+    return b;
+  };
+  // x then y: A = Ay Ax, B = Ay Bx + By,
+  // R = min(Rx, (Ry - |Bx| |c|max) / |Ax|).
+  auto merge = [&](const Bla<T>& x, const Bla<T>& y) {
+    Bla<T> b;
+    b.a = y.a * x.a;
+    b.b = y.a * x.b + y.b;
+    T ax = SqrtOf(Norm(x.a));
+    T r = zero;
+    if (zero < ax && Finite(Norm(b.a)) && Finite(Norm(b.b))) {
+      r = clamp((SqrtOf(y.r2) - SqrtOf(Norm(x.b)) * cmax) / ax, SqrtOf(x.r2));
+    }
+    b.r2 = r * r;
+    return b;
+  };
+  std::vector<std::vector<Bla<T>>> table;
+  if (orbit.last <= orbit.base) return;
+  std::uint64_t steps = orbit.last - orbit.base;  // single steps available
+  std::uint64_t n = steps / 2;
+  if (n == 0) return;
+  table.emplace_back(n);
+  {
+    std::vector<Bla<T>>& level = table.back();
+    ParallelFor(n, threads, [&](std::uint64_t begin, std::uint64_t end) {
+      for (std::uint64_t i = begin; i < end; ++i) {
+        std::uint64_t m = orbit.base + 2 * i;
+        level[i] = merge(single(m), single(m + 1));
+      }
+    });
+  }
+  // Each level from the one below: neighbours merged pairwise.
+  while (table.back().size() >= 2) {
+    const std::size_t below = table.size() - 1;
+    std::uint64_t count = table[below].size() / 2;
+    table.emplace_back(count);
+    const std::vector<Bla<T>>& from = table[below];
+    std::vector<Bla<T>>& level = table.back();
+    ParallelFor(count, threads, [&](std::uint64_t begin, std::uint64_t end) {
+      for (std::uint64_t i = begin; i < end; ++i) {
+        level[i] = merge(from[2 * i], from[2 * i + 1]);
+      }
+    });
+  }
+  orbit.levels = static_cast<int>(table.size());
+  std::vector<Bla<T>>& flat = orbit.Table(tag);
+  Bla<T> none{{zero, zero}, {zero, zero}, zero};
+  flat.assign(orbit.RunsBefore(steps), none);
+  for (int j = 0; j < orbit.levels; ++j) {
+    const std::vector<Bla<T>>& level = table[j];
+    for (std::uint64_t i = 0; i < level.size(); ++i) {
+      std::uint64_t off = i << (j + 1);
+      flat[orbit.RunsBefore(off) + j] = level[i];
+    }
+    table[j] = std::vector<Bla<T>>();
+  }
+}
+
+template <class T>
+void Engine::Impl::Start(PixelState<T>& s, Cx<T> delta, bool useBla) const {
+  T* tag = nullptr;
+  const T zero = Make(0, tag);
+  // Mandelbrot: the pixel's orbit is 0, c + C, ...; its first point to test
+  // is step 1 of the reference. Julia: the start is the centre plus delta.
+  s.c = view.julia ? Cx<T>{zero, zero} : delta;
+  s.z = delta;
+  s.orbit = &orbits[0];
+  s.m = view.julia ? 0 : 1;
+  s.k = 0;
+  s.useBla = useBla;
+  s.glitch = false;
+}
+
+template <class T>
+bool Engine::Impl::Advance(PixelState<T>& s, EscapeResult& out) const {
+  T* tag = nullptr;
+  const std::uint32_t limit = view.limit;
+  Cx<T> big = s.orbit->At(s.m, tag);
+  Cx<T> w = big + s.z;
+  T nw = Norm(w);
+  // Not inside: NaN counts as out.
+  if (!(nw < Make(bail2, tag))) {
+    out = {s.k, ToDouble(w.re), ToDouble(w.im)};
+    return true;
+  }
+  if (s.k >= limit - 1) {
+    out = {NeverEscaped, 0, 0};
+    return true;
+  }
+  // Rebase onto the start of an orbit from 0, where the full value is the
+  // delta itself: when the delta outgrows the full value (the reference no
+  // longer describes the pixel), or when the reference ends.
+  if (s.m == s.orbit->last || (options.rebase && nw < Norm(s.z))) {
+    s.orbit = &orbits[orbitCount - 1];
+    s.m = 0;
+    s.z = w;
+    big = {Make(0, tag), Make(0, tag)};
+  }
+  if (s.useBla && s.m >= s.orbit->base) {
+    const auto& table = s.orbit->Table(tag);
+    std::uint64_t off = s.m - s.orbit->base;
+    // Runs of level j start at multiples of 2^(j+1) only.
+    int top = s.orbit->levels - 1;
+    if (off != 0) top = std::min(top, __builtin_ctzll(off) - 1);
+    // R never grows with the level at one start (a run's R is at most that
+    // of its first half), nor does the remaining count: the longest valid
+    // run is found going up from the shortest, and most often the shortest
+    // already fails.
+    const Bla<T>* best = nullptr;
+    int bestLevel = -1;
+    if (top >= 0) {
+      const Bla<T>* runs = table.data() + s.orbit->RunsBefore(off);
+      T nz = Norm(s.z);
+      for (int j = 0; j <= top; ++j) {
+        // Never past the last step to test, where the count is decided.
+        if ((std::uint64_t(2) << j) > limit - 1 - s.k) break;
+        if (!(nz < runs[j].r2)) break;
+        best = runs + j;
+        bestLevel = j;
+      }
+    }
+    if (best != nullptr) {
+      std::uint64_t len = std::uint64_t(2) << bestLevel;
+      s.z = best->a * s.z + best->b * s.c;
+      s.m += len;
+      s.k += static_cast<std::uint32_t>(len);
+      // A skip lands far away in the orbit and its table; the other lanes'
+      // turns hide the fetch.
+      if (s.m < s.orbit->last) {
+        __builtin_prefetch(&s.orbit->z[2 * s.m]);
+        __builtin_prefetch(table.data() +
+                           s.orbit->RunsBefore(s.m - s.orbit->base));
+      }
+      return false;
+    }
+  }
+  if (options.glitchCheck && nw < Norm(big) * Make(1e-6, tag)) {
+    s.glitch = true;  // 1e-6 = (1e-3)^2, on squared moduli
+  }
+  // 2 Z z + z^2 + c, as (2 Z + z) z + c: one complex product.
+  Cx<T> twoBigZ{Twice(big.re) + s.z.re, Twice(big.im) + s.z.im};
+  s.z = twoBigZ * s.z + s.c;
+  ++s.m;
+  ++s.k;
+  return false;
+}
+
+template <class T, int Lanes>
+void Engine::Impl::LineOf(double v, const double* u, std::size_t n,
+                          EscapeResult* out) const {
+  if (view.limit == 0) {
+    for (std::size_t k = 0; k < n; ++k) out[k] = {NeverEscaped, 0, 0};
+    return;
+  }
+  T* tag = nullptr;
+  const T width = WidthAs(tag);
+  const T dv = width * Make(v, tag);
+  const double reach = DeltaReach / std::sqrt(2.0);
+  std::uint64_t flagged = 0;
+  // Several pixels may advance in turn, one event each, so that the
+  // processor overlaps their independent chains of operations; each pixel
+  // sees the same operations as it would alone. That pays for plain steps,
+  // but with the approximation a pixel alone runs faster: its pattern of
+  // skips and steps is easier to predict.
+  PixelState<T> lane[Lanes];
+  std::size_t index[Lanes];
+  int active = 0;
+  std::size_t next = 0;
+  auto fill = [&](int i) {
+    // Outside the reach the table was built for, its runs are not valid.
+    bool useBla =
+        options.bla && std::fabs(u[next]) <= reach && std::fabs(v) <= reach;
+    Start(lane[i], {width * Make(u[next], tag), dv}, useBla);
+    index[i] = next++;
+  };
+  while (active < Lanes && next < n) fill(active++);
+  while (active > 0) {
+    for (int i = 0; i < active; ++i) {
+      EscapeResult r;
+      if (!Advance(lane[i], r)) continue;
+      out[index[i]] = r;
+      flagged += lane[i].glitch;
+      if (next < n) {
+        fill(i);
+      } else {
+        // Keep the live lanes at the front.
+        --active;
+        lane[i] = lane[active];
+        index[i] = index[active];
+        --i;
+      }
+    }
+  }
+  if (flagged != 0) glitchPixels += flagged;
+}
+
+Engine::Engine(const View& view, const Options& options) : impl(new Impl) {
+  Impl& e = *impl;
+  e.view = view;
+  e.options = options;
+  e.bits = ViewPrecision(view);
+  Mp width(e.bits), re(e.bits), im(e.bits), cr(e.bits), ci(e.bits),
+      zero(e.bits);
+  ParseDecimal(view.width, "width", width);
+  ParseDecimal(view.re, "re", re);
+  ParseDecimal(view.im, "im", im);
+  if (view.julia) {
+    ParseDecimal(view.juliaRe, "juliaRe", cr);
+    ParseDecimal(view.juliaIm, "juliaIm", ci);
+  }
+  mpfr_set_zero(zero, 1);
+  long we;
+  double wm = mpfr_get_d_2exp(&we, width, MPFR_RNDN);
+  e.widthF = FloatExp(wm, we);
+  e.wide = e.widthF < FloatExp(WideExponentWidth);
+  e.widthD = mpfr_get_d(width, MPFR_RNDN);
+  e.bail2 = view.bailout * view.bailout;
+  e.bytesPerStep = 2 * sizeof(double);
+  if (options.bla) {
+    e.bytesPerStep += e.wide ? sizeof(Bla<FloatExp>) : sizeof(Bla<double>);
+  }
+  std::uint64_t budget = options.memoryBudget;
+  if (budget == 0) budget = AvailableMemory() / 4 * 3;
+  unsigned threads = options.threads;
+  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  auto t0 = std::chrono::steady_clock::now();
+  if (view.julia) {
+    e.orbitCount = 2;
+    e.ComputeOrbit(e.orbits[0], re, im, cr, ci, budget / 2);
+    e.ComputeOrbit(e.orbits[1], zero, zero, cr, ci, budget / 2);
+    e.orbits[1].base = 1;
+  } else {
+    e.ComputeOrbit(e.orbits[0], zero, zero, re, im, budget);
+    e.orbits[0].base = 1;
+  }
+  auto t1 = std::chrono::steady_clock::now();
+  if (options.bla) {
+    for (int i = 0; i < e.orbitCount; ++i) {
+      if (e.wide) {
+        e.BuildTable<FloatExp>(e.orbits[i], threads);
+      } else {
+        e.BuildTable<double>(e.orbits[i], threads);
+      }
+    }
+  }
+  auto t2 = std::chrono::steady_clock::now();
+  e.orbitSeconds = std::chrono::duration<double>(t1 - t0).count();
+  e.tableSeconds = std::chrono::duration<double>(t2 - t1).count();
+}
+
+Engine::~Engine() = default;
+
+void Engine::Line(double v, const double* u, std::size_t n,
+                  EscapeResult* out) const {
+  const Impl& e = *impl;
+  if (e.wide) {
+    if (e.options.bla) {
+      e.LineOf<FloatExp, 1>(v, u, n, out);
+    } else {
+      e.LineOf<FloatExp, 4>(v, u, n, out);
+    }
+  } else if (e.options.bla) {
+    e.LineOf<double, 1>(v, u, n, out);
+  } else {
+    e.LineOf<double, 4>(v, u, n, out);
+  }
+}
+
+Stats Engine::stats() const {
+  const Impl& e = *impl;
+  Stats s{};
+  s.referenceLength = e.orbits[0].last + 1;
+  s.criticalLength = e.orbitCount == 2 ? e.orbits[1].last + 1 : 0;
+  s.bytesPerStep = e.bytesPerStep;
+  s.precisionBits = static_cast<std::uint64_t>(e.bits);
+  s.wideExponent = e.wide;
+  s.glitchPixels = e.glitchPixels.load();
+  s.orbitSeconds = e.orbitSeconds;
+  s.tableSeconds = e.tableSeconds;
+  for (int i = 0; i < e.orbitCount; ++i) {
+    const Orbit& o = e.orbits[i];
+    s.smallSteps += o.smallIndex.size();
+    s.referenceBytes +=
+        o.z.capacity() * sizeof(double) + o.smallIndex.size() * SmallStepBytes;
+    s.referenceBytes += o.blaD.capacity() * sizeof(Bla<double>) +
+                        o.blaF.capacity() * sizeof(Bla<FloatExp>);
+    s.blaLevels = std::max(s.blaLevels, static_cast<unsigned>(o.levels));
+  }
+  return s;
+}
+
+}  // namespace deep
