@@ -1,0 +1,52 @@
+// PNG output, one row at a time, so memory does not grow with the height:
+// 8-bit (or 16-bit) sRGB truecolour, no alpha, non-interlaced. The view the
+// picture shows is stored as text in a tEXt chunk placed before the image
+// data, so it can be read back without decoding a pixel (see pngtext.h).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "imageio/imagesink.h"
+
+struct PngOptions {
+  int depth = 8;         // 8 or 16 bits per channel
+  // zlib level 0..9 and whether each row picks its own filter; the defaults
+  // are the measured best trade of speed for size on our pictures.
+  int level = 1;
+  bool adaptiveFilter = false;
+  std::string viewText;  // stored under PngViewKey when not empty
+};
+
+class PngWriter : public ImageSink {
+ public:
+  PngWriter();
+  ~PngWriter() override;
+  PngWriter(const PngWriter&) = delete;
+  PngWriter& operator=(const PngWriter&) = delete;
+
+  // Starts a picture of width x height pixels (each 1 .. 2^31 - 1) for the
+  // target name, or for the standard output when the target is "-" (then
+  // switched to binary). A named target is written beside it under another
+  // name and replaces it only on Finish. Writes the signature and every
+  // chunk before the image data. false, with a message in error (naming the
+  // target), when the size, the depth or the view text (NUL bytes) is
+  // refused, the file cannot be created, or PNG is not available in this
+  // build; nothing is left behind then.
+  bool Open(const std::string& target, std::uint32_t width,
+            std::uint32_t height, const PngOptions& options,
+            std::string& error);
+
+  // Rgb8 at depth 8, Rgb16 at depth 16; rows top first.
+  PixelLayout Layout() const override;
+  std::size_t RowBytes() const override;
+  bool BottomFirst() const override { return false; }
+  bool WriteRow(const void* row, std::string& error) override;
+  bool Finish(std::string& error) override;
+  void Abandon() override;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state;
+};
