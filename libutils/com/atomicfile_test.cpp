@@ -1,0 +1,129 @@
+#include "libutils/com/atomicfile.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/testutil.h"
+
+namespace {
+
+using testutil::ReadBytes;
+using testutil::ScopedTempDir;
+using testutil::WriteBytes;
+
+std::vector<std::string> Listing(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void WriteTo(const std::string& path, const std::string& bytes) {
+  std::ofstream os(path, std::ios::binary | std::ios::trunc);
+  os << bytes;
+}
+
+TEST(AtomicFile, TargetChangesOnlyAtCommit) {
+  struct Row {
+    const char* name;
+    bool exists;
+  } rows[] = {{"old.bmp", true}, {"new.bmp", false}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ScopedTempDir dir;
+    const std::string target = dir.File(row.name);
+    if (row.exists) WriteBytes(target, "old bytes");
+    libutils::atomic_file file;
+    std::string error;
+    ASSERT_TRUE(file.open(target, error)) << error;
+    EXPECT_FALSE(file.direct());
+    EXPECT_NE(target, file.path());
+    WriteTo(file.path(), "new bytes");
+    // Written but not committed: the target is as it was.
+    EXPECT_EQ(row.exists ? "old bytes" : "", ReadBytes(target));
+    EXPECT_EQ(row.exists, testutil::FileExists(target));
+    ASSERT_TRUE(file.commit(error)) << error;
+    EXPECT_EQ("new bytes", ReadBytes(target));
+    EXPECT_EQ(std::vector<std::string>{row.name}, Listing(dir.path()));
+  }
+}
+
+TEST(AtomicFile, AnUncommittedFileLeavesNoTrace) {
+  ScopedTempDir dir;
+  const std::string old = dir.File("old.bat");
+  WriteBytes(old, "keep");
+  {
+    libutils::atomic_file file;
+    std::string error;
+    ASSERT_TRUE(file.open(old, error)) << error;
+    WriteTo(file.path(), "half a scr");
+    file.discard();
+    EXPECT_EQ(std::vector<std::string>{"old.bat"}, Listing(dir.path()));
+    // Opened again, then left to the destructor.
+    ASSERT_TRUE(file.open(dir.File("new.bat"), error)) << error;
+    WriteTo(file.path(), "half");
+  }
+  EXPECT_EQ(std::vector<std::string>{"old.bat"}, Listing(dir.path()));
+  EXPECT_EQ("keep", ReadBytes(old));
+}
+
+TEST(AtomicFile, FailureToPrepareCreatesNothing) {
+  ScopedTempDir dir;
+  libutils::atomic_file file;
+  std::string error;
+  EXPECT_FALSE(file.open(dir.File("no/such/dir/x.bmp"), error));
+  EXPECT_EQ("No such file or directory", error);
+  EXPECT_TRUE(Listing(dir.path()).empty());
+  // Nothing to commit after a failed open.
+  EXPECT_FALSE(file.commit(error));
+}
+
+TEST(AtomicFile, OneOfTwoWritersWinsWhole) {
+  ScopedTempDir dir;
+  const std::string target = dir.File("same.bmp");
+  libutils::atomic_file first, second;
+  std::string error;
+  ASSERT_TRUE(first.open(target, error)) << error;
+  ASSERT_TRUE(second.open(target, error)) << error;
+  EXPECT_NE(first.path(), second.path());
+  WriteTo(first.path(), std::string(5000, 'a'));
+  WriteTo(second.path(), std::string(3000, 'b'));
+  ASSERT_TRUE(second.commit(error)) << error;
+  ASSERT_TRUE(first.commit(error)) << error;
+  EXPECT_EQ(std::string(5000, 'a'), ReadBytes(target));
+  EXPECT_EQ(std::vector<std::string>{"same.bmp"}, Listing(dir.path()));
+}
+
+TEST(AtomicFile, SameFileAndExistence) {
+  ScopedTempDir dir;
+  const std::string a = dir.File("a"), b = dir.File("b");
+  WriteBytes(a, "x");
+  WriteBytes(b, "x");
+  struct Row {
+    std::string first, second;
+    bool same;
+  } rows[] = {
+      {a, a, true},
+      {a, dir.path() + "/./a", true},
+      {a, b, false},
+      {a, dir.File("missing"), false},
+      {dir.File("missing"), dir.File("missing"), false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.first + " " + row.second);
+    EXPECT_EQ(row.same, libutils::same_file(row.first.c_str(),
+                                            row.second.c_str()));
+  }
+  EXPECT_TRUE(libutils::file_exists(a.c_str()));
+  EXPECT_TRUE(libutils::file_exists(dir.path().c_str()));
+  EXPECT_FALSE(libutils::file_exists(dir.File("missing").c_str()));
+}
+
+}  // namespace
