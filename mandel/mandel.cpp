@@ -1,0 +1,210 @@
+// The command line of mandel: one CLI11 application with a subcommand per
+// verb. Parsing ends here; each verb's work lives in its own file.
+#include "mandel/mandel.h"
+
+#include <CLI/CLI.hpp>
+
+#include <ostream>
+#include <string>
+
+#include "mandel/args.h"
+#include "mandel/commands.h"
+
+#ifndef MANDEL_VERSION
+#error "MANDEL_VERSION must be defined by the build"
+#endif
+
+namespace {
+
+void AddViewOptions(CLI::App& app, ViewArgs& v) {
+  const char* group = "View";
+  app.add_option("--view", v.view,
+                 "Read the view (and its colouring) from a view file, or from "
+                 "a PNG or count file that mandel wrote; the options below "
+                 "override it")
+      ->group(group);
+  CLI::Option* center =
+      app.add_option("--center", v.center,
+                     "Centre of the picture in the complex plane")
+          ->type_name("RE,IM")
+          ->group(group);
+  CLI::Option* corner =
+      app.add_option("--corner", v.corner,
+                     "Lower-left corner of the square of side --width, as "
+                     "setrender takes it; the picture is centred on the "
+                     "square vertically")
+          ->type_name("RE,IM")
+          ->group(group);
+  center->excludes(corner);
+  app.add_option("--width", v.width,
+                 "Extent of the picture along the real axis")
+      ->type_name("W")
+      ->group(group);
+  app.add_option("--size", v.size,
+                 "Pixels per line and lines; the extent along the imaginary "
+                 "axis follows the pixel aspect")
+      ->type_name("WxH")
+      ->group(group);
+  app.add_option("--limit", v.limit,
+                 "Iteration limit, 0 to 4294967295")
+      ->type_name("N")
+      ->group(group);
+  app.add_option("--julia", v.julia,
+                 "Draw the Julia set of this constant instead")
+      ->type_name("RE,IM")
+      ->group(group);
+  app.add_option("--bailout", v.bailout,
+                 "Escape radius; smooth colouring needs a large one")
+      ->type_name("R")
+      ->group(group);
+}
+
+void AddColourOptions(CLI::App& app, ColourArgs& c) {
+  const char* group = "Colour";
+  CLI::Option* bands =
+      app.add_flag("--bands", c.bands, "Colour by whole counts")->group(group);
+  CLI::Option* smooth =
+      app.add_flag("--smooth", c.smooth,
+                   "Colour by the continuous count (the default)")
+          ->group(group);
+  bands->excludes(smooth);
+  CLI::Option* palette =
+      app.add_option("--palette", c.palette,
+                     "cosine:R,G,B (a raised cosine per channel at these "
+                     "rates) or gradient:STOPS")
+          ->type_name("SPEC")
+          ->group(group);
+  CLI::Option* gradient =
+      app.add_option("--gradient", c.gradient,
+                     "Colour stops, interpolated smoothly and cyclically, "
+                     "such as '#000764,#206bcb,#edffff,#ffaa00,#000200'")
+          ->type_name("STOPS")
+          ->group(group);
+  palette->excludes(gradient);
+  app.add_option("--period", c.period,
+                 "Counts per palette cycle, independent of the limit")
+      ->type_name("P")
+      ->group(group);
+  app.add_option("--inside", c.inside,
+                 "Colour of points that never escape")
+      ->type_name("#RRGGBB")
+      ->group(group);
+  app.add_option("--depth", c.depth, "Bits per PNG channel: 8 or 16")
+      ->type_name("8|16")
+      ->group("Output");
+}
+
+void AddThreads(CLI::App& app, std::string& threads) {
+  app.add_option("--threads", threads,
+                 "Worker threads (default: one per processor); never "
+                 "changes an output byte")
+      ->type_name("N")
+      ->group("Performance");
+}
+
+// CLI11's texts start with a capital and end without a full stop; ours
+// follow "mandel: " in lower case.
+std::string Lower(std::string text) {
+  if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z' &&
+      !(text.size() > 1 && text[1] >= 'A' && text[1] <= 'Z'))
+    text[0] = static_cast<char>(text[0] - 'A' + 'a');
+  return text;
+}
+
+}  // namespace
+
+int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
+               bool terminal) {
+  CLI::App app{
+      "Renders the Mandelbrot set and its Julia sets by the escape-time "
+      "method, with exact counts, smooth colour and anti-aliasing.",
+      "mandel"};
+  app.set_version_flag("--version", std::string("mandel ") + MANDEL_VERSION,
+                       "Print the version and exit");
+  app.require_subcommand(1);
+  app.footer("Run 'mandel COMMAND --help' for the options of a command.");
+
+  RenderArgs render;
+  CLI::App* renderCmd = app.add_subcommand(
+      "render", "Compute a view and write a picture and/or its count file");
+  AddViewOptions(*renderCmd, render.view);
+  AddColourOptions(*renderCmd, render.colour);
+  renderCmd
+      ->add_option("--samples", render.samples,
+                   "Anti-aliasing: N x N samples per pixel at fixed "
+                   "jittered positions, averaged in linear light (1 to 16)")
+      ->type_name("N")
+      ->group("Colour");
+  renderCmd
+      ->add_option("-o,--output", render.output,
+                   "The picture: .png, .bmp, or .exr for a count file; - "
+                   "writes PNG to the standard output")
+      ->type_name("FILE")
+      ->group("Output");
+  renderCmd
+      ->add_option("--counts", render.counts,
+                   "Also write every sample's count to this count file "
+                   "(OpenEXR), for re-colouring with 'mandel colour'")
+      ->type_name("FILE.exr")
+      ->group("Output");
+  renderCmd
+      ->add_option("--save-view", render.saveView,
+                   "Also write NAME.mni and NAME.mnd for 'setrender -f' "
+                   "(Mandelbrot views at bailout 2 only)")
+      ->type_name("NAME")
+      ->group("Output");
+  AddThreads(*renderCmd, render.threads);
+
+  ColourCommandArgs colour;
+  CLI::App* colourCmd = app.add_subcommand(
+      "colour",
+      "Colour a count file, or a .mni/.mnd pair, again without computing");
+  colourCmd->alias("color");
+  colourCmd
+      ->add_option("FILE", colour.input,
+                   "A count file (.exr) or the name of a .mni/.mnd pair")
+      ->required();
+  AddColourOptions(*colourCmd, colour.colour);
+  colourCmd
+      ->add_option("-o,--output", colour.output,
+                   "The picture: .png or .bmp; - writes PNG to the standard "
+                   "output")
+      ->type_name("FILE")
+      ->required()
+      ->group("Output");
+  AddThreads(*colourCmd, colour.threads);
+
+  std::string infoInput;
+  CLI::App* infoCmd = app.add_subcommand(
+      "info",
+      "Print the view and the count statistics of a count file, a "
+      ".mni/.mnd pair or a PNG written by mandel");
+  infoCmd
+      ->add_option("FILE", infoInput,
+                   "A count file (.exr), a .mni/.mnd pair, or a PNG")
+      ->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    out << app.help() << std::flush;
+    return ExitOk;
+  } catch (const CLI::CallForAllHelp&) {
+    out << app.help("", CLI::AppFormatMode::All) << std::flush;
+    return ExitOk;
+  } catch (const CLI::CallForVersion& e) {
+    out << e.what() << '\n' << std::flush;
+    return ExitOk;
+  } catch (const CLI::ParseError& e) {
+    std::string where = "mandel";
+    for (CLI::App* sub : app.get_subcommands()) where += " " + sub->get_name();
+    err << "mandel: " << Lower(e.what()) << "\nTry '" << where
+        << " --help' for more information.\n"
+        << std::flush;
+    return ExitUsage;
+  }
+
+  if (app.got_subcommand(renderCmd)) return RenderCommand(render, err, terminal);
+  if (app.got_subcommand(colourCmd)) return ColourCommand(colour, err, terminal);
+  return InfoCommand(infoInput, out, err);
+}

@@ -1,0 +1,248 @@
+// The render pipeline: rows of samples on the workers, sinks on the caller's
+// thread.
+#include "render/pipeline.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <vector>
+
+#include "core/orderedrows.h"
+#include "imageio/countfile.h"
+#include "imageio/viewpair.h"
+#include "render/placement.h"
+
+namespace {
+
+std::size_t Align(std::size_t bytes) { return (bytes + 63) / 64 * 64; }
+
+// Scratch of one worker thread, reused by every row it produces; its size
+// follows the widest line so far, so it stays one band whatever the height.
+struct Scratch {
+  std::vector<double> u;
+  std::vector<EscapeResult> results;
+  std::vector<std::uint32_t> n;
+  std::vector<float> nf;
+  std::vector<std::uint16_t> counts;
+};
+
+Scratch& ThreadScratch() {
+  static thread_local Scratch scratch;
+  return scratch;
+}
+
+// The 16-bit count the five programs' saved views hold for a sample.
+std::uint16_t PairCount(std::uint32_t n) {
+  if (n == NeverEscaped || n == 0) return 0;
+  return static_cast<std::uint16_t>(n - 1);
+}
+
+}  // namespace
+
+ComputedLines::ComputedLines(const MandArea& area, unsigned samples,
+                             const SampleOffsets& offsets,
+                             const SampleLineSource& source,
+                             const SampleForm& form)
+    : area(area),
+      samples(samples),
+      offsets(offsets),
+      source(source),
+      form(form) {}
+
+bool ComputedLines::Line(std::uint64_t line, SampleLine out,
+                         std::string&) const {
+  const unsigned N = samples;
+  const std::uint64_t width = area.dotsX * N;
+  SamplePlacement place(area);
+  Scratch& s = ThreadScratch();
+  if (s.u.size() < width) {
+    s.u.resize(width);
+    s.results.resize(width);
+  }
+  std::uint64_t l = line / N;
+  unsigned j = static_cast<unsigned>(line % N);
+  // Pixel index plus offset: with offset 0 this is the pixel's own index
+  // exactly, so one sample per pixel gives the five programs' points.
+  double v = place.Im(static_cast<double>(l) + offsets.dy[j]);
+  const double* dx = offsets.dx.data() + static_cast<std::size_t>(j) * N;
+  for (std::uint64_t m = 0, k = 0; m < area.dotsX; ++m) {
+    for (unsigned i = 0; i < N; ++i, ++k)
+      s.u[k] = place.Re(static_cast<double>(m) + dx[i]);
+  }
+  source.ComputeLine(v, s.u.data(), width, s.results.data());
+  form.Convert(s.results.data(), width, out);
+  return true;
+}
+
+struct CountFileLines::State {
+  CountFileReader& reader;
+  std::mutex lock;
+};
+
+CountFileLines::CountFileLines(CountFileReader& reader)
+    : state(new State{reader, {}}) {}
+CountFileLines::~CountFileLines() { delete state; }
+
+bool CountFileLines::Line(std::uint64_t line, SampleLine out,
+                          std::string& error) const {
+  std::lock_guard<std::mutex> guard(state->lock);
+  return state->reader.ReadLine(line, out.n, out.nf, error);
+}
+
+struct ViewPairLines::State {
+  ViewPairReader& reader;
+  std::mutex lock;
+};
+
+ViewPairLines::ViewPairLines(ViewPairReader& reader)
+    : state(new State{reader, {}}) {}
+ViewPairLines::~ViewPairLines() { delete state; }
+
+bool ViewPairLines::Line(std::uint64_t line, SampleLine out,
+                         std::string& error) const {
+  const std::uint64_t width = state->reader.Area().dotsX;
+  Scratch& s = ThreadScratch();
+  if (s.counts.size() < width) s.counts.resize(width);
+  {
+    std::lock_guard<std::mutex> guard(state->lock);
+    if (!state->reader.ReadLine(line, s.counts.data(), error)) return false;
+  }
+  for (std::uint64_t m = 0; m < width; ++m) {
+    std::uint16_t c = s.counts[m];
+    out.n[m] = c == 0 ? NeverEscaped : static_cast<std::uint32_t>(c) + 1;
+    out.nf[m] = 0;
+  }
+  return true;
+}
+
+bool BottomFirst(const ImageSink* picture) {
+  return picture ? picture->BottomFirst() : true;
+}
+
+bool RunRender(const RenderJob& job, std::string& error) {
+  const unsigned N = job.samples;
+  const std::uint64_t W = job.width, H = job.height;
+  const std::size_t lineValues = static_cast<std::size_t>(W) * N;
+  const bool bottom = BottomFirst(job.picture);
+  const bool keepSamples = job.counts || job.pair;
+  const PixelLayout layout =
+      job.picture ? job.picture->Layout() : PixelLayout::Rgb8;
+  const std::size_t pixelBytes = layout == PixelLayout::Rgb16 ? 6 : 3;
+
+  // One row of the ring: the picture row, then (when a sink keeps them) the
+  // band's N and NF values in the order they go out, then the pair's counts.
+  const std::size_t picBytes = job.picture ? job.picture->RowBytes() : 0;
+  const std::size_t nOffset = Align(picBytes);
+  const std::size_t bandValues = keepSamples ? lineValues * N : 0;
+  const std::size_t nfOffset = Align(nOffset + bandValues * 4);
+  const std::size_t pairOffset = Align(nfOffset + bandValues * 4);
+  const std::size_t rowBytes = pairOffset + (job.pair ? W * 2 : 0);
+
+  std::mutex failLock;
+  std::atomic<bool> failed{false};
+  std::string failure;
+
+  auto produce = [&](std::uint64_t k, unsigned char* out) {
+    const std::uint64_t l = bottom ? k : H - 1 - k;
+    Scratch& s = ThreadScratch();
+    std::vector<SampleLine> band(N);
+    if (keepSamples) {
+      auto* n = reinterpret_cast<std::uint32_t*>(out + nOffset);
+      auto* nf = reinterpret_cast<float*>(out + nfOffset);
+      for (unsigned j = 0; j < N; ++j) {
+        // Stored in the order the lines leave, so the writer passes them on.
+        std::size_t d = bottom ? j : N - 1 - j;
+        band[j] = SampleLine{n + d * lineValues, nf + d * lineValues};
+      }
+    } else {
+      if (s.n.size() < lineValues * N) {
+        s.n.resize(lineValues * N);
+        s.nf.resize(lineValues * N);
+      }
+      for (unsigned j = 0; j < N; ++j)
+        band[j] = SampleLine{s.n.data() + j * lineValues,
+                             s.nf.data() + j * lineValues};
+    }
+    std::string why;
+    for (unsigned j = 0; j < N; ++j) {
+      if (failed.load(std::memory_order_relaxed) ||
+          !job.lines->Line(l * N + j, band[j], why)) {
+        if (!why.empty()) {
+          std::lock_guard<std::mutex> guard(failLock);
+          if (!failed.exchange(true)) failure = why;
+        }
+        std::memset(out, 0, rowBytes);
+        return;
+      }
+    }
+    if (job.picture) {
+      job.colourer->ColourRow(band.data(), N, W, layout, out);
+      // BMP rows end in padding that must be 0, as setrender writes it.
+      std::memset(out + W * pixelBytes, 0, picBytes - W * pixelBytes);
+    }
+    if (job.pair) {
+      auto* counts = reinterpret_cast<std::uint16_t*>(out + pairOffset);
+      for (std::uint64_t m = 0; m < W; ++m) counts[m] = PairCount(band[0].n[m]);
+    }
+  };
+
+  auto abandon = [&]() {
+    if (job.picture) job.picture->Abandon();
+    if (job.counts) job.counts->Abandon();
+    if (job.pair) job.pair->Abandon();
+  };
+
+  try {
+    OrderedRows rows(job.threads);
+    rows.Start(H, rowBytes, produce);
+    for (std::uint64_t k = 0; k < H; ++k) {
+      const unsigned char* row = rows.Next();
+      bool ok = row != nullptr && !failed.load();
+      if (ok && job.picture) ok = job.picture->WriteRow(row, error);
+      if (ok && job.counts) {
+        auto* n = reinterpret_cast<const std::uint32_t*>(row + nOffset);
+        auto* nf = reinterpret_cast<const float*>(row + nfOffset);
+        for (unsigned d = 0; ok && d < N; ++d)
+          ok = job.counts->WriteLine(n + d * lineValues, nf + d * lineValues,
+                                     error);
+      }
+      if (ok && job.pair) {
+        const std::uint64_t l = bottom ? k : H - 1 - k;
+        ok = job.pair->WriteLine(
+            l, reinterpret_cast<const std::uint16_t*>(row + pairOffset),
+            error);
+      }
+      if (!ok) {
+        rows.Cancel();
+        if (failed.load()) {
+          std::lock_guard<std::mutex> guard(failLock);
+          error = failure;
+        }
+        abandon();
+        return false;
+      }
+      if (job.progress) job.progress(k + 1);
+    }
+  } catch (const std::bad_alloc&) {
+    error = "out of memory";
+    abandon();
+    return false;
+  }
+  // The count file and the pair first: a picture that is in place promises
+  // that its companions are too.
+  if (job.counts && !job.counts->Finish(error)) {
+    abandon();
+    return false;
+  }
+  if (job.pair && !job.pair->Finish(error)) {
+    abandon();
+    return false;
+  }
+  if (job.picture && !job.picture->Finish(error)) {
+    abandon();
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,148 @@
+// The one render pipeline of mandel:
+//
+//   view -> sample lines (computed by an engine, or read from a count file)
+//        -> colouring, on the worker threads
+//        -> sinks: a picture (PNG or BMP), a count file, a saved view pair
+//
+// Rows are produced on every processor and handed to the writing thread in
+// the order the picture wants, so memory holds a bounded ring of rows and
+// one band of N sample lines per worker, whatever the height. Nothing a
+// sink receives depends on the number of threads.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/escape.h"
+#include "core/mandarea.h"
+#include "imageio/imagesink.h"
+#include "render/linesource.h"
+
+class CountFileWriter;
+class CountFileReader;
+class ViewPairReader;
+class ViewPairWriter;
+
+// One sample line in the form count files keep: n is 0 for not computed,
+// NeverEscaped for a point that never escaped, else the count plus one; nf
+// is the fraction in [0, 1) for smooth colouring.
+struct SampleLine {
+  std::uint32_t* n;
+  float* nf;
+};
+
+// Gives the sample lines of a raster. Sample line L (0 = bottom) of width
+// samples; pixel line l owns sample lines l*N .. l*N + N - 1, and pixel m
+// owns the samples m*N .. m*N + N - 1 of each.
+class SampleLines {
+ public:
+  virtual ~SampleLines() = default;
+  // Fills one line. Called from several worker threads at once; false,
+  // with a message in error, when the line cannot be had (a damaged file).
+  virtual bool Line(std::uint64_t line, SampleLine out,
+                    std::string& error) const = 0;
+};
+
+// Turns the samples of a row of pixels into the bytes of a picture row.
+class PixelColourer {
+ public:
+  virtual ~PixelColourer() = default;
+  // lines[j] is sample line j of the band (j = 0 the lowest), each holding
+  // width * samples values; writes width pixels in layout to out (BMP
+  // padding is the caller's). Called from several threads at once; must
+  // give the same bytes for the same samples every time.
+  virtual void ColourRow(const SampleLine* lines, unsigned samples,
+                         std::uint64_t width, PixelLayout layout,
+                         unsigned char* out) const = 0;
+};
+
+// Turns engine results into the count-file form of a sample line.
+class SampleForm {
+ public:
+  virtual ~SampleForm() = default;
+  // Converts count results; called from several threads at once.
+  virtual void Convert(const EscapeResult* results, std::size_t count,
+                       SampleLine out) const = 0;
+};
+
+// Where the N x N samples of a pixel lie, in pixel units from its centre:
+// sample i of sample line j at (dx[j * N + i], dy[j]). A sample line keeps
+// one imaginary part, so that engines compute it as one line. All zero for
+// one sample per pixel.
+struct SampleOffsets {
+  std::vector<double> dx;  // N * N
+  std::vector<double> dy;  // N
+};
+
+// The samples a line source computes for a view: pixel centres as
+// SamplePlacement puts them, moved by the offsets, in count-file form.
+class ComputedLines : public SampleLines {
+ public:
+  // source and form must outlive this object. offsets must hold
+  // samples * samples and samples values.
+  ComputedLines(const MandArea& area, unsigned samples,
+                const SampleOffsets& offsets, const SampleLineSource& source,
+                const SampleForm& form);
+  bool Line(std::uint64_t line, SampleLine out,
+            std::string& error) const override;
+
+ private:
+  MandArea area;
+  unsigned samples;
+  SampleOffsets offsets;
+  const SampleLineSource& source;
+  const SampleForm& form;
+};
+
+// The lines of a count file; reads are serialised, so workers colour in
+// parallel while one of them reads.
+class CountFileLines : public SampleLines {
+ public:
+  explicit CountFileLines(CountFileReader& reader);
+  ~CountFileLines() override;
+  bool Line(std::uint64_t line, SampleLine out,
+            std::string& error) const override;
+
+ private:
+  struct State;
+  State* state;
+};
+
+// The lines of a saved view pair: 16-bit counts, 0 read as never escaped
+// (the pair cannot tell it from a point outside the radius at once).
+class ViewPairLines : public SampleLines {
+ public:
+  explicit ViewPairLines(ViewPairReader& reader);
+  ~ViewPairLines() override;
+  bool Line(std::uint64_t line, SampleLine out,
+            std::string& error) const override;
+
+ private:
+  struct State;
+  State* state;
+};
+
+struct RenderJob {
+  std::uint64_t width = 0, height = 0;  // pixels
+  unsigned samples = 1;                 // N: N x N samples per pixel
+  const SampleLines* lines = nullptr;
+  const PixelColourer* colourer = nullptr;  // needed with a picture
+  ImageSink* picture = nullptr;             // optional
+  CountFileWriter* counts = nullptr;  // optional; opened in RowOrder
+  ViewPairWriter* pair = nullptr;     // optional; one sample per pixel
+  unsigned threads = 0;               // 0: one per processor
+  // Called on the writing thread after each row with the rows done.
+  std::function<void(std::uint64_t done)> progress;
+};
+
+// Whether the rows go out bottom first: the picture's order, else bottom
+// first (the order of the five programs' files).
+bool BottomFirst(const ImageSink* picture);
+
+// Runs the job to the end and finishes every sink. false, with a message
+// in error, when a line could not be had or a sink failed; every sink is
+// then abandoned, so no named output is left half-written.
+bool RunRender(const RenderJob& job, std::string& error);
