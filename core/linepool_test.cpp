@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/kernel.h"
 #include "core/mandelbrot.h"
 
 namespace {

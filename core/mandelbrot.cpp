@@ -5,12 +5,9 @@
 #include <cmath>
 #include <iostream>
 
+#include "core/escapestep.h"
 #include "core/kernel.h"
 
-namespace {
-
-// The complete complex product with the recovery rules for infinite operands
-// of ISO C Annex G. Only reached when the plain square gave a NaN.
 void FullMultiply(double a, double b, double c, double d, double& re,
                   double& im) {
   double ac = a * c, bd = b * d, ad = a * d, bc = b * c;
@@ -46,8 +43,6 @@ void FullMultiply(double a, double b, double c, double d, double& re,
   }
 }
 
-}  // namespace
-
 unsigned short EscapeCount(double zr, double zi, double cr, double ci,
                            double r, std::uint64_t limit) {
   std::uint64_t n = limit;
@@ -57,13 +52,7 @@ unsigned short EscapeCount(double zr, double zi, double cr, double ci,
       return n != 0 ? static_cast<unsigned short>(limit - n) : 0;
     }
     if (n == 0) return 0;
-    // The fast square; the parenthesisation (2 * re) * im is part of the
-    // result near the underflow threshold.
-    double sr = zr * zr - zi * zi;
-    double si = 2.0 * zr * zi;
-    if (std::isnan(sr) || std::isnan(si)) FullMultiply(zr, zi, zr, zi, sr, si);
-    zr = sr + cr;
-    zi = si + ci;
+    EscapeStep(zr, zi, cr, ci);
     --n;
   }
 }

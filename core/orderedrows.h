@@ -8,9 +8,18 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// The number of workers a program should use: one per processor, or one in
+// a build configured for the plain engine.
+unsigned DefaultThreadCount();
 
 class OrderedRows {
  public:
@@ -25,7 +34,9 @@ class OrderedRows {
   OrderedRows& operator=(const OrderedRows&) = delete;
 
   // Drops the current job (waiting for rows in progress) and starts rows
-  // 0 .. rows-1. Throws std::bad_alloc when the ring cannot be held.
+  // 0 .. rows-1. Throws std::bad_alloc when the ring cannot be held; no job
+  // is running then. Every row starts rowBytes-aligned to 64 bytes, and a
+  // row of 0 bytes still has a non-null address.
   void Start(std::uint64_t rows, std::size_t rowBytes, Producer produce);
 
   // The next row in order, waiting until it is produced; valid until the
@@ -36,8 +47,50 @@ class OrderedRows {
   bool Ready();
   bool WaitReady(std::chrono::milliseconds timeout);
   std::uint64_t NextRow();
-  // Ends the current job after the rows in progress; Next then returns null.
+  // Ends the current job after the rows in progress, which it waits for:
+  // once it returns the producer is no longer called, nor held. Next then
+  // returns null.
   void Cancel();
 
-  unsigned Threads() const;
+  // The workers running; with none, Next produces each row itself.
+  unsigned Threads() const { return static_cast<unsigned>(workers.size()); }
+  // Rows the ring holds for the current job (the row Next returned last
+  // among them).
+  std::size_t RingRows() const { return slots; }
+
+ private:
+  void Work();
+  void StopJob(std::unique_lock<std::mutex>& guard);
+  bool Claimable() const;
+  bool AllReady(std::uint64_t from, std::uint64_t to) const;
+  unsigned char* Row(std::uint64_t row) {
+    return base + (row % slots) * stride;
+  }
+
+  std::vector<std::thread> workers;
+  std::mutex lock;
+  std::condition_variable workAvailable;  // workers wait here
+  std::condition_variable rowDone;        // the consumer and Start wait here
+
+  Producer produce;
+  std::uint64_t rows = 0;
+  bool started = false;
+  bool stopping = false;
+  std::uint64_t generation = 0;  // counts jobs; stale rows are dropped
+  std::uint64_t claimed = 0;     // rows handed to workers so far
+  std::uint64_t taken = 0;       // rows handed to the consumer so far
+  unsigned busy = 0;             // workers inside a row right now
+  unsigned idle = 0;             // workers waiting for a row to claim
+  // The rows [waitFrom, waitTo) the consumer waits for; empty when it does
+  // not.
+  std::uint64_t waitFrom = 0, waitTo = 0;
+  // The ring: row r lives at base + (r % slots) * stride; ready[] holds
+  // r + 1 once that row is complete, 0 while not. Left uninitialised, so
+  // that only the rows actually produced take memory.
+  std::unique_ptr<unsigned char[]> ring;
+  std::size_t ringBytes = 0;
+  unsigned char* base = nullptr;
+  std::size_t stride = 0;
+  std::size_t slots = 0;
+  std::vector<std::uint64_t> ready;
 };
