@@ -9,10 +9,10 @@
 #include <new>
 #include <vector>
 
+#include "colour/antialias.h"
 #include "core/orderedrows.h"
 #include "imageio/countfile.h"
 #include "imageio/viewpair.h"
-#include "render/placement.h"
 
 namespace {
 
@@ -26,6 +26,7 @@ struct Scratch {
   std::vector<std::uint32_t> n;
   std::vector<float> nf;
   std::vector<std::uint16_t> counts;
+  std::vector<LinearSum> sums;
 };
 
 Scratch& ThreadScratch() {
@@ -42,38 +43,87 @@ std::uint16_t PairCount(std::uint32_t n) {
 }  // namespace
 
 ComputedLines::ComputedLines(const MandArea& area, unsigned samples,
-                             const SampleOffsets& offsets,
-                             const SampleLineSource& source,
-                             const SampleForm& form)
+                             double bailout, const SampleLineSource& source)
     : area(area),
       samples(samples),
-      offsets(offsets),
-      source(source),
-      form(form) {}
+      bailout(bailout),
+      dx(static_cast<std::size_t>(samples) * samples),
+      dy(samples),
+      source(source) {
+  for (unsigned j = 0; j < samples; ++j) {
+    dy[j] = SampleDy(j, samples);
+    for (unsigned i = 0; i < samples; ++i)
+      dx[static_cast<std::size_t>(j) * samples + i] = SampleDx(i, j, samples);
+  }
+}
 
 bool ComputedLines::Line(std::uint64_t line, SampleLine out,
                          std::string&) const {
   const unsigned N = samples;
-  const std::uint64_t width = area.dotsX * N;
-  SamplePlacement place(area);
+  const std::size_t width = static_cast<std::size_t>(area.dotsX) * N;
   Scratch& s = ThreadScratch();
   if (s.u.size() < width) {
     s.u.resize(width);
     s.results.resize(width);
   }
-  std::uint64_t l = line / N;
-  unsigned j = static_cast<unsigned>(line % N);
-  // Pixel index plus offset: with offset 0 this is the pixel's own index
-  // exactly, so one sample per pixel gives the five programs' points.
-  double v = place.Im(static_cast<double>(l) + offsets.dy[j]);
-  const double* dx = offsets.dx.data() + static_cast<std::size_t>(j) * N;
+  const std::uint64_t l = line / N;
+  const unsigned j = static_cast<unsigned>(line % N);
+  // Offset 0 gives the pixel's own point, so one sample per pixel computes
+  // exactly the points of the five programs.
+  const double v = SampleIm(area, l, dy[j]);
+  const double* rowDx = dx.data() + static_cast<std::size_t>(j) * N;
   for (std::uint64_t m = 0, k = 0; m < area.dotsX; ++m) {
-    for (unsigned i = 0; i < N; ++i, ++k)
-      s.u[k] = place.Re(static_cast<double>(m) + dx[i]);
+    for (unsigned i = 0; i < N; ++i, ++k) s.u[k] = SampleRe(area, m, rowDx[i]);
   }
   source.ComputeLine(v, s.u.data(), width, s.results.data());
-  form.Convert(s.results.data(), width, out);
+  for (std::size_t k = 0; k < width; ++k) {
+    CountSample c = ToCountSample(s.results[k], bailout);
+    out.n[k] = c.n;
+    out.nf[k] = c.nf;
+  }
   return true;
+}
+
+void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
+                              std::uint64_t width, PixelLayout layout,
+                              unsigned char* out) const {
+  auto put = [layout](unsigned char* p, Rgb16 c) {
+    switch (layout) {
+      case PixelLayout::Rgb8:
+        p[0] = To8(c.r), p[1] = To8(c.g), p[2] = To8(c.b);
+        break;
+      case PixelLayout::Bgr8:
+        p[0] = To8(c.b), p[1] = To8(c.g), p[2] = To8(c.r);
+        break;
+      case PixelLayout::Rgb16: {
+        std::uint16_t v[3] = {c.r, c.g, c.b};
+        std::memcpy(p, v, sizeof v);
+        break;
+      }
+    }
+  };
+  const std::size_t step = layout == PixelLayout::Rgb16 ? 6 : 3;
+  if (samples == 1) {
+    const SampleLine& line = lines[0];
+    for (std::uint64_t m = 0; m < width; ++m)
+      put(out + m * step, colourer.Colour(CountSample{line.n[m], line.nf[m]}));
+    return;
+  }
+  Scratch& s = ThreadScratch();
+  if (s.sums.size() < width) s.sums.resize(width);
+  // Always the lowest sample line first and the leftmost sample first, in
+  // whatever order the rows go out, so the sums round alike everywhere.
+  for (unsigned j = 0; j < samples; ++j) {
+    const SampleLine& line = lines[j];
+    for (std::uint64_t m = 0, k = 0; m < width; ++m) {
+      for (unsigned i = 0; i < samples; ++i, ++k)
+        s.sums[m].Add(colourer.Colour(CountSample{line.n[k], line.nf[k]}));
+    }
+  }
+  for (std::uint64_t m = 0; m < width; ++m) {
+    put(out + m * step, s.sums[m].Mean());
+    s.sums[m] = LinearSum();
+  }
 }
 
 struct CountFileLines::State {
@@ -110,9 +160,9 @@ bool ViewPairLines::Line(std::uint64_t line, SampleLine out,
     if (!state->reader.ReadLine(line, s.counts.data(), error)) return false;
   }
   for (std::uint64_t m = 0; m < width; ++m) {
-    std::uint16_t c = s.counts[m];
-    out.n[m] = c == 0 ? NeverEscaped : static_cast<std::uint32_t>(c) + 1;
-    out.nf[m] = 0;
+    CountSample sample = FromCount16(s.counts[m]);
+    out.n[m] = sample.n;
+    out.nf[m] = sample.nf;
   }
   return true;
 }

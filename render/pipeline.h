@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "colour/colouring.h"
 #include "core/escape.h"
 #include "core/mandarea.h"
 #include "imageio/imagesink.h"
@@ -46,55 +47,42 @@ class SampleLines {
                     std::string& error) const = 0;
 };
 
-// Turns the samples of a row of pixels into the bytes of a picture row.
+// Turns the samples of a row of pixels into the bytes of a picture row:
+// each sample coloured, the N x N of a pixel averaged in linear light.
 class PixelColourer {
  public:
-  virtual ~PixelColourer() = default;
+  // colourer must outlive this object.
+  explicit PixelColourer(const Colourer& colourer) : colourer(colourer) {}
   // lines[j] is sample line j of the band (j = 0 the lowest), each holding
-  // width * samples values; writes width pixels in layout to out (BMP
-  // padding is the caller's). Called from several threads at once; must
-  // give the same bytes for the same samples every time.
-  virtual void ColourRow(const SampleLine* lines, unsigned samples,
-                         std::uint64_t width, PixelLayout layout,
-                         unsigned char* out) const = 0;
+  // width * samples values; writes width pixels in layout to out (a BMP
+  // row's padding is the caller's). Safe from several threads at once; the
+  // same samples give the same bytes every time.
+  void ColourRow(const SampleLine* lines, unsigned samples,
+                 std::uint64_t width, PixelLayout layout,
+                 unsigned char* out) const;
+
+ private:
+  const Colourer& colourer;
 };
 
-// Turns engine results into the count-file form of a sample line.
-class SampleForm {
- public:
-  virtual ~SampleForm() = default;
-  // Converts count results; called from several threads at once.
-  virtual void Convert(const EscapeResult* results, std::size_t count,
-                       SampleLine out) const = 0;
-};
-
-// Where the N x N samples of a pixel lie, in pixel units from its centre:
-// sample i of sample line j at (dx[j * N + i], dy[j]). A sample line keeps
-// one imaginary part, so that engines compute it as one line. All zero for
-// one sample per pixel.
-struct SampleOffsets {
-  std::vector<double> dx;  // N * N
-  std::vector<double> dy;  // N
-};
-
-// The samples a line source computes for a view: pixel centres as
-// SamplePlacement puts them, moved by the offsets, in count-file form.
+// The samples an engine computes for a view: N x N per pixel, at the
+// pixel's point moved by SampleDx/SampleDy (colour/antialias.h), in
+// count-file form for the view's bailout radius.
 class ComputedLines : public SampleLines {
  public:
-  // source and form must outlive this object. offsets must hold
-  // samples * samples and samples values.
-  ComputedLines(const MandArea& area, unsigned samples,
-                const SampleOffsets& offsets, const SampleLineSource& source,
-                const SampleForm& form);
+  // source must outlive this object. samples is 1 .. MaxSamples.
+  ComputedLines(const MandArea& area, unsigned samples, double bailout,
+                const SampleLineSource& source);
   bool Line(std::uint64_t line, SampleLine out,
             std::string& error) const override;
 
  private:
   MandArea area;
   unsigned samples;
-  SampleOffsets offsets;
+  double bailout;
+  std::vector<double> dx;  // [j * N + i]
+  std::vector<double> dy;  // [j]
   const SampleLineSource& source;
-  const SampleForm& form;
 };
 
 // The lines of a count file; reads are serialised, so workers colour in
