@@ -95,7 +95,11 @@ class Colourer {
 
   Colouring colouring;
   double bailout;
+  double lnBailout;
   Rgb16 inside;
+  // Gradient: per channel, per segment between stops, the four
+  // coefficients of a cubic in the position within the segment.
+  std::vector<double> spline;
   // Banded colours of counts below the table's size (cosine and gradient
   // alike), so that banded colouring is a lookup per sample.
   std::vector<Rgb16> bands;

@@ -1,0 +1,129 @@
+// Sample positions and linear-light averaging.
+#include "colour/antialias.h"
+
+#include <vector>
+
+#include "colour/basicmath.h"
+
+namespace {
+
+// A fixed integer mix (the finaliser of a well-known 32-bit hash): the
+// jitter must look random but be the same everywhere, forever.
+std::uint32_t Mix(std::uint32_t x) {
+  x ^= x >> 16;
+  x *= 0x7feb352du;
+  x ^= x >> 15;
+  x *= 0x846ca68bu;
+  x ^= x >> 16;
+  return x;
+}
+
+// Offset of place `cell` + k / 65536 among n cells, in [-0.5, 0.5),
+// measured from the middle; numerator and denominator are exact integers.
+double CellOffset(unsigned cell, std::uint32_t k, unsigned n) {
+  std::int64_t num = std::int64_t{65536} * cell + (k & 0xffff) -
+                     std::int64_t{32768} * n;
+  return static_cast<double>(num) / static_cast<double>(65536 * n);
+}
+
+double Place(double min, double len, std::uint64_t count, std::uint64_t i,
+             double d) {
+  if (count >= 2) {
+    // The engine's order: product first, then the division, then the
+    // corner. Adding 0 to the index changes nothing, so d = 0 is the
+    // engine's own point.
+    return min +
+           ((static_cast<double>(i) + d) * len) / static_cast<double>(count - 1);
+  }
+  double mid = min + len * 0.5;
+  return d == 0 ? mid : mid + d * len;
+}
+
+std::vector<std::uint32_t> BuildLinear() {
+  std::vector<std::uint32_t> table(65536);
+  for (unsigned c = 0; c < 65536; ++c) {
+    double s = c / 65535.0;
+    // The sRGB transfer curve, decoded.
+    double lin = s <= 0.04045 ? s / 12.92
+                              : basicmath::Pow((s + 0.055) / 1.055, 2.4);
+    table[c] = static_cast<std::uint32_t>(lin * 16777216.0 + 0.5);
+  }
+  return table;
+}
+
+const std::vector<std::uint32_t>& LinearTable() {
+  static const std::vector<std::uint32_t> table = BuildLinear();
+  return table;
+}
+
+}  // namespace
+
+double SampleDx(unsigned i, unsigned j, unsigned n) {
+  if (n <= 1) return 0;
+  return CellOffset(i, Mix(0x10000u * n + 0x100u * j + i), n);
+}
+
+double SampleDy(unsigned j, unsigned n) {
+  if (n <= 1) return 0;
+  return CellOffset(j, Mix(0x80000000u + 0x10000u * n + j), n);
+}
+
+double SampleRe(const MandArea& a, std::uint64_t m, double dx) {
+  return Place(a.minRe, a.lenRe, a.dotsX, m, dx);
+}
+
+double SampleIm(const MandArea& a, std::uint64_t l, double dy) {
+  return Place(a.minIm, a.lenIm, a.dotsY, l, dy);
+}
+
+std::uint32_t ToLinear(std::uint16_t code) { return LinearTable()[code]; }
+
+std::uint16_t FromLinear(std::uint32_t v) {
+  const std::vector<std::uint32_t>& t = LinearTable();
+  // The last code whose light is at most v (0 when none is).
+  unsigned lo = 0, hi = 65535;
+  while (lo < hi) {
+    unsigned mid = (lo + hi + 1) / 2;
+    if (t[mid] <= v)
+      lo = mid;
+    else
+      hi = mid - 1;
+  }
+  if (lo < 65535 && t[lo] < v && t[lo + 1] - v < v - t[lo]) ++lo;
+  return static_cast<std::uint16_t>(lo);
+}
+
+void LinearSum::Add(Rgb16 c) {
+  const std::vector<std::uint32_t>& t = LinearTable();
+  r += t[c.r];
+  g += t[c.g];
+  b += t[c.b];
+  ++count;
+}
+
+Rgb16 LinearSum::Mean() const {
+  if (count == 0) return Rgb16();
+  auto mean = [this](std::uint64_t sum) {
+    return FromLinear(static_cast<std::uint32_t>((sum + count / 2) / count));
+  };
+  return Rgb16{mean(r), mean(g), mean(b)};
+}
+
+Rgb16 Average(const Rgb16* samples, std::size_t n) {
+  LinearSum sum;
+  for (std::size_t k = 0; k < n; ++k) sum.Add(samples[k]);
+  return sum.Mean();
+}
+
+void AddSampleLine(const Rgb16* line, std::uint64_t width, unsigned n,
+                   LinearSum* sums) {
+  for (std::uint64_t m = 0; m < width; ++m)
+    for (unsigned i = 0; i < n; ++i) sums[m].Add(line[m * n + i]);
+}
+
+void TakeMeans(LinearSum* sums, std::uint64_t width, Rgb16* out) {
+  for (std::uint64_t m = 0; m < width; ++m) {
+    out[m] = sums[m].Mean();
+    sums[m] = LinearSum();
+  }
+}
