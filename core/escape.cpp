@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/escapestep.h"
+#include "core/kernel_isa.h"
 
 EscapeResult Escape(double zr, double zi, double cr, double ci, double radius,
                     std::uint32_t limit) {
@@ -35,6 +36,26 @@ void PlainEscapeLine(const EscapeRule& rule, const double* re, std::size_t n,
 
 void EscapeLine(const EscapeRule& rule, const double* re, std::size_t n,
                 double im, EscapeResult* out, KernelKind kind) {
-  (void)kind;
-  PlainEscapeLine(rule, re, n, im, out);
+  if (!KernelSupported(kind)) kind = KernelKind::Plain;
+  // The lanes add the Julia constant without looking at it, and decide the
+  // escape test exactly only for radii in their range: the rest, NaN and
+  // infinities included, is the definition's.
+  if (rule.julia && !(std::isfinite(rule.cr) && std::isfinite(rule.ci))) {
+    kind = KernelKind::Plain;
+  }
+  if (!(rule.radius >= MinLaneRadius && rule.radius <= MaxLaneRadius)) {
+    kind = KernelKind::Plain;
+  }
+  if (kind == KernelKind::Plain || n == 0) {
+    PlainEscapeLine(rule, re, n, im, out);
+    return;
+  }
+  LineJob job{0,       0,       n,          im,    rule.julia,
+              rule.cr, rule.ci, rule.limit, nullptr, false,
+              true,    re,      rule.radius, out};
+  if (kind == KernelKind::Avx2) {
+    EscapeLineAvx2(job);
+  } else {
+    EscapeLineSse2(job);
+  }
 }

@@ -62,8 +62,9 @@ void ComputeLine(const MandArea& a, double im, unsigned short* row,
     PlainLine(a, im, row, onlyZeros);
     return;
   }
-  LineJob job{a.minRe,   a.lenRe, a.dotsX, im,        a.julia,     a.juliaRe,
-              a.juliaIm, a.limit, row,     onlyZeros, detectCycles};
+  LineJob job{a.minRe,   a.lenRe, a.dotsX, im,        a.julia,
+              a.juliaRe, a.juliaIm, a.limit, row,     onlyZeros,
+              detectCycles, nullptr, 0, nullptr};
   if (kind == KernelKind::Avx2) {
     LineAvx2(job);
   } else {

@@ -53,6 +53,11 @@ struct Avx2Ops {
 }  // namespace
 
 void LineAvx2(const LineJob& job) {
-  LaneKernel<Avx2Ops, 4, 3> kernel(job);
+  LaneKernel<Avx2Ops, 4, 3, false> kernel(job);
+  kernel.Run();
+}
+
+void EscapeLineAvx2(const LineJob& job) {
+  LaneKernel<Avx2Ops, 4, 3, true> kernel(job);
   kernel.Run();
 }

@@ -41,6 +41,14 @@
 //   a modulus.
 // Pixels outside these premises (a Julia radius above 2^500 or not a
 // number) go through EscapeCount itself.
+//
+// The 32-bit results (Wide) follow the same argument with one radius R for
+// the whole line, lo and hi from fl(R*R), as long as R lies in
+// [2^-500, 2^500]: the upper bound keeps the square finite, and from the
+// lower one the margins, R^2 * 2^-40 >= 2^-1040, still dwarf the 2^-1073
+// that underflow can add to m2. Their counts are those of Escape, and a lane
+// that stops in lockstep keeps the point of the test that stopped it, which
+// is Escape's point of escape.
 #pragma once
 
 #include <math.h>
@@ -53,7 +61,7 @@ namespace {
 
 constexpr double LowFactor = 1 - 0x1p-40;
 constexpr double HighFactor = 1 + 0x1p-40;
-constexpr double MaxRadius = 0x1p500;
+constexpr double MaxRadius = MaxLaneRadius;
 // Steps a pixel spends in lockstep at most before it moves to a refilled
 // lane, whose loop is leaner.
 constexpr std::uint64_t LockstepSteps = 256;
@@ -67,8 +75,9 @@ constexpr double FirstSaveGap = 16;
 // Ops supplies the vector type V of Ops::Width doubles and its operations.
 // Vecs vectors of refilled lanes, and GroupVecs vectors in lockstep, are
 // iterated together to hide the latency of each step; as many as fit the
-// registers.
-template <class Ops, int Vecs, int GroupVecs>
+// registers. Wide selects the 32-bit results of Escape over the 16-bit
+// counts of EscapeCount.
+template <class Ops, int Vecs, int GroupVecs, bool Wide>
 class LaneKernel {
  public:
   using V = typename Ops::V;
@@ -79,6 +88,9 @@ class LaneKernel {
   explicit LaneKernel(const LineJob& job) : job(job) {
     span = static_cast<double>(job.dotsX - 1);
     lockSteps = job.limit < LockstepSteps ? job.limit : LockstepSteps;
+    double r2 = Wide ? job.radius * job.radius : 4.0;
+    uniformLo = r2 * LowFactor;
+    uniformHi = r2 * HighFactor;
   }
 
   void Run() {
@@ -98,13 +110,14 @@ class LaneKernel {
       if (!any) return;
       int flagged[Vecs] = {};
       bool cycled = false;
-      std::uint64_t done = job.julia ? Iterate<false>(steps, flagged, cycled)
-                                     : Iterate<true>(steps, flagged, cycled);
+      std::uint64_t done = job.julia && !Wide
+                               ? Iterate<false>(steps, flagged, cycled)
+                               : Iterate<true>(steps, flagged, cycled);
       clock += done;
       for (int v = 0; v < Vecs; ++v) {
         for (int bits = flagged[v]; bits != 0; bits &= bits - 1) {
           int i = v * Width + __builtin_ctz(static_cast<unsigned>(bits));
-          if (cycled) Finish(i, 0);
+          if (cycled) FinishInside(i);
           Settle(i);
         }
       }
@@ -148,18 +161,24 @@ class LaneKernel {
     int validBits[GroupVecs];
     int any = 0;
     const V dots = Ops::Set(static_cast<double>(job.dotsX));
+    if (Wide) {
+      for (int k = 0; k < GroupLanes; ++k) {
+        re[k] = m0 + k < job.dotsX ? job.re[m0 + k] : 0;
+      }
+    }
 #pragma GCC unroll 8
     for (int v = 0; v < GroupVecs; ++v) {
       std::uint64_t first = m0 + v * Width;
       V m = Ops::Add(Ops::Set(static_cast<double>(first)), Ops::Iota());
-      V x = job.dotsX < 2
+      V x = Wide ? Ops::Load(re + v * Width)
+            : job.dotsX < 2
                 ? Ops::Set(job.minRe + job.lenRe * 0.5)
                 : Ops::Add(Ops::Set(job.minRe),
                            Ops::Div(Ops::Mul(m, Ops::Set(job.lenRe)),
                                     Ops::Set(span)));
       V ok = Ops::Lt(m, dots);
-      V l = Ops::Set(4.0 * LowFactor), h = Ops::Set(4.0 * HighFactor);
-      if (job.julia) {
+      V l = Ops::Set(uniformLo), h = Ops::Set(uniformHi);
+      if (job.julia && !Wide) {
         V q = Ops::Add(
             Ops::Sqrt(Ops::Add(Ops::Mul(x, x), Ops::Set(job.im * job.im))),
             Ops::Set(2.0));
@@ -179,7 +198,7 @@ class LaneKernel {
           ok = Ops::And(ok, fits);
         }
       }
-      if (job.onlyZeros) {
+      if (job.onlyZeros && !Wide) {
         alignas(64) std::uint64_t zero[Width];
         for (int k = 0; k < Width; ++k) {
           zero[k] = first + k < job.dotsX && job.row[first + k] == 0
@@ -222,8 +241,14 @@ class LaneKernel {
         act[v] = Ops::And(act[v], Ops::Lt(m2, Ops::Load(gLo + v * Width)));
         count[v] = Ops::CountIf(count[v], act[v]);
         V si = Ops::Mul(Ops::Mul(vr[v], two), vi[v]);
-        vr[v] = Ops::Add(Ops::Sub(x2, y2), vcr[v]);
-        vi[v] = Ops::Add(si, vci[v]);
+        if (Wide) {
+          // A stopped lane keeps the point it was stopped at.
+          vr[v] = Ops::Blend(vr[v], Ops::Add(Ops::Sub(x2, y2), vcr[v]), act[v]);
+          vi[v] = Ops::Blend(vi[v], Ops::Add(si, vci[v]), act[v]);
+        } else {
+          vr[v] = Ops::Add(Ops::Sub(x2, y2), vcr[v]);
+          vi[v] = Ops::Add(si, vci[v]);
+        }
         alive = Ops::Or(alive, act[v]);
       }
       int mask = Ops::Mask(alive);
@@ -267,8 +292,12 @@ class LaneKernel {
       int back = stopped & Ops::Mask(Ops::Lt(last[v], Ops::Set(0)));
       for (int bits = out | back; bits != 0; bits &= bits - 1) {
         int k = __builtin_ctz(static_cast<unsigned>(bits));
-        job.row[m0 + v * Width + k] =
-            (out >> k) & 1 ? static_cast<unsigned short>(steps[v * Width + k]) : 0;
+        int i = v * Width + k;
+        if ((out >> k) & 1) {
+          StoreEscaped(m0 + i, steps[i], outR[i], outI[i]);
+        } else {
+          StoreInside(m0 + i);
+        }
       }
       for (int bits = validBits[v] & ~(out | back); bits != 0; bits &= bits - 1) {
         int k = __builtin_ctz(static_cast<unsigned>(bits));
@@ -304,7 +333,7 @@ class LaneKernel {
       d[v] = Ops::Sub(Ops::Mul(vr[v], vr[v]), Ops::Mul(vi[v], vi[v]));
     }
     const V two = Ops::Set(2.0);
-    const V uniformLo = Ops::Set(4.0 * LowFactor);
+    const V uniformBound = Ops::Set(uniformLo);
     std::uint64_t done = 0;
     bool out = false;
     for (;;) {
@@ -332,7 +361,7 @@ class LaneKernel {
           }
         }
         ++done;
-        if (Uniform) all = Ops::Lt(all, uniformLo);
+        if (Uniform) all = Ops::Lt(all, uniformBound);
         if (Ops::Mask(all) != Ops::Full) {
           out = true;
           break;
@@ -409,12 +438,13 @@ class LaneKernel {
       bool sure = m2 < lo[i];
       bool escaped = false;
       if (!sure) escaped = m2 > hi[i] || !(Radius(i) > hypot(x, y));
-      if (escaped) {
-        Finish(i, n != 0 ? static_cast<unsigned short>(job.limit - n) : 0);
+      if (escaped && n != 0) {
+        StoreEscaped(pixel[i], job.limit - n, x, y);
+        Refill(i);
         continue;
       }
-      if (n == 0) {
-        Finish(i, 0);
+      if (escaped || n == 0) {
+        FinishInside(i);
         continue;
       }
       if (sure) return;
@@ -435,8 +465,26 @@ class LaneKernel {
     return radius[i];
   }
 
-  void Finish(int i, unsigned short count) {
-    job.row[pixel[i]] = count;
+  // A pixel seen outside after `steps` steps, at (x, y).
+  void StoreEscaped(std::uint64_t m, std::uint64_t steps, double x, double y) {
+    if (Wide) {
+      job.out[m] = {static_cast<std::uint32_t>(steps), x, y};
+    } else {
+      job.row[m] = static_cast<unsigned short>(steps);
+    }
+  }
+
+  // A pixel not seen outside within the limit.
+  void StoreInside(std::uint64_t m) {
+    if (Wide) {
+      job.out[m] = {NeverEscaped, 0, 0};
+    } else {
+      job.row[m] = 0;
+    }
+  }
+
+  void FinishInside(int i) {
+    StoreInside(pixel[i]);
     Refill(i);
   }
 
@@ -462,7 +510,7 @@ class LaneKernel {
     re0[i] = p.re0;
     cr[i] = job.julia ? job.cr : p.re0;
     ci[i] = job.julia ? job.ci : job.im;
-    radius[i] = job.julia ? __builtin_nan("") : 2;
+    radius[i] = Wide ? job.radius : job.julia ? __builtin_nan("") : 2;
     lo[i] = p.lo;
     hi[i] = p.hi;
     start[i] = clock - p.steps;
@@ -476,6 +524,8 @@ class LaneKernel {
 
   const LineJob& job;
   double span;
+  // The bounds of the test when every pixel has the same radius.
+  double uniformLo, uniformHi;
   std::uint64_t lockSteps;
   std::uint64_t nextGroup = 0;  // first pixel of the next lockstep group
   Pending pending[GroupLanes];

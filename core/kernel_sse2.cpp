@@ -51,6 +51,11 @@ struct Sse2Ops {
 }  // namespace
 
 void LineSse2(const LineJob& job) {
-  LaneKernel<Sse2Ops, 4, 3> kernel(job);
+  LaneKernel<Sse2Ops, 4, 3, false> kernel(job);
+  kernel.Run();
+}
+
+void EscapeLineSse2(const LineJob& job) {
+  LaneKernel<Sse2Ops, 4, 3, true> kernel(job);
   kernel.Run();
 }
