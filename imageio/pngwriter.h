@@ -46,7 +46,8 @@ class PngWriter : public ImageSink {
   bool Finish(std::string& error) override;
   void Abandon() override;
 
+  struct State;  // opaque: holds libpng's structures
+
  private:
-  struct State;
   std::unique_ptr<State> state;
 };

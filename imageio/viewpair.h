@@ -65,9 +65,10 @@ class ViewPairWriter {
   // side of 0 or above 2^31 - 1, or a file that cannot be created.
   bool Open(const std::string& name, const MandArea& area, std::string& error);
 
-  // Line `line` (0 = bottom) of dotsX counts, in any order: each line is
-  // written at its place in the data file. Every line must be written once
-  // before Finish.
+  // Line `line` (0 = bottom) of dotsX counts, written at its place in the
+  // data file. Lines arrive bottom first (0, 1, ...) or top first (dotsY - 1,
+  // dotsY - 2, ...), the order set by the first line written; false, with a
+  // message, for a line out of that order or a write that fails.
   bool WriteLine(std::uint64_t line, const std::uint16_t* counts,
                  std::string& error);
   // The same from the 32-bit engine's results, through ViewFileCount.

@@ -1,0 +1,211 @@
+// PNG output through libpng. libpng reports errors by longjmp: every call
+// into it is made from a small function whose frame holds nothing with a
+// destructor, so the jump skips no C++ clean-up.
+#include "imageio/pngwriter.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <ostream>
+
+#include <png.h>
+
+#include "imageio/outtarget.h"
+#include "imageio/pngtext.h"
+
+struct PngWriter::State {
+  imageio::OutTarget out;
+  std::ostream* os = nullptr;
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  std::uint32_t width = 0, height = 0, rows = 0;
+  int depth = 8;
+  bool failed = false;
+  char message[256] = {0};  // set by the error handler before the jump
+
+  ~State() {
+    if (png) png_destroy_write_struct(&png, &info);
+  }
+};
+
+namespace {
+
+void OnError(png_structp png, png_const_charp text) {
+  auto* s = static_cast<PngWriter::State*>(png_get_error_ptr(png));
+  if (s->message[0] == '\0') {
+    std::snprintf(s->message, sizeof s->message, "%s", text);
+  }
+  png_longjmp(png, 1);
+}
+
+void OnWarning(png_structp, png_const_charp) {}
+
+void OnWrite(png_structp png, png_bytep data, png_size_t size) {
+  auto* s = static_cast<PngWriter::State*>(png_get_io_ptr(png));
+  s->os->write(reinterpret_cast<const char*>(data),
+               static_cast<std::streamsize>(size));
+  // A full disk or a closed pipe ends the picture at once instead of
+  // compressing the rest for nothing.
+  if (s->os->fail()) png_error(png, "write error");
+}
+
+void OnFlush(png_structp) {}
+
+bool HostIsLittleEndian() {
+  const std::uint16_t one = 1;
+  unsigned char first;
+  std::memcpy(&first, &one, 1);
+  return first == 1;
+}
+
+// Everything up to the image data: IHDR, sRGB (with the gAMA and cHRM that
+// decoders without colour management fall back on), the view text.
+bool WriteHead(PngWriter::State* s, int level, bool adaptive,
+               const char* viewText) {
+  if (setjmp(png_jmpbuf(s->png))) return false;
+  png_set_write_fn(s->png, s, OnWrite, OnFlush);
+  // The default limits are for reading untrusted files; ours are our own.
+  png_set_user_limits(s->png, 0x7fffffffu, 0x7fffffffu);
+  png_set_compression_level(s->png, level);
+  png_set_filter(s->png, PNG_FILTER_TYPE_BASE,
+                 adaptive ? PNG_ALL_FILTERS : PNG_FILTER_NONE);
+  // Larger IDAT chunks: fewer chunk headers and checksums per picture.
+  png_set_compression_buffer_size(s->png, 1u << 17);
+  png_set_IHDR(s->png, s->info, s->width, s->height, s->depth,
+               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+  png_set_sRGB_gAMA_and_cHRM(s->png, s->info, PNG_sRGB_INTENT_PERCEPTUAL);
+  png_text text;
+  std::memset(&text, 0, sizeof text);
+  if (viewText && viewText[0] != '\0') {
+    text.compression = PNG_TEXT_COMPRESSION_NONE;
+    text.key = const_cast<char*>(PngViewKey);
+    text.text = const_cast<char*>(viewText);
+    text.text_length = std::strlen(viewText);
+    png_set_text(s->png, s->info, &text, 1);
+  }
+  png_write_info(s->png, s->info);
+  // PNG stores 16-bit samples big-endian; rows arrive in host order.
+  if (s->depth == 16 && HostIsLittleEndian()) png_set_swap(s->png);
+  return true;
+}
+
+bool WriteOneRow(PngWriter::State* s, const void* row) {
+  if (setjmp(png_jmpbuf(s->png))) return false;
+  png_write_row(s->png, static_cast<png_const_bytep>(row));
+  return true;
+}
+
+bool WriteTail(PngWriter::State* s) {
+  if (setjmp(png_jmpbuf(s->png))) return false;
+  png_write_end(s->png, nullptr);
+  return true;
+}
+
+}  // namespace
+
+bool PngAvailable() { return true; }
+
+PngWriter::PngWriter() = default;
+
+PngWriter::~PngWriter() { Abandon(); }
+
+bool PngWriter::Open(const std::string& target, std::uint32_t width,
+                     std::uint32_t height, const PngOptions& options,
+                     std::string& error) {
+  Abandon();
+  if (width == 0 || height == 0 || width > 0x7fffffffu ||
+      height > 0x7fffffffu) {
+    error = target + ": a PNG picture needs 1 to 2147483647 pixels a side";
+    return false;
+  }
+  if (options.depth != 8 && options.depth != 16) {
+    error = target + ": a PNG depth must be 8 or 16";
+    return false;
+  }
+  if (options.level < 0 || options.level > 9) {
+    error = target + ": a PNG compression level must be 0 to 9";
+    return false;
+  }
+  // tEXt holds Latin-1 text without NUL; ours is plain ASCII view text.
+  if (options.viewText.find('\0') != std::string::npos) {
+    error = target + ": the view text holds a NUL byte";
+    return false;
+  }
+  std::unique_ptr<State> s(new State());
+  s->width = width;
+  s->height = height;
+  s->depth = options.depth;
+  if (!s->out.Prepare(target, error)) return false;
+  s->os = s->out.OpenStream(error);
+  if (!s->os) return false;
+  s->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, s.get(), OnError,
+                                   OnWarning);
+  if (s->png) s->info = png_create_info_struct(s->png);
+  if (!s->png || !s->info) {
+    error = target + ": out of memory";
+    return false;
+  }
+  if (!WriteHead(s.get(), options.level, options.adaptiveFilter,
+                 options.viewText.c_str())) {
+    error = target + ": " + s->message;
+    return false;
+  }
+  state = std::move(s);
+  return true;
+}
+
+PixelLayout PngWriter::Layout() const {
+  return state && state->depth == 16 ? PixelLayout::Rgb16 : PixelLayout::Rgb8;
+}
+
+std::size_t PngWriter::RowBytes() const {
+  if (!state) return 0;
+  return static_cast<std::size_t>(state->width) * 3 * (state->depth / 8);
+}
+
+bool PngWriter::WriteRow(const void* row, std::string& error) {
+  if (!state || state->failed) {
+    error = state ? state->out.Target() + ": picture already failed"
+                  : "PNG picture not open";
+    return false;
+  }
+  if (state->rows == state->height) {
+    error = state->out.Target() + ": more rows than the picture's height";
+    state->failed = true;
+    return false;
+  }
+  if (!WriteOneRow(state.get(), row)) {
+    error = state->out.Target() + ": " + state->message;
+    state->failed = true;
+    return false;
+  }
+  ++state->rows;
+  return true;
+}
+
+bool PngWriter::Finish(std::string& error) {
+  if (!state) {
+    error = "PNG picture not open";
+    return false;
+  }
+  bool ok = false;
+  if (state->failed) {
+    error = state->out.Target() + ": picture already failed";
+  } else if (state->rows != state->height) {
+    error = state->out.Target() + ": picture incomplete";
+  } else if (!WriteTail(state.get())) {
+    error = state->out.Target() + ": " + state->message;
+  } else {
+    ok = state->out.Commit(error);
+  }
+  if (!ok) state->out.Discard();
+  state.reset();
+  return ok;
+}
+
+void PngWriter::Abandon() {
+  if (!state) return;
+  state->out.Discard();
+  state.reset();
+}

@@ -1,0 +1,279 @@
+#include "imageio/pngwriter.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+#include <zlib.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "imageio/pngtext.h"
+#include "imageio/testfiles.h"
+#include "tests/support/testutil.h"
+
+namespace {
+
+using testutil::ReadBytes;
+using testutil::ScopedTempDir;
+
+std::uint32_t Be32(const std::string& s, std::size_t at) {
+  return (std::uint32_t(static_cast<unsigned char>(s[at])) << 24) |
+         (std::uint32_t(static_cast<unsigned char>(s[at + 1])) << 16) |
+         (std::uint32_t(static_cast<unsigned char>(s[at + 2])) << 8) |
+         std::uint32_t(static_cast<unsigned char>(s[at + 3]));
+}
+
+struct Chunk {
+  std::string type, data;
+};
+
+std::vector<Chunk> Chunks(const std::string& png) {
+  std::vector<Chunk> chunks;
+  for (std::size_t at = 8; at + 12 <= png.size();) {
+    std::uint32_t n = Be32(png, at);
+    chunks.push_back({png.substr(at + 4, 4), png.substr(at + 8, n)});
+    at += 12 + n;
+  }
+  return chunks;
+}
+
+// An independent decoder of our truecolour pictures: inflate the image data
+// and undo the five row filters of the PNG format, giving the raw bytes of
+// every row (16-bit samples stay big-endian).
+std::vector<std::string> DecodeRows(const std::string& png, std::size_t width,
+                                    std::size_t height, int depth) {
+  std::string z;
+  for (const Chunk& c : Chunks(png)) {
+    if (c.type == "IDAT") z += c.data;
+  }
+  const std::size_t bpp = 3 * depth / 8, stride = width * bpp;
+  std::vector<unsigned char> raw(height * (stride + 1));
+  uLongf size = raw.size();
+  EXPECT_EQ(uncompress(raw.data(), &size,
+                       reinterpret_cast<const Bytef*>(z.data()), z.size()),
+            Z_OK);
+  EXPECT_EQ(size, raw.size());
+  std::vector<std::string> rows;
+  std::string prior(stride, '\0');
+  for (std::size_t y = 0; y < height; ++y) {
+    const unsigned char* in = &raw[y * (stride + 1)];
+    std::string row(stride, '\0');
+    auto at = [&](const std::string& s, std::size_t i) -> int {
+      return static_cast<unsigned char>(s[i]);
+    };
+    for (std::size_t i = 0; i < stride; ++i) {
+      int a = i >= bpp ? at(row, i - bpp) : 0, b = at(prior, i);
+      int c = i >= bpp ? at(prior, i - bpp) : 0;
+      int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b),
+          pc = std::abs(p - c);
+      int pred[5] = {0, a, b, (a + b) / 2,
+                     pa <= pb && pa <= pc ? a : (pb <= pc ? b : c)};
+      row[i] = static_cast<char>(in[1 + i] + pred[in[0] % 5]);
+    }
+    rows.push_back(row);
+    prior = row;
+  }
+  return rows;
+}
+
+// A little gradient picture, rows top first.
+std::vector<std::string> Picture(std::size_t w, std::size_t h, int depth) {
+  std::vector<std::string> rows;
+  for (std::size_t y = 0; y < h; ++y) {
+    std::string row;
+    for (std::size_t x = 0; x < w; ++x) {
+      for (int ch = 0; ch < 3; ++ch) {
+        unsigned v = static_cast<unsigned>(x * 37 + y * 91 + ch * 55);
+        if (depth == 8) {
+          row += static_cast<char>(v & 0xff);
+        } else {
+          std::uint16_t s = static_cast<std::uint16_t>(v * 257 + ch);
+          row.append(reinterpret_cast<const char*>(&s), 2);  // host order
+        }
+      }
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+std::string BigEndian16(const std::string& hostRow) {
+  std::string out;
+  for (std::size_t i = 0; i + 1 < hostRow.size(); i += 2) {
+    std::uint16_t s;
+    std::memcpy(&s, hostRow.data() + i, 2);
+    out += static_cast<char>(s >> 8);
+    out += static_cast<char>(s & 0xff);
+  }
+  return out;
+}
+
+bool Write(const std::string& name, const std::vector<std::string>& rows,
+           std::size_t width, const PngOptions& options, std::string& error) {
+  PngWriter png;
+  if (!png.Open(name, width, rows.size(), options, error)) return false;
+  EXPECT_FALSE(png.BottomFirst());
+  EXPECT_EQ(png.RowBytes(), rows[0].size());
+  EXPECT_EQ(png.Layout(),
+            options.depth == 8 ? PixelLayout::Rgb8 : PixelLayout::Rgb16);
+  for (const std::string& r : rows) {
+    if (!png.WriteRow(r.data(), error)) return false;
+  }
+  return png.Finish(error);
+}
+
+TEST(PngWriter, RowsAndViewTextRoundTrip) {
+  struct Row {
+    int depth, level;
+    bool adaptive;
+    std::size_t w, h;
+  } rows[] = {
+      {8, 1, false, 5, 3}, {8, 9, true, 7, 4}, {16, 1, false, 3, 2},
+      {16, 6, true, 4, 5}, {8, 0, false, 1, 1},
+  };
+  const std::string view = "center = -0.75 0\nwidth = 3\n# comment\n";
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << "depth " << r.depth << " level "
+                                    << r.level << " adaptive " << r.adaptive);
+    ScopedTempDir dir;
+    const std::string name = dir.File("p.png");
+    PngOptions options;
+    options.depth = r.depth;
+    options.level = r.level;
+    options.adaptiveFilter = r.adaptive;
+    options.viewText = view;
+    std::vector<std::string> picture = Picture(r.w, r.h, r.depth);
+    std::string error;
+    ASSERT_TRUE(Write(name, picture, r.w, options, error)) << error;
+
+    std::string png = ReadBytes(name);
+    std::vector<std::string> decoded = DecodeRows(png, r.w, r.h, r.depth);
+    ASSERT_EQ(decoded.size(), picture.size());
+    for (std::size_t y = 0; y < picture.size(); ++y) {
+      EXPECT_EQ(decoded[y],
+                r.depth == 8 ? picture[y] : BigEndian16(picture[y]))
+          << "row " << y;
+    }
+    std::string text;
+    ASSERT_TRUE(ReadPngViewTextFile(name, text, error)) << error;
+    EXPECT_EQ(text, view);
+
+    // libpng itself accepts the file: every checksum and chunk is right.
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_memory(&image, png.data(), png.size()));
+    std::vector<unsigned char> pixels(PNG_IMAGE_SIZE(image));
+    EXPECT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0,
+                                      nullptr))
+        << image.message;
+    EXPECT_EQ(image.width, r.w);
+    EXPECT_EQ(image.height, r.h);
+  }
+}
+
+// The chunks a decoder meets, in order: the text and the colour space come
+// before the first image data, so the view can be read without pixels.
+TEST(PngWriter, ChunkOrderAndColourSpace) {
+  ScopedTempDir dir;
+  PngOptions options;
+  options.viewText = "size = 2 1\n";
+  std::string error;
+  ASSERT_TRUE(Write(dir.File("p.png"), Picture(2, 1, 8), 2, options, error))
+      << error;
+  std::string types;
+  std::string srgb, text;
+  for (const Chunk& c : Chunks(ReadBytes(dir.File("p.png")))) {
+    if (types.empty() || types.substr(types.size() - 4) != c.type) {
+      types += c.type;
+    }
+    if (c.type == "sRGB") srgb = c.data;
+    if (c.type == "tEXt") text = c.data;
+  }
+  EXPECT_EQ(types, "IHDRgAMAsRGBcHRMtEXtIDATIEND");
+  EXPECT_EQ(srgb, std::string(1, '\0'));  // perceptual intent
+  EXPECT_EQ(text, std::string("mandel-view\0size = 2 1\n", 23));
+}
+
+// Byte for byte, so that a change of libpng settings (and with it of every
+// picture the renderer writes) is seen and made on purpose.
+TEST(PngWriter, TinyPicturesMatchGoldenFiles) {
+  struct Row {
+    int depth;
+    const char* view;
+    const char* golden;
+  } rows[] = {
+      {8, "center = -0.5 0\nwidth = 3\nsize = 4 3\nlimit = 100\n",
+       "tiny.png"},
+      {16, "center = -0.5 0\nwidth = 3\nsize = 4 3\nlimit = 100\n",
+       "tiny16.png"},
+      {8, "", "noview.png"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.golden);
+    ScopedTempDir dir;
+    PngOptions options;
+    options.depth = r.depth;
+    options.viewText = r.view;
+    std::string error;
+    ASSERT_TRUE(Write(dir.File("p.png"), Picture(4, 3, r.depth), 4, options,
+                      error))
+        << error;
+    ExpectSameAsTestData(ReadBytes(dir.File("p.png")), r.golden);
+  }
+}
+
+TEST(PngWriter, RefusedSettingsLeaveNothing) {
+  struct Row {
+    std::uint32_t w, h;
+    int depth, level;
+    std::string view;
+    const char* message;
+  } rows[] = {
+      {0, 1, 8, 1, "", ": a PNG picture needs 1 to 2147483647 pixels a side"},
+      {1, 0x80000000u, 8, 1, "",
+       ": a PNG picture needs 1 to 2147483647 pixels a side"},
+      {1, 1, 12, 1, "", ": a PNG depth must be 8 or 16"},
+      {1, 1, 8, 10, "", ": a PNG compression level must be 0 to 9"},
+      {1, 1, 8, 1, std::string("a\0b", 3), ": the view text holds a NUL byte"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.message);
+    ScopedTempDir dir;
+    PngWriter png;
+    PngOptions options;
+    options.depth = r.depth;
+    options.level = r.level;
+    options.viewText = r.view;
+    std::string error;
+    EXPECT_FALSE(png.Open(dir.File("p.png"), r.w, r.h, options, error));
+    EXPECT_EQ(error, dir.File("p.png") + r.message);
+    EXPECT_TRUE(DirEntries(dir.path()).empty());
+  }
+}
+
+TEST(PngWriter, UnfinishedPictureKeepsTheOldFile) {
+  for (int written : {0, 1}) {
+    SCOPED_TRACE(written);
+    ScopedTempDir dir;
+    const std::string name = dir.File("p.png");
+    testutil::WriteBytes(name, "old");
+    std::vector<std::string> picture = Picture(3, 2, 8);
+    {
+      PngWriter png;
+      std::string error;
+      ASSERT_TRUE(png.Open(name, 3, 2, PngOptions(), error)) << error;
+      for (int y = 0; y < written; ++y) {
+        ASSERT_TRUE(png.WriteRow(picture[y].data(), error)) << error;
+      }
+      EXPECT_FALSE(png.Finish(error));
+      EXPECT_EQ(error, name + ": picture incomplete");
+    }
+    EXPECT_EQ(ReadBytes(name), "old");
+    EXPECT_EQ(DirEntries(dir.path()), std::vector<std::string>{"p.png"});
+  }
+}
+
+}  // namespace
