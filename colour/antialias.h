@@ -21,8 +21,9 @@ constexpr unsigned MaxSamples = 16;
 // pixel's square [-0.5, 0.5)^2 (j = 0 lowest, i = 0 leftmost), at a fixed
 // pseudo-random place inside that cell. dy depends on j alone, so the
 // samples of a sample line share one imaginary part and can be computed as
-// one line. The offsets are multiples of 1 / (65536 N), the same for every
-// pixel, thread and run; N = 1 gives (0, 0). Requires i, j < N <= MaxSamples.
+// one line. The offsets are k / (65536 N) for whole k (one division of two
+// exact integers), the same for every pixel, thread and run; N = 1 gives
+// (0, 0). Requires i, j < N <= MaxSamples.
 double SampleDx(unsigned i, unsigned j, unsigned n);
 double SampleDy(unsigned j, unsigned n);
 

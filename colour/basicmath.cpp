@@ -7,6 +7,16 @@
 
 namespace basicmath {
 
+namespace {
+
+// ln 2 in two parts (Cody and Waite): k * Ln2Hi is exact for the k used
+// here, so reducing by whole multiples of ln 2 loses nothing at the ends of
+// the range.
+constexpr double Ln2Hi = 6.93147180369123816490e-01;
+constexpr double Ln2Lo = 1.90821492927058770002e-10;
+
+}  // namespace
+
 double Ln(double x) {
   if (std::isnan(x) || x < 0) return std::numeric_limits<double>::quiet_NaN();
   if (x == 0) return -std::numeric_limits<double>::infinity();
@@ -22,7 +32,8 @@ double Ln(double x) {
   double s2 = s * s;
   double sum = 1.0 / 23;
   for (int k = 21; k >= 1; k -= 2) sum = sum * s2 + 1.0 / k;
-  return static_cast<double>(e) * Ln2 + 2 * s * sum;
+  double k = static_cast<double>(e);
+  return k * Ln2Hi + (k * Ln2Lo + 2 * s * sum);
 }
 
 double Exp(double x) {
@@ -31,7 +42,7 @@ double Exp(double x) {
   if (x < -745.2) return 0;
   // x = k ln2 + r with |r| <= ln2 / 2; 18 terms of the series reach 1e-21.
   double k = std::floor(x / Ln2 + 0.5);
-  double r = x - k * Ln2;
+  double r = (x - k * Ln2Hi) - k * Ln2Lo;
   double sum = 1;
   for (int n = 18; n >= 1; --n) sum = 1 + sum * r / n;
   return std::ldexp(sum, static_cast<int>(k));
@@ -56,7 +67,8 @@ double LnHypot(double x, double y) {
   int e;
   std::frexp(big, &e);
   double sx = std::ldexp(ax, -e), sy = std::ldexp(ay, -e);
-  return 0.5 * Ln(sx * sx + sy * sy) + static_cast<double>(e) * Ln2;
+  double k = static_cast<double>(e);
+  return k * Ln2Hi + (k * Ln2Lo + 0.5 * Ln(sx * sx + sy * sy));
 }
 
 }  // namespace basicmath

@@ -27,7 +27,7 @@ enum class Shading { Smooth, Bands };
 
 // Counts per palette cycle when none is given. Independent of the limit, so
 // a higher limit only adds detail instead of darkening the picture.
-constexpr double DefaultPeriod = 64;
+constexpr double DefaultPeriod = 128;
 
 // The escape radius when none is given: 2^8. The smooth count assumes
 // z_{n+1} = z_n^2, which is off by c / z_n^2; at |z| >= 256 that moves a

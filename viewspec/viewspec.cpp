@@ -237,10 +237,9 @@ bool ParseViewSpec(const std::string& text, const std::string& source,
     from = end + 1;
     ++lineNo;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::size_t hash = line.find('#');
-    if (hash != std::string::npos) line.erase(hash);
     line = Trim(line);
-    if (line.empty()) continue;
+    // Comments take whole lines: within a value '#' starts a colour.
+    if (line.empty() || line[0] == '#') continue;
     const std::string where = source + ":" + std::to_string(lineNo) + ": ";
     std::size_t eq = line.find('=');
     if (eq == std::string::npos) {

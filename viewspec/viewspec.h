@@ -1,14 +1,15 @@
 // View files: a view of the plane and its colouring, as text of our own that
 // people write by hand and tools read.
 //
-//   # comments run from '#' to the end of the line
+//   # a line whose first character (after spaces) is '#' is a comment
 //   center = -0.743643887037158704752191506114774 0.131825904205311970493132056385139
 //   width = 6.5e-12
 //   size = 1280 960
 //   limit = 50000
 //
 // One `key = value` per line; blank lines and spaces around keys, values and
-// the '=' are ignored; line ends may be LF or CR LF. Every key may appear
+// the '=' are ignored; line ends may be LF or CR LF. There are no comments
+// after a value, since colours are written with '#'. Every key may appear
 // once, in any order; a key left out takes its default (ViewSpec below).
 //
 //   center = RE IM     the point at the middle of the picture
