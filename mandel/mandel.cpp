@@ -198,7 +198,16 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
   } catch (const CLI::ParseError& e) {
     std::string where = "mandel";
     for (CLI::App* sub : app.get_subcommands()) where += " " + sub->get_name();
-    err << "mandel: " << Lower(e.what()) << "\nTry '" << where
+    std::string text = Lower(e.what());
+    // Without a known verb CLI11 only says that one is required.
+    if (app.get_subcommands().empty()) {
+      if (argc > 1)
+        text = std::string(argv[1][0] == '-' ? "unknown option '"
+                                             : "unknown command '") +
+               argv[1] + "'";
+      text += "; the commands are render, colour and info";
+    }
+    err << "mandel: " << text << "\nTry '" << where
         << " --help' for more information.\n"
         << std::flush;
     return ExitUsage;

@@ -17,7 +17,7 @@ struct Result {
   std::string out, err;
 };
 
-Result Run(std::vector<std::string> args) {
+Result RunMandel(std::vector<std::string> args) {
   args.insert(args.begin(), "mandel");
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(&a[0]);
@@ -36,7 +36,7 @@ bool Empty(const std::string& dir) {
 }
 
 TEST(MandelMain, VersionAndHelpOnEveryLevel) {
-  Result v = Run({"--version"});
+  Result v = RunMandel({"--version"});
   EXPECT_EQ(v.status, 0);
   EXPECT_TRUE(std::regex_match(v.out, std::regex("mandel [0-9]+\\.[0-9]+\\.[0-9]+\n")))
       << v.out;
@@ -63,7 +63,7 @@ TEST(MandelMain, VersionAndHelpOnEveryLevel) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.args[0] + " " + row.args.back());
-    Result r = Run(row.args);
+    Result r = RunMandel(row.args);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_NE(r.out.find(row.usage), std::string::npos) << r.out;
@@ -82,10 +82,13 @@ TEST(MandelMain, UsageErrorsNameTheProblemAndWriteNothing) {
     std::vector<std::string> args;
     std::string err;
   } rows[] = {
-      {{}, "mandel: a subcommand is required\nTry 'mandel --help' for more "
-           "information.\n"},
-      {{"paint"}, "mandel: the following argument was not expected: paint\n"
-                  "Try 'mandel --help' for more information.\n"},
+      {{}, "mandel: a subcommand is required; the commands are render, "
+           "colour and info\nTry 'mandel --help' for more information.\n"},
+      {{"paint", "-o", png}, "mandel: unknown command 'paint'; the commands "
+                             "are render, colour and info\nTry 'mandel "
+                             "--help' for more information.\n"},
+      {{"--bogus"}, "mandel: unknown option '--bogus'; the commands are render, colour and info\n"
+                    "Try 'mandel --help' for more information.\n"},
       {{"render", "--zoom", "2", "-o", png},
        "mandel: the following arguments were not expected: 2 --zoom" + hint},
       {{"render"},
@@ -110,7 +113,7 @@ TEST(MandelMain, UsageErrorsNameTheProblemAndWriteNothing) {
       {{"render", "--threads", "0", "-o", png},
        "mandel: --threads: must be a whole number from 1 to 1024" + hint},
       {{"render", "--center", "0.1", "-o", png},
-       "mandel: --center: expected RE IM or RE,IM" + hint},
+       "mandel: --center: expected RE,IM, not \"0.1\"" + hint},
       {{"render", "--width", "1/3", "-o", png},
        "mandel: --width: not a decimal number: 1/3" + hint},
       {{"render", "--center", "0,0", "--corner", "0,0", "-o", png},
@@ -158,7 +161,7 @@ TEST(MandelMain, UsageErrorsNameTheProblemAndWriteNothing) {
     std::string line;
     for (const std::string& a : row.args) line += " " + a;
     SCOPED_TRACE(line);
-    Result r = Run(row.args);
+    Result r = RunMandel(row.args);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, row.err);
