@@ -123,6 +123,9 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
                        "Print the version and exit");
   app.require_subcommand(1);
   app.footer("Run 'mandel COMMAND --help' for the options of a command.");
+  // An option given twice takes its last value, as GNU tools do, so that a
+  // script can append an override to a stored command line.
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
   RenderArgs render;
   CLI::App* renderCmd = app.add_subcommand(
