@@ -151,7 +151,10 @@ int RenderCommand(const RenderArgs& args, std::ostream& err, bool terminal) {
   rule.cr = area.juliaRe;
   rule.ci = area.juliaIm;
   DoubleLineSource source(rule);
-  ComputedLines lines(area, v.samples, v.bailout, source);
+  // Banded colours never read the fraction, and only a count file keeps it.
+  const bool fractions =
+      v.colouring.shading == Shading::Smooth || counts != nullptr;
+  ComputedLines lines(area, v.samples, v.bailout, source, fractions);
   Colourer colourer(v.colouring, v.bailout, v.limit);
   PixelColourer pixels(colourer);
   Progress progress(err, terminal, v.sizeY);

@@ -43,10 +43,12 @@ std::uint16_t PairCount(std::uint32_t n) {
 }  // namespace
 
 ComputedLines::ComputedLines(const MandArea& area, unsigned samples,
-                             double bailout, const SampleLineSource& source)
+                             double bailout, const SampleLineSource& source,
+                             bool fractions)
     : area(area),
       samples(samples),
       bailout(bailout),
+      fractions(fractions),
       dx(static_cast<std::size_t>(samples) * samples),
       dy(samples),
       source(source) {
@@ -76,6 +78,13 @@ bool ComputedLines::Line(std::uint64_t line, SampleLine out,
     for (unsigned i = 0; i < N; ++i, ++k) s.u[k] = SampleRe(area, m, rowDx[i]);
   }
   source.ComputeLine(v, s.u.data(), width, s.results.data());
+  if (!fractions) {
+    for (std::size_t k = 0; k < width; ++k) {
+      out.n[k] = CountOnly(s.results[k]);
+      out.nf[k] = 0;
+    }
+    return true;
+  }
   for (std::size_t k = 0; k < width; ++k) {
     CountSample c = ToCountSample(s.results[k], bailout);
     out.n[k] = c.n;

@@ -70,9 +70,11 @@ class PixelColourer {
 // count-file form for the view's bailout radius.
 class ComputedLines : public SampleLines {
  public:
-  // source must outlive this object. samples is 1 .. MaxSamples.
+  // source must outlive this object. samples is 1 .. MaxSamples. Without
+  // fractions every NF is 0 and only N is exact: enough for banded colours,
+  // which never read NF, at a fraction of the cost.
   ComputedLines(const MandArea& area, unsigned samples, double bailout,
-                const SampleLineSource& source);
+                const SampleLineSource& source, bool fractions = true);
   bool Line(std::uint64_t line, SampleLine out,
             std::string& error) const override;
 
@@ -80,6 +82,7 @@ class ComputedLines : public SampleLines {
   MandArea area;
   unsigned samples;
   double bailout;
+  bool fractions;
   std::vector<double> dx;  // [j * N + i]
   std::vector<double> dy;  // [j]
   const SampleLineSource& source;
@@ -125,6 +128,15 @@ struct RenderJob {
   // Called on the writing thread after each row with the rows done.
   std::function<void(std::uint64_t done)> progress;
 };
+
+// N of the count-file sample of e, as ToCountSample gives it, without the
+// fraction's logarithm.
+inline std::uint32_t CountOnly(const EscapeResult& e) {
+  // The one count whose N would read as NeverEscaped stays one short, as
+  // in the count files.
+  if (e.count == NeverEscaped || e.count == NeverEscaped - 1) return e.count;
+  return e.count + 1;
+}
 
 // Whether the rows go out bottom first: the picture's order, else bottom
 // first (the order of the five programs' files).

@@ -112,6 +112,29 @@ TEST(ComputedLines, SamplesAreThePlainDefinitionAtTheirPoints) {
   }
 }
 
+// The banded shortcut must store the very N the count files hold.
+TEST(ComputedLines, CountsWithoutFractionsAreTheCountFileCounts) {
+  const std::uint32_t counts[] = {0, 1, 2, 999, 65535, 65536,
+                                  0xFFFFFFFDu, 0xFFFFFFFEu, NeverEscaped};
+  for (std::uint32_t count : counts) {
+    SCOPED_TRACE(count);
+    EscapeResult e{count, count == NeverEscaped ? 0.0 : 300.0, 4.0};
+    EXPECT_EQ(CountOnly(e), ToCountSample(e, 256).n);
+  }
+  const MandArea a = View(-1.8, -0.3, 0.6, 17, 5, 500);
+  DoubleLineSource source(Rule(a, 256));
+  ComputedLines full(a, 2, 256, source), bare(a, 2, 256, source, false);
+  std::vector<std::uint32_t> n1(34), n2(34);
+  std::vector<float> f1(34), f2(34);
+  std::string error;
+  for (std::uint64_t L = 0; L < 10; ++L) {
+    ASSERT_TRUE(full.Line(L, SampleLine{n1.data(), f1.data()}, error));
+    ASSERT_TRUE(bare.Line(L, SampleLine{n2.data(), f2.data()}, error));
+    EXPECT_EQ(n1, n2);
+    EXPECT_EQ(f2, std::vector<float>(34, 0.0f));
+  }
+}
+
 struct Rendered {
   bool ok;
   std::string error;
