@@ -93,6 +93,35 @@ bool ComputedLines::Line(std::uint64_t line, SampleLine out,
   return true;
 }
 
+PixelColourer::PixelColourer(const Colourer& colourer, std::uint32_t limit)
+    : colourer(colourer) {
+  auto linear = [](Rgb16 c) {
+    return Linear{ToLinear(c.r), ToLinear(c.g), ToLinear(c.b)};
+  };
+  if (colourer.GetColouring().shading == Shading::Bands) {
+    bandLinear.resize(std::min<std::uint32_t>(limit, 65536));
+    for (std::uint32_t n = 0; n < bandLinear.size(); ++n)
+      bandLinear[n] = linear(colourer.Colour(CountSample{n + 1, 0}));
+    insideLinear = linear(colourer.Colour(CountSample{NeverEscaped, 0}));
+  }
+}
+
+LinearTo8::LinearTo8() {
+  // FromLinear never decreases, so each 8-bit value starts at one
+  // threshold; found by bisection over the linear range once.
+  for (unsigned k = 1; k <= 255; ++k) {
+    std::uint32_t lo = 0, hi = 1u << 25;
+    while (lo < hi) {
+      std::uint32_t mid = lo + (hi - lo) / 2;
+      if (To8(FromLinear(mid)) >= k)
+        hi = mid;
+      else
+        lo = mid + 1;
+    }
+    thresholds[k - 1] = lo;
+  }
+}
+
 void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
                               std::uint64_t width, PixelLayout layout,
                               unsigned char* out) const {
@@ -121,17 +150,52 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
   Scratch& s = ThreadScratch();
   if (s.sums.size() < width) s.sums.resize(width);
   // Always the lowest sample line first and the leftmost sample first, in
-  // whatever order the rows go out, so the sums round alike everywhere.
+  // whatever order the rows go out, so the sums are the same everywhere.
   for (unsigned j = 0; j < samples; ++j) {
     const SampleLine& line = lines[j];
     for (std::uint64_t m = 0, k = 0; m < width; ++m) {
-      for (unsigned i = 0; i < samples; ++i, ++k)
-        s.sums[m].Add(colourer.Colour(CountSample{line.n[k], line.nf[k]}));
+      LinearSum& sum = s.sums[m];
+      for (unsigned i = 0; i < samples; ++i, ++k) {
+        const std::uint32_t n = line.n[k];
+        const Linear* lin = nullptr;
+        if (!bandLinear.empty()) {
+          if (n == NeverEscaped || n == 0)
+            lin = &insideLinear;
+          else if (n - 1 < bandLinear.size())
+            lin = &bandLinear[n - 1];
+        }
+        if (!lin) {
+          sum.Add(colourer.Colour(CountSample{n, line.nf[k]}));
+          continue;
+        }
+        // What Add does with the colour's codes, from the table.
+        sum.r += lin->r;
+        sum.g += lin->g;
+        sum.b += lin->b;
+        ++sum.count;
+      }
     }
   }
+  const bool eight = layout != PixelLayout::Rgb16;
   for (std::uint64_t m = 0; m < width; ++m) {
-    put(out + m * step, s.sums[m].Mean());
-    s.sums[m] = LinearSum();
+    LinearSum& sum = s.sums[m];
+    if (!eight) {
+      put(out + m * step, sum.Mean());
+    } else {
+      // The 8-bit value of Mean's code: how many thresholds the mean
+      // light (rounded as Mean rounds it) has reached.
+      auto code8 = [&](std::uint64_t total) {
+        return to8(
+            static_cast<std::uint32_t>((total + sum.count / 2) / sum.count));
+      };
+      unsigned char r = code8(sum.r), g = code8(sum.g), b = code8(sum.b);
+      unsigned char* p = out + m * step;
+      if (layout == PixelLayout::Rgb8)
+        p[0] = r, p[1] = g, p[2] = b;
+      else
+        p[0] = b, p[1] = g, p[2] = r;
+    }
+    sum = LinearSum();
   }
 }
 

@@ -10,6 +10,7 @@
 // sink receives depends on the number of threads.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -47,12 +48,32 @@ class SampleLines {
                     std::string& error) const = 0;
 };
 
+// The 8-bit value of the 16-bit code nearest a linear light, as
+// To8(FromLinear(v)) gives it, found among 255 thresholds instead of 65536
+// codes.
+class LinearTo8 {
+ public:
+  LinearTo8();
+  unsigned char operator()(std::uint32_t v) const {
+    return static_cast<unsigned char>(
+        std::upper_bound(thresholds, thresholds + 255, v) - thresholds);
+  }
+
+ private:
+  // thresholds[k - 1]: the least light whose code has 8-bit value k.
+  std::uint32_t thresholds[255];
+};
+
 // Turns the samples of a row of pixels into the bytes of a picture row:
-// each sample coloured, the N x N of a pixel averaged in linear light.
+// each sample coloured, the N x N of a pixel averaged in linear light. The
+// bytes are those of LinearSum (colour/antialias.h) over the samples in
+// band order, reached by shorter roads: banded colours are looked up in
+// linear light, and 8-bit codes found among 255 thresholds instead of
+// 65536 codes.
 class PixelColourer {
  public:
-  // colourer must outlive this object.
-  explicit PixelColourer(const Colourer& colourer) : colourer(colourer) {}
+  // colourer must outlive this object; limit sizes the banded table.
+  PixelColourer(const Colourer& colourer, std::uint32_t limit);
   // lines[j] is sample line j of the band (j = 0 the lowest), each holding
   // width * samples values; writes width pixels in layout to out (a BMP
   // row's padding is the caller's). Safe from several threads at once; the
@@ -62,7 +83,15 @@ class PixelColourer {
                  unsigned char* out) const;
 
  private:
+  struct Linear {
+    std::uint32_t r, g, b;
+  };
   const Colourer& colourer;
+  // Linear light of the banded colour of count n + 1 (N = n + 1), and of
+  // the inside; empty when colouring is smooth.
+  std::vector<Linear> bandLinear;
+  Linear insideLinear{};
+  LinearTo8 to8;
 };
 
 // The samples an engine computes for a view: N x N per pixel, at the

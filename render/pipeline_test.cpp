@@ -149,7 +149,7 @@ Rendered RenderToMemory(const MandArea& a, unsigned samples, double radius,
   ComputedLines computed(a, samples, radius, source);
   Colouring colouring;
   Colourer colourer(colouring, radius, static_cast<std::uint32_t>(a.limit));
-  PixelColourer pixels(colourer);
+  PixelColourer pixels(colourer, static_cast<std::uint32_t>(a.limit));
   const std::size_t bytes = layout == PixelLayout::Rgb16 ? 6 : 3;
   // A BMP-like padding of three bytes shows whether it is cleared.
   MemorySink sink(layout, a.dotsX * bytes + 3, bottomFirst);
@@ -193,48 +193,70 @@ TEST(RunRender, RowsDependOnNeitherThreadsNorOrder) {
 }
 
 // The pixel of a band is the linear-light mean of its own samples' colours:
-// checked against the colouring stage's own average of the same samples.
+// checked against the colouring stage's own average of the same samples,
+// for smooth and banded colours (counts inside and beyond the banded table,
+// and the inside).
 TEST(PixelColourer, PixelsAreTheMeanOfTheirOwnSamples) {
-  Colouring colouring;
-  colouring.period = 7;
-  Colourer colourer(colouring, 256, 1000);
-  PixelColourer pixels(colourer);
-  const unsigned N = 3;
-  const std::uint64_t width = 4;
-  std::vector<std::uint32_t> n(N * width * N);
-  std::vector<float> nf(n.size());
-  for (std::size_t k = 0; k < n.size(); ++k) {
-    n[k] = k % 11 == 5 ? NeverEscaped : static_cast<std::uint32_t>(k * 7 % 50 + 1);
-    nf[k] = static_cast<float>(k % 8) / 8;
-  }
-  std::vector<SampleLine> band;
-  for (unsigned j = 0; j < N; ++j)
-    band.push_back(SampleLine{&n[j * width * N], &nf[j * width * N]});
-  std::vector<unsigned char> rgb16(width * 6), rgb8(width * 3), bgr8(width * 3);
-  pixels.ColourRow(band.data(), N, width, PixelLayout::Rgb16, rgb16.data());
-  pixels.ColourRow(band.data(), N, width, PixelLayout::Rgb8, rgb8.data());
-  pixels.ColourRow(band.data(), N, width, PixelLayout::Bgr8, bgr8.data());
-  for (std::uint64_t m = 0; m < width; ++m) {
-    SCOPED_TRACE(m);
-    std::vector<Rgb16> own;
+  struct Row {
+    Shading shading;
+    std::uint32_t limit;
+  } rows[] = {{Shading::Smooth, 1000}, {Shading::Bands, 1000},
+              {Shading::Bands, 30}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.limit);
+    Colouring colouring;
+    colouring.shading = row.shading;
+    colouring.period = 7;
+    colouring.inside = Rgb8{10, 200, 30};
+    Colourer colourer(colouring, 256, row.limit);
+    PixelColourer pixels(colourer, row.limit);
+    const unsigned N = 3;
+    const std::uint64_t width = 5;
+    std::vector<std::uint32_t> n(N * width * N);
+    std::vector<float> nf(n.size());
+    for (std::size_t k = 0; k < n.size(); ++k) {
+      n[k] = k % 11 == 5 ? NeverEscaped
+                         : static_cast<std::uint32_t>(k * 7 % 50 + 1);
+      nf[k] = static_cast<float>(k % 8) / 8;
+    }
+    std::vector<SampleLine> band;
     for (unsigned j = 0; j < N; ++j)
-      for (unsigned i = 0; i < N; ++i) {
-        std::size_t k = j * width * N + m * N + i;
-        own.push_back(colourer.Colour(CountSample{n[k], nf[k]}));
-      }
-    Rgb16 want = Average(own.data(), own.size());
-    std::uint16_t got[3];
-    std::memcpy(got, &rgb16[m * 6], sizeof got);
-    EXPECT_EQ(got[0], want.r);
-    EXPECT_EQ(got[1], want.g);
-    EXPECT_EQ(got[2], want.b);
-    Rgb8 want8 = To8(want);
-    EXPECT_EQ(rgb8[m * 3], want8.r);
-    EXPECT_EQ(rgb8[m * 3 + 2], want8.b);
-    EXPECT_EQ(bgr8[m * 3], want8.b);
-    EXPECT_EQ(bgr8[m * 3 + 1], want8.g);
-    EXPECT_EQ(bgr8[m * 3 + 2], want8.r);
+      band.push_back(SampleLine{&n[j * width * N], &nf[j * width * N]});
+    std::vector<unsigned char> rgb16(width * 6), rgb8(width * 3),
+        bgr8(width * 3);
+    pixels.ColourRow(band.data(), N, width, PixelLayout::Rgb16, rgb16.data());
+    pixels.ColourRow(band.data(), N, width, PixelLayout::Rgb8, rgb8.data());
+    pixels.ColourRow(band.data(), N, width, PixelLayout::Bgr8, bgr8.data());
+    for (std::uint64_t m = 0; m < width; ++m) {
+      SCOPED_TRACE(m);
+      std::vector<Rgb16> own;
+      for (unsigned j = 0; j < N; ++j)
+        for (unsigned i = 0; i < N; ++i) {
+          std::size_t k = j * width * N + m * N + i;
+          own.push_back(colourer.Colour(CountSample{n[k], nf[k]}));
+        }
+      Rgb16 want = Average(own.data(), own.size());
+      std::uint16_t got[3];
+      std::memcpy(got, &rgb16[m * 6], sizeof got);
+      EXPECT_EQ(got[0], want.r);
+      EXPECT_EQ(got[1], want.g);
+      EXPECT_EQ(got[2], want.b);
+      Rgb8 want8 = To8(want);
+      EXPECT_EQ(rgb8[m * 3], want8.r);
+      EXPECT_EQ(rgb8[m * 3 + 1], want8.g);
+      EXPECT_EQ(rgb8[m * 3 + 2], want8.b);
+      EXPECT_EQ(bgr8[m * 3], want8.b);
+      EXPECT_EQ(bgr8[m * 3 + 1], want8.g);
+      EXPECT_EQ(bgr8[m * 3 + 2], want8.r);
+    }
   }
+}
+
+// Every linear level gives the 8-bit value of its nearest 16-bit code.
+TEST(LinearTo8, EveryLinearLevel) {
+  LinearTo8 to8;
+  for (std::uint32_t v = 0; v <= (1u << 24); ++v)
+    ASSERT_EQ(to8(v), To8(FromLinear(v))) << v;
 }
 
 // A source that fails on one line, like a damaged count file.
@@ -273,7 +295,7 @@ TEST(RunRender, FailuresAbandonTheOutput) {
   DoubleLineSource source(Rule(a, 2));
   ComputedLines lines(a, 1, 2, source);
   Colourer colourer(Colouring(), 2, 50);
-  PixelColourer pixels(colourer);
+  PixelColourer pixels(colourer, 50);
   MemorySink sink(PixelLayout::Rgb8, a.dotsX * 3, false);
   sink.failAt = 5;
   RenderJob job;
