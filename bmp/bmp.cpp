@@ -56,8 +56,21 @@ std::uint64_t BMP::scanLineBytes() const {
   // In 64 bits so that no width of a 32-bit field can overflow; a negative
   // width (a malformed file) counts as its magnitude.
   std::int64_t w = biWidth;
-  std::uint64_t width = static_cast<std::uint64_t>(w < 0 ? -w : w);
-  return ((width * biBitCount + 31) / 32) * 4;
+  return BmpRowBytes(static_cast<std::uint64_t>(w < 0 ? -w : w), biBitCount);
+}
+
+std::uint64_t BmpRowBytes(std::uint64_t width, unsigned bitCount) {
+  return ((width * bitCount + 31) / 32) * 4;
+}
+
+bool FitsInBmp(std::uint64_t dotsX, std::uint64_t dotsY) {
+  const std::uint64_t maxSide = 0x7fffffff;
+  if (dotsX > maxSide || dotsY > maxSide) return false;
+  std::uint64_t scan = BmpRowBytes(dotsX, 24);
+  if (dotsY != 0 && scan > (0xffffffffull - BMP::size_bmfh - BMP::size_bmih) / dotsY) {
+    return false;
+  }
+  return true;
 }
 
 void BMP::ReCalc() {

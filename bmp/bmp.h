@@ -51,3 +51,12 @@ class BMP {
 // After Read: skips whatever lies between the headers and the pixel data
 // (bfOffBits - 54 bytes). An offset below 54 skips nothing.
 std::istream& BMP_SkipColorMap_TellData(BMP& bmp, std::istream& is);
+
+// Bytes per pixel row of a bitmap `width` pixels wide at bitCount bits per
+// pixel: rounded up to whole 32-bit words, as the format requires. Exact
+// for every width below 2^32.
+std::uint64_t BmpRowBytes(std::uint64_t width, unsigned bitCount);
+
+// True when a 24-bit BMP of this many pixels can be described by the
+// format's 32-bit header fields.
+bool FitsInBmp(std::uint64_t dotsX, std::uint64_t dotsY);

@@ -23,8 +23,13 @@ class CosinePalette {
 
   // The colour of a count: black when reLimit is not 0 and the count exceeds
   // it, and black for a count with no entry (at or beyond N).
-  PaletteColour Colour(std::uint32_t count, std::uint32_t reLimit) const;
+  // Inline: it is called once a pixel.
+  PaletteColour Colour(std::uint32_t count, std::uint32_t reLimit) const {
+    if (reLimit != 0 && count > reLimit) count = 0;
+    if (count >= table.size()) return PaletteColour{0, 0, 0};
+    return table[count];
+  }
 
  private:
-  std::vector<unsigned char> red, green, blue;
+  std::vector<PaletteColour> table;
 };

@@ -303,6 +303,12 @@ class LaneKernel {
         int k = __builtin_ctz(static_cast<unsigned>(bits));
         int i = v * Width + k;
         if ((still >> k) & 1) {
+          // Surely inside after every step of the limit: the test that
+          // would follow decides nothing.
+          if (steps[i] == job.limit) {
+            StoreInside(m0 + i);
+            continue;
+          }
           pending[pendingCount++] = {m0 + i, outR[i], outI[i], re[i], gLo[i], gHi[i],
                                      steps[i]};
         } else {

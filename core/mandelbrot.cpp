@@ -57,14 +57,6 @@ unsigned short EscapeCount(double zr, double zi, double cr, double ci,
   }
 }
 
-double PixelPosition(double start, double len, std::uint64_t i,
-                     std::uint64_t count) {
-  if (count < 2) return start + len * 0.5;
-  // Product first, then the division: the last point lands exactly on the
-  // far edge.
-  return start + (static_cast<double>(i) * len) / static_cast<double>(count - 1);
-}
-
 Mandelbrot::Mandelbrot(BufferModes mode)
     : line(0), areaSet(false), bufferMode(mode) {}
 

@@ -78,5 +78,12 @@ unsigned short EscapeCount(double zr, double zi, double cr, double ci,
 
 // Position of pixel (or line) index i among count points spread over
 // [start, start + len], both edges included.
-double PixelPosition(double start, double len, std::uint64_t i,
-                     std::uint64_t count);
+// Inline: the renderers call it once a pixel. Not for files compiled for
+// other instruction sets (see kernel_lanes.h).
+inline double PixelPosition(double start, double len, std::uint64_t i,
+                            std::uint64_t count) {
+  if (count < 2) return start + len * 0.5;
+  // Product first, then the division: the last point lands exactly on the
+  // far edge.
+  return start + (static_cast<double>(i) * len) / static_cast<double>(count - 1);
+}

@@ -19,7 +19,9 @@ int DibPeekMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
     out << std::endl;
     std::istream* in = file.ROpen(argv[i], BmpExts, std::ios::binary);
     if (!in) {
-      err << file.IFN() << ": File can't open." << std::endl;
+      err << file.IFN()
+          << (file.NameTooLong() ? ": File name too long." : ": File can't open.")
+          << std::endl;
       return 1;
     }
     if (file.isStd()) libutils::set_binary_stdin();

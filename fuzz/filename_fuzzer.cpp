@@ -69,14 +69,20 @@ std::string Place(const std::string& name) {
   return Root() + "/" + placed;
 }
 
-// The resolved name is the given one cut to 259 characters, perhaps with
-// more text after it, and never longer than 259.
-void CheckName(const char* resolved, const std::string& given) {
-  const std::size_t n = std::strlen(resolved);
-  if (n > 259) fuzzsupport::Fail("name longer than 259 characters");
+// The resolved name is the whole given one, perhaps with an extension
+// after it, and never longer than 259 characters. A name that cannot fit
+// with the extensions used here (four characters at most) is refused and
+// handed back whole.
+void CheckName(const char* resolved, bool tooLong, const std::string& given) {
   if (given == "-") return;
-  const std::size_t keep = std::min<std::size_t>(given.size(), 259);
-  if (std::strncmp(resolved, given.c_str(), keep) != 0)
+  if (tooLong) {
+    if (given.size() <= 255) fuzzsupport::Fail("a name that fits was refused");
+    if (given != resolved) fuzzsupport::Fail("refused name not handed back");
+    return;
+  }
+  if (std::strlen(resolved) > 259)
+    fuzzsupport::Fail("name longer than 259 characters");
+  if (std::strncmp(resolved, given.c_str(), given.size()) != 0)
     fuzzsupport::Fail("resolved name lost the given name");
 }
 
@@ -111,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
 
     libutils::ReadFile rf;
     rf.SetName(fn, single);
-    CheckName(rf.IFN(), given);
+    CheckName(rf.IFN(), rf.NameTooLong(), given);
     if (given != "-") {
       if (std::istream* is = rf.ROpen(std::ios::binary)) {
         if (!IsFile(rf.IFN())) fuzzsupport::Fail("ReadFile opened a non-file");
@@ -123,19 +129,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     libutils::Read2File r2;
     if (given != "-") {
       std::istream* is = r2.ROpen(fn, exts, std::ios::binary);
-      CheckName(r2.IFN(), given);
+      CheckName(r2.IFN(), r2.NameTooLong(), given);
       if (is && !IsFile(r2.IFN()))
         fuzzsupport::Fail("Read2File opened a non-file");
-      if (!is && std::strlen(r2.IFN()) != std::min<std::size_t>(given.size(), 259))
+      if (!is && given != r2.IFN())
         fuzzsupport::Fail("failed Read2File does not name the given file");
       r2.Close();
     }
 
     libutils::WriteFile wf;
     wf.SetName(fn, single);
-    CheckName(wf.OFN(), given);
+    CheckName(wf.OFN(), wf.NameTooLong(), given);
     wf.SetName(fn, exts);
-    CheckName(wf.OFN(), given);
+    CheckName(wf.OFN(), wf.NameTooLong(), given);
     if (given == "-") {
       if (!wf.isStd()) fuzzsupport::Fail("\"-\" is not the standard output");
       continue;
@@ -143,6 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     if (std::ostream* os = wf.WOpen(std::ios::binary)) {
       os->put('y');
       wf.Close();
+      if (os->fail()) continue;
       if (!IsFile(wf.OFN())) fuzzsupport::Fail("WriteFile wrote a non-file");
       Undo(wf.OFN());
     }

@@ -12,7 +12,7 @@
 #include "core/cosinepalette.h"
 #include "core/mandelbrot.h"
 #include "fuzz/fuzzsupport.h"
-#include "setrender/render.h"
+#include "bmp/bmp.h"
 
 namespace {
 

@@ -9,7 +9,3 @@
 // messages go to err; the image goes to a file, or to the standard output for
 // the name "-". With showProgress a progress line is kept on err.
 int RenderMain(int argc, char** argv, std::ostream& err, bool showProgress);
-
-// True when a 24-bit BMP of this many pixels can be described by the
-// format's 32-bit header fields.
-bool FitsInBmp(std::uint64_t dotsX, std::uint64_t dotsY);

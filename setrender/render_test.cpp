@@ -191,29 +191,6 @@ TEST(SetRender, RefusalsAndMissingFiles) {
   }
 }
 
-TEST(SetRender, SizesTheFormatCannotHoldAreRefused) {
-  struct Row {
-    std::uint64_t x, y;
-    bool fits;
-  } rows[] = {
-      {400, 400, true},
-      {0, 0, true},
-      {0x7fffffff, 1, false},  // a valid width, but the row alone is 6 GiB
-      {1, 1073741810, true},
-      {1, 1073741811, false},
-      {0x80000000ull, 1, false},
-      {1, 0x80000000ull, false},
-      {1431655746, 1, true},   // 4294967240 bytes of row: just fits
-      {1431655748, 1, false},  // file size past 2^32 - 1
-      {37837, 37837, true},
-      {37838, 37838, false},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(testing::Message() << r.x << "x" << r.y);
-    EXPECT_EQ(FitsInBmp(r.x, r.y), r.fits);
-  }
-}
-
 }  // namespace
 
 namespace {

@@ -5,6 +5,11 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "libutils/com/atomicfile.h"
+#include "zoomscript/framescript.h"
 
 namespace zv {
 
@@ -73,9 +78,21 @@ std::string driver_script(const viewhistory& history, double frames_per_step) {
   return out;
 }
 
+bool safe_driver_name(const std::string& path) {
+  return framescript::IsSafeBatchName(path.substr(path.rfind('/') + 1));
+}
+
 bool write_script_file(const std::string& name, const std::string& text,
                        std::string* reason) {
-  std::FILE* file = std::fopen(name.c_str(), "wb");
+  libutils::atomic_file target;
+  if (!target.open(name, *reason)) return false;
+  if (target.direct()) {
+    std::error_code ec;
+    *reason = std::filesystem::is_directory(name, ec) ? std::strerror(EISDIR)
+                                                      : "Not a regular file";
+    return false;
+  }
+  std::FILE* file = std::fopen(target.path().c_str(), "wb");
   if (!file) {
     *reason = std::strerror(errno);
     return false;
@@ -87,8 +104,11 @@ bool write_script_file(const std::string& name, const std::string& text,
     written = false;
     error = errno;
   }
-  if (!written) *reason = std::strerror(error);
-  return written;
+  if (!written) {
+    *reason = std::strerror(error);
+    return false;  // the temporary file goes with target
+  }
+  return target.commit(*reason);
 }
 
 }  // namespace zv

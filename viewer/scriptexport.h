@@ -17,9 +17,19 @@ namespace zv {
 // fewer than two views gives the opening and closing lines with no steps.
 std::string driver_script(const viewhistory& history, double frames_per_step);
 
-// Creates or truncates the file name and writes text to it unchanged.
-// False when the file cannot be created, written or closed completely (a
-// full disk shows only then); reason then holds the system's explanation.
+// True when the file name of path (its last component) can be typed to run
+// the driver: the driver echoes its own name through %0, so a character
+// the command processor interprets (& | < > ^ % ! " ( ), a space, a tab or
+// a control character would run or break a command.
+bool safe_driver_name(const std::string& path);
+
+// Writes text unchanged to the file name, replacing an existing file only
+// once the new one is complete. False when the file cannot be created,
+// written or closed completely (a full disk may show only then); reason
+// then holds the system's explanation and an existing file keeps its bytes.
+// A name that exists but is not a regular file (a FIFO, a device) is
+// refused with "Not a regular file" before anything is opened: a FIFO
+// would hold the window until some other program read it.
 bool write_script_file(const std::string& name, const std::string& text,
                        std::string* reason);
 

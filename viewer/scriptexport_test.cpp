@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
 #include "tests/support/testutil.h"
 
 namespace zv {
@@ -81,15 +88,70 @@ TEST(ScriptExport, WriteFailuresAreReportedWithTheSystemsReason) {
   } rows[] = {
       {dir.File("missing/zoom.bat"), "No such file or directory"},
       {dir.path(), "Is a directory"},
-      // Opens fine; the data is refused when it reaches the device.
-      {"/dev/full", "No space left on device"},
+      // Devices and FIFOs are refused before they are opened: a FIFO
+      // without a reader would block the window.
+      {"/dev/full", "Not a regular file"},
+      {dir.File("fifo.bat"), "Not a regular file"},
   };
+  ASSERT_EQ(0, mkfifo(dir.File("fifo.bat").c_str(), 0600));
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     std::string reason;
     EXPECT_FALSE(
         write_script_file(row.name, std::string(100000, 'x'), &reason));
     EXPECT_EQ(row.reason, reason);
+  }
+}
+
+// A disk that fills up during the write, here a file-size limit: the old
+// driver keeps its bytes, a new name leaves no file, and no temporary file
+// is left beside them.
+TEST(ScriptExport, FullDiskLosesNoFile) {
+  testutil::ScopedTempDir dir;
+  const std::string old = dir.File("old.bat");
+  testutil::WriteBytes(old, "old driver");
+  struct rlimit saved;
+  ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &saved));
+  struct rlimit small = saved;
+  small.rlim_cur = 50000;
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+  std::string reason_old, reason_new;
+  const bool wrote_old =
+      write_script_file(old, std::string(100000, 'x'), &reason_old);
+  const bool wrote_new =
+      write_script_file(dir.File("new.bat"), std::string(100000, 'x'),
+                        &reason_new);
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &saved));
+  EXPECT_FALSE(wrote_old);
+  EXPECT_FALSE(wrote_new);
+  EXPECT_EQ("File too large", reason_old);
+  EXPECT_EQ("File too large", reason_new);
+  EXPECT_EQ("old driver", testutil::ReadBytes(old));
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(std::vector<std::string>{"old.bat"}, names);
+}
+
+TEST(ScriptExport, DriverNamesTheCommandProcessorWouldInterpret) {
+  struct Row {
+    const char* path;
+    bool safe;
+  } rows[] = {
+      {"/home/me/zoom.bat", true},
+      {"zoom", true},
+      {"/my dir/zoom.bat", true},  // only the file's own name is typed
+      {"/d/zoom 1.bat", false},
+      {"/d/a&calc.bat", false},
+      {"/d/100%.bat", false},
+      {"/d/(x).bat", false},
+      {"/d/a\nb.bat", false},
+      {"/d/a!b.bat", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.path);
+    EXPECT_EQ(row.safe, safe_driver_name(row.path));
   }
 }
 

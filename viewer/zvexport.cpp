@@ -4,9 +4,9 @@
 
 #include "viewer/scriptexport.h"
 
-#include <sys/stat.h>
-
 #include <memory>
+
+#include "libutils/com/atomicfile.h"
 
 namespace zv {
 
@@ -84,9 +84,16 @@ void zvwin::on_batch_clicked() {
       ui.finished();
       return;
     }
-    // The name is used exactly as chosen: no extension is added.
-    struct stat status;
-    if (stat(name.c_str(), &status) != 0) break;
+    // Refused before the overwrite question: the user could never run a
+    // driver of that name safely.
+    if (!safe_driver_name(name)) {
+      ui.finished();
+      ui.report_write_failure(name, "Unsafe name for a batch file.");
+      return;
+    }
+    // The name is used exactly as chosen: no extension is added. The
+    // status query opens nothing, so a FIFO of that name cannot block.
+    if (!libutils::file_exists(name.c_str())) break;
     if (ui.confirm_overwrite(name)) break;
   }
 

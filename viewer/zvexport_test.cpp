@@ -3,6 +3,8 @@
 // fatal report dialog.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <deque>
 #include <memory>
@@ -101,14 +103,35 @@ TEST_F(Export, UnwritableFileIsReportedAndNothingElseChanges) {
                  "failed " + missing + ": No such file or directory"}),
             ui.log);
 
-  // A full disk: the device exists, so it is an overwrite first.
+  // A device exists, so it is an overwrite first; then it is refused.
   ui.log.clear();
   ui.files = {"/dev/full"};
   ui.overwrite = {true};
   win.button_batch.clicked();
   EXPECT_EQ((Log{"choose", "overwrite? /dev/full", "finished",
-                 "failed /dev/full: No space left on device"}),
+                 "failed /dev/full: Not a regular file"}),
             ui.log);
+
+  // A FIFO with no reader: refused at once instead of freezing the window.
+  ui.log.clear();
+  const std::string fifo = dir.File("x.bat");
+  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+  ui.files = {fifo};
+  ui.overwrite = {true};
+  win.button_batch.clicked();
+  EXPECT_EQ((Log{"choose", "overwrite? " + fifo, "finished",
+                 "failed " + fifo + ": Not a regular file"}),
+            ui.log);
+
+  // A name the driver could not safely be run by is refused at once.
+  ui.log.clear();
+  const std::string unsafe = dir.File("a&calc.bat");
+  ui.files = {unsafe};
+  win.button_batch.clicked();
+  EXPECT_EQ((Log{"choose", "finished",
+                 "failed " + unsafe + ": Unsafe name for a batch file."}),
+            ui.log);
+  EXPECT_FALSE(testutil::FileExists(unsafe));
   EXPECT_EQ(3u, win.history.size());
   EXPECT_TRUE(win.button_batch.get_sensitive());
 }

@@ -2,6 +2,7 @@
 #include "zoomscript/framescript.h"
 
 #include "libutils/com/common.h"
+#include "libutils/com/fileopen.h"
 #include "libutils/com/numconv.h"
 
 #include <algorithm>
@@ -9,7 +10,6 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <ostream>
 
 namespace framescript {
@@ -43,9 +43,10 @@ void WriteCall(const ScriptLayout& layout, const FrameScript& script,
   os << ' ' << script.base;
 }
 
-int ReportWriteError(const std::string& name, int code, std::ostream& err) {
+int Report(const std::string& subject, const std::string& text,
+           std::ostream& err) {
   libutils::error();
-  err << name << ": write error." << std::strerror(code) << '\n' << std::flush;
+  err << subject << text << '\n' << std::flush;
   return 1;
 }
 
@@ -151,17 +152,33 @@ int ScriptMain(const ScriptLayout& layout, int argc, const char* const* argv,
     WriteUsage(layout, argc > 0 ? argv[0] : nullptr, out);
     return 0;
   }
+  if (!IsSafeBatchName(script.base)) {
+    return Report(script.base, ": Unsafe name for a batch file.", err);
+  }
   const std::string name = OutputName(script);
-  errno = 0;
-  std::ofstream os(name, std::ios::binary | std::ios::trunc);
-  if (!os) return ReportWriteError(name, errno, err);
+  // Written beside the target and renamed over it once complete, so a
+  // failure never leaves half a script, nor destroys the previous one.
+  libutils::WriteFile file;
+  file.SetName(name.c_str(), static_cast<const char*>(nullptr));
+  if (file.NameTooLong()) return Report(name, ": File name too long.", err);
+  std::ostream* os = file.WOpen(std::ios::binary);
+  if (!os) return Report(name, ": write error." + file.ErrorText(), err);
   // Output is buffered, so a full disk may only show when the file is
-  // closed; check there too rather than report success for a cut-off script.
+  // closed; Close reports that too rather than a cut-off script.
   errno = 0;
-  WriteScript(layout, script, os);
-  os.close();
-  if (!os) return ReportWriteError(name, errno != 0 ? errno : EIO, err);
+  WriteScript(layout, script, *os);
+  file.Close();
+  if (os->fail()) return Report(name, ": write error." + file.ErrorText(), err);
   return 0;
+}
+
+bool IsSafeBatchName(const std::string& name) {
+  for (char c : name) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7f) return false;
+    if (std::strchr("&|<>^%!\"() \t", c)) return false;
+  }
+  return true;
 }
 
 }  // namespace framescript

@@ -72,10 +72,19 @@ double Interpolate(double start, double end, double t);
 bool WriteScript(const ScriptLayout& layout, const FrameScript& script,
                  std::ostream& os);
 
-// The whole program: usage text on out and 0 when arguments are missing;
-// otherwise writes the file named by OutputName and returns 0, or reports on
-// err "<name>: write error.<C library error text>" and returns 1 when the
-// file cannot be opened or written.
+// False when name holds a character that the Windows command processor
+// interprets or splits a command line on (& | < > ^ % ! " ( ), space, tab)
+// or any control character: written into a batch file, such a name could
+// run other commands or break the lines.
+bool IsSafeBatchName(const std::string& name);
+
+// The whole program: usage text on out and 0 when arguments are missing.
+// Otherwise writes the file named by OutputName, replacing an existing one
+// only once the new one is complete, and returns 0. Returns 1, with nothing
+// written, after reporting on err "<base>: Unsafe name for a batch file.",
+// "<name>: File name too long." (longer than 259 characters), or
+// "<name>: write error.<C library error text>" when the file cannot be
+// opened or written.
 int ScriptMain(const ScriptLayout& layout, int argc, const char* const* argv,
                std::ostream& out, std::ostream& err);
 

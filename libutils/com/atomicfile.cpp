@@ -61,16 +61,11 @@ bool atomic_file::open(const std::string& name, std::string& error) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string candidate = prefix + std::to_string(counter++) + ".tmp";
     bool taken = false;
+    int s = -1;
     int h = fileapi::create(candidate, existing ? resolved : std::string(),
-                            taken, error);
+                            taken, s, error);
     if (h < 0) {
       if (taken) continue;
-      return false;
-    }
-    int s = fileapi::register_removal(candidate, error);
-    if (s < 0) {
-      fileapi::close(h);
-      fileapi::remove(candidate);
       return false;
     }
     handle = h;

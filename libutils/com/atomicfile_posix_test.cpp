@@ -1,6 +1,7 @@
 // What atomic outputs do with links, devices, FIFOs, permissions and
 // signals, which only POSIX systems have in this form.
 #include "libutils/com/atomicfile.h"
+#include "libutils/com/fileopen.h"
 
 #include <gtest/gtest.h>
 
@@ -192,6 +193,18 @@ TEST(AtomicFilePosix, HardAndSymbolicLinksAreTheSameFile) {
   fs::create_symlink("a.mnd", dir.File("soft.mnd"));
   EXPECT_TRUE(libutils::same_file(dir.File("hard.mnd").c_str(), a.c_str()));
   EXPECT_TRUE(libutils::same_file(a.c_str(), dir.File("soft.mnd").c_str()));
+}
+
+// Probing names for an existing output must not open them: a FIFO would
+// block the program until some writer came.
+TEST(FileOpenPosix, NamesAreProbedWithoutOpening) {
+  ScopedTempDir dir;
+  const std::string base = dir.File("pf");
+  ASSERT_EQ(0, mkfifo((base + ".bmp").c_str(), 0600));
+  const char* exts[] = {".bmp", ".BMP", nullptr};
+  libutils::WriteFile w;
+  w.SetName(base.c_str(), exts);
+  EXPECT_EQ(base + ".bmp", w.OFN());
 }
 
 }  // namespace

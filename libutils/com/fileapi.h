@@ -24,12 +24,14 @@ bool resolve(const std::string& name, std::string& out, std::string& error);
 // the refusal otherwise.
 bool writable(const std::string& name, std::string& error);
 
-// Creates name, which must not exist yet, for writing. Its permissions are
-// those of the existing file like, or a plain creation's when like is empty.
-// The handle (>= 0), or -1 with taken set when the name is in use, or -1
-// with the system's text.
+// Creates name, which must not exist yet, for writing, and registers it for
+// removal when a signal ends the process; no signal can come in between.
+// Its permissions are those of the existing file like, or a plain
+// creation's when like is empty. The handle (>= 0) and the registry slot,
+// or -1 with taken set when the name is in use, or -1 with the system's
+// text; nothing is left behind then.
 int create(const std::string& name, const std::string& like, bool& taken,
-           std::string& error);
+           int& slot, std::string& error);
 
 // Flushes the file's data to the disk and closes the handle, closed even on
 // failure.
@@ -41,9 +43,7 @@ bool replace(const std::string& from, const std::string& to,
              std::string& error);
 void remove(const std::string& name);
 
-// Registers name for removal when the process is ended by a signal. The slot
-// to unregister with, or -1 with the system's text.
-int register_removal(const std::string& name, std::string& error);
+// Forgets a name registered by create.
 void unregister_removal(int slot);
 
 // True for a character that separates path components on this system.

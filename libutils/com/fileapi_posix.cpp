@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -59,6 +60,18 @@ void InstallHandlers() {
   }
 }
 
+// The slot that now holds name, which fits a slot, or -1 when all are taken.
+int Register(const std::string& name) {
+  for (int i = 0; i < Slots; ++i) {
+    int expected = 0;
+    if (!states[i].compare_exchange_strong(expected, 2)) continue;
+    std::memcpy(names[i], name.c_str(), name.size() + 1);
+    states[i].store(1);
+    return i;
+  }
+  return -1;
+}
+
 // The directory that holds name, for the fsync that makes a rename durable.
 std::string DirectoryOf(const std::string& name) {
   const std::size_t cut = name.rfind('/');
@@ -105,13 +118,37 @@ bool writable(const std::string& name, std::string& error) {
 }
 
 int create(const std::string& name, const std::string& like, bool& taken,
-           std::string& error) {
+           int& slot, std::string& error) {
   taken = false;
+  static std::once_flag installed;
+  std::call_once(installed, InstallHandlers);
+  if (name.size() >= PATH_MAX) {
+    error = SystemText(ENAMETOOLONG);
+    return -1;
+  }
+  // Held back from this thread until the name is registered: a signal in
+  // between would leave the new file behind.
+  sigset_t ending, old;
+  sigemptyset(&ending);
+  for (int sig : EndingSignals) sigaddset(&ending, sig);
+  pthread_sigmask(SIG_BLOCK, &ending, &old);
   // 0666 less the umask: what a plain creation by the C library gives.
   int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  int code = errno;
+  slot = -1;
+  if (fd >= 0) {
+    slot = Register(name);
+    if (slot < 0) {
+      ::close(fd);
+      unlink(name.c_str());
+      fd = -1;
+      code = EMFILE;
+    }
+  }
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
   if (fd < 0) {
-    taken = errno == EEXIST;
-    error = SystemText(errno);
+    taken = code == EEXIST;
+    error = SystemText(code);
     return -1;
   }
   struct stat st;
@@ -150,24 +187,6 @@ bool replace(const std::string& from, const std::string& to,
 }
 
 void remove(const std::string& name) { unlink(name.c_str()); }
-
-int register_removal(const std::string& name, std::string& error) {
-  static std::once_flag installed;
-  std::call_once(installed, InstallHandlers);
-  if (name.size() >= PATH_MAX) {
-    error = SystemText(ENAMETOOLONG);
-    return -1;
-  }
-  for (int i = 0; i < Slots; ++i) {
-    int expected = 0;
-    if (!states[i].compare_exchange_strong(expected, 2)) continue;
-    std::memcpy(names[i], name.c_str(), name.size() + 1);
-    states[i].store(1);
-    return i;
-  }
-  error = SystemText(EMFILE);
-  return -1;
-}
 
 void unregister_removal(int slot) {
   if (slot >= 0 && slot < Slots) states[slot].store(0);

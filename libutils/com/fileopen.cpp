@@ -1,43 +1,63 @@
 // Name completion with default extensions and opening as streams.
 #include "libutils/com/fileopen.h"
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+
+#include "libutils/com/console.h"
 
 namespace libutils {
 namespace {
 
 constexpr std::size_t MaxName = 259;
 
-// Copies src into a 260-byte name buffer, cut to 259 characters.
+// Copies src, which the caller checked to fit, into a 260-byte name buffer.
 void SetTo(char* dst, const char* src) {
   std::size_t n = std::strlen(src);
-  if (n > MaxName) n = MaxName;
   std::memcpy(dst, src, n);
   dst[n] = '\0';
 }
 
-// Appends ext as far as it fits within 259 characters.
+// Appends ext, which the caller checked to fit.
 void Append(char* dst, const char* ext) {
   std::size_t used = std::strlen(dst);
-  std::size_t n = std::strlen(ext);
-  if (used + n > MaxName) n = MaxName - used;
-  std::memcpy(dst + used, ext, n);
-  dst[used + n] = '\0';
+  std::memcpy(dst + used, ext, std::strlen(ext) + 1);
 }
 
-// Resolves a name the way ReadFile and WriteFile share.
-void ResolveName(char* dst, bool& std_flag, const char* fn, const char* ext,
-                 const char* std_name) {
+// Whether fn, or fn with any extension of the list that it would be tried
+// with, is longer than a name buffer holds. Cutting such a name could make
+// it another, existing file, so it is refused instead.
+bool TooLong(const char* fn, const char* const* exts) {
+  const std::size_t n = std::strlen(fn);
+  if (n > MaxName) return true;
+  if (!exts || HasExtension(fn)) return false;
+  for (const char* const* e = exts; *e; ++e) {
+    if (n + std::strlen(*e) > MaxName) return true;
+  }
+  return false;
+}
+
+// Resolves a name the way ReadFile and WriteFile share; false when it is
+// too long, with given holding it.
+bool ResolveName(char* dst, bool& std_flag, std::string& given,
+                 const char* fn, const char* ext, const char* std_name) {
   if (std::strcmp(fn, "-") == 0) {
     SetTo(dst, std_name);
     std_flag = true;
-    return;
+    return true;
+  }
+  std_flag = false;
+  const char* exts[] = {ext, nullptr};
+  if (TooLong(fn, exts)) {
+    given = fn;
+    dst[0] = '\0';
+    return false;
   }
   SetTo(dst, fn);
   if (!HasExtension(dst) && ext) Append(dst, ext);
-  std_flag = false;
+  return true;
 }
 
 // A directory opens as a stream on some systems but never reads as a file;
@@ -51,6 +71,12 @@ bool OpenForReading(std::ifstream& ifs, const char* name,
   if (ifs.is_open()) return true;
   ifs.clear();
   return false;
+}
+
+// A file that could be the output's target; a directory cannot.
+bool ExistsAsTarget(const char* name) {
+  std::error_code ec;
+  return file_exists(name) && !std::filesystem::is_directory(name, ec);
 }
 
 }  // namespace
@@ -68,11 +94,15 @@ ReadFile::~ReadFile() {
 }
 
 void ReadFile::SetName(const char* fn, const char* ext) {
-  ResolveName(ifn, std, fn, ext, "(stdin)");
+  tooLong = !ResolveName(ifn, std, given, fn, ext, "(stdin)");
 }
 
 std::istream* ReadFile::ROpen(std::ios_base::openmode mode) {
-  if (std) return &std::cin;
+  if (tooLong) return nullptr;
+  if (std) {
+    if (mode & std::ios_base::binary) set_binary_stdin();
+    return &std::cin;
+  }
   if (ifs.is_open()) ifs.close();
   if (!OpenForReading(ifs, ifn, mode)) return nullptr;
   return &ifs;
@@ -90,12 +120,19 @@ Read2File::~Read2File() {
 
 std::istream* Read2File::ROpen(const char* fn, const char** exts,
                                std::ios_base::openmode mode) {
+  tooLong = false;
   if (std::strcmp(fn, "-") == 0) {
     std = true;
     SetTo(ifn, "(stdin)");
+    if (mode & std::ios_base::binary) set_binary_stdin();
     return &std::cin;
   }
   if (ifs.is_open()) ifs.close();
+  if (TooLong(fn, exts)) {
+    tooLong = true;
+    given = fn;
+    return nullptr;
+  }
   SetTo(ifn, fn);
   if (!HasExtension(ifn) && exts) {
     for (const char** e = exts; *e; ++e) {
@@ -120,42 +157,55 @@ void Read2File::Close() {
 
 WriteFile::WriteFile() : std(true) { SetTo(ofn, "(stdout)"); }
 
-WriteFile::~WriteFile() {
-  if (ofs.is_open()) ofs.close();
-}
+WriteFile::~WriteFile() { Abort(); }
 
 void WriteFile::SetName(const char* fn, const char* ext) {
-  ResolveName(ofn, std, fn, ext, "(stdout)");
+  tooLong = !ResolveName(ofn, std, given, fn, ext, "(stdout)");
 }
 
 void WriteFile::SetName(const char* fn, const char** exts) {
+  tooLong = false;
   if (std::strcmp(fn, "-") == 0) {
     SetTo(ofn, "(stdout)");
     std = true;
     return;
   }
   std = false;
-  if (HasExtension(fn)) {
-    SetTo(ofn, fn);
-    return;
-  }
-  Read2File rf;
-  if (rf.ROpen(fn, exts, std::ios_base::binary)) {
-    SetTo(ofn, rf.IFN());
-    rf.Close();
+  if (TooLong(fn, exts)) {
+    tooLong = true;
+    given = fn;
+    ofn[0] = '\0';
     return;
   }
   SetTo(ofn, fn);
+  if (HasExtension(fn)) return;
+  if (exts) {
+    for (const char** e = exts; *e; ++e) {
+      Append(ofn, *e);
+      if (ExistsAsTarget(ofn)) return;
+      SetTo(ofn, fn);
+    }
+  }
+  if (ExistsAsTarget(ofn)) return;
   if (exts && *exts) Append(ofn, *exts);
 }
 
 std::ostream* WriteFile::WOpen(std::ios_base::openmode mode) {
-  if (std) return &std::cout;
-  if (ofs.is_open()) ofs.close();
+  errorText.clear();
+  if (tooLong) return nullptr;
+  if (std) {
+    if (mode & std::ios_base::binary) set_binary_stdout();
+    return &std::cout;
+  }
+  Abort();
+  if (!file.open(ofn, errorText)) return nullptr;
   ofs.clear();
-  ofs.open(ofn, mode | std::ios_base::out | std::ios_base::trunc);
+  errno = 0;
+  ofs.open(file.path(), mode | std::ios_base::out | std::ios_base::trunc);
   if (!ofs.is_open()) {
+    errorText = std::strerror(errno != 0 ? errno : EIO);
     ofs.clear();
+    file.discard();
     return nullptr;
   }
   return &ofs;
@@ -166,7 +216,21 @@ void WriteFile::Close() {
     std::cout.flush();
     return;
   }
+  if (!ofs.is_open()) return;
+  // A full disk may show only now, when the buffer is written out. errno is
+  // left as the caller set it, since an earlier write may have failed.
   ofs.close();
+  if (ofs.fail()) {
+    errorText = std::strerror(errno != 0 ? errno : EIO);
+    file.discard();
+    return;
+  }
+  if (!file.commit(errorText)) ofs.setstate(std::ios_base::failbit);
+}
+
+void WriteFile::Abort() {
+  if (ofs.is_open()) ofs.close();
+  file.discard();
 }
 
 }  // namespace libutils

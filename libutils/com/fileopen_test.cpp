@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tests/support/testutil.h"
 
@@ -13,6 +16,15 @@ using testutil::WriteBytes;
 
 const char* InfoExts[] = {".mni", ".MNI", nullptr};
 const char* BmpExts[] = {".bmp", ".BMP", nullptr};
+
+std::vector<std::string> Listing(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 bool CaseInsensitive(const ScopedTempDir& dir) {
   WriteBytes(dir.File("Case.probe"), "");
@@ -111,15 +123,59 @@ TEST(FileOpen, WriteFilePrefersAnExistingName) {
   EXPECT_EQ(std::string(w.OFN()), base);
 }
 
-TEST(FileOpen, LongNamesAreCutTo259Characters) {
-  std::string longname(300, 'a');
-  libutils::ReadFile r;
-  r.SetName(longname.c_str(), ".mni");
-  EXPECT_EQ(std::string(r.IFN()), std::string(259, 'a'));
+// A cut name could be another, existing file: every helper refuses a name
+// whose resolved form does not fit, opens nothing and gives it back whole.
+TEST(FileOpen, NamesTooLongForTheBufferAreRefused) {
+  ScopedTempDir dir;
+  const std::string fits(259, 'a');
+  struct Row {
+    std::string name;
+    bool tooLong;  // with the extensions ".mni" and ".MNI"
+  } rows[] = {
+      {std::string(300, 'a'), true},
+      {std::string(260, 'a'), true},
+      {std::string(256, 'a'), true},   // 260 with the extension
+      {std::string(255, 'a'), false},  // 259 with it
+      {std::string(255, 'a') + ".bmp", false},  // 259 as it stands
+      {fits, true},  // fits only until an extension is added
+      {fits + "x.bmp", true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name.size());
+    const char* fn = row.name.c_str();
+    libutils::ReadFile r;
+    r.SetName(fn, ".mni");
+    // A name that fits is not cut: it has no extension or keeps all of it.
+    if (!row.tooLong && row.name.size() <= 255) {
+      EXPECT_EQ(std::string(r.IFN()),
+                row.name + (libutils::HasExtension(fn) ? "" : ".mni"));
+    }
+    libutils::Read2File r2;
+    libutils::WriteFile w;
+    w.SetName(fn, InfoExts);
+    EXPECT_EQ(row.tooLong, r.NameTooLong());
+    EXPECT_EQ(row.tooLong, w.NameTooLong());
+    EXPECT_EQ(nullptr, r2.ROpen(fn, InfoExts, std::ios::binary));
+    EXPECT_EQ(row.tooLong, r2.NameTooLong());
+    if (!row.tooLong) continue;
+    EXPECT_EQ(nullptr, r.ROpen(std::ios::binary));
+    EXPECT_EQ(nullptr, w.WOpen(std::ios::binary));
+    EXPECT_EQ(row.name, r.IFN());
+    EXPECT_EQ(row.name, r2.IFN());
+    EXPECT_EQ(row.name, w.OFN());
+  }
 
-  std::string almost(257, 'b');
-  r.SetName(almost.c_str(), ".mni");
-  EXPECT_EQ(std::string(r.IFN()), almost + ".m");
+  // What the old cut would have opened and overwritten.
+  const std::string victim = dir.File("v");
+  WriteBytes(victim, "victim");
+  const std::string longer =
+      victim + std::string(260 - victim.size(), '_') + ".bmp";
+  libutils::WriteFile w;
+  w.SetName(longer.c_str(), BmpExts);
+  EXPECT_EQ(nullptr, w.WOpen(std::ios::binary));
+  libutils::Read2File r2;
+  EXPECT_EQ(nullptr, r2.ROpen(longer.c_str(), BmpExts, std::ios::binary));
+  EXPECT_EQ("victim", testutil::ReadBytes(victim));
 }
 
 TEST(FileOpen, DirectoriesDoNotOpenAsFiles) {
@@ -147,6 +203,54 @@ TEST(FileOpen, WriteFileTruncatesAndReportsUnwritableNames) {
   w.SetName(missing.c_str(), ".bin");
   EXPECT_EQ(w.WOpen(std::ios::binary), nullptr);
   EXPECT_EQ(std::string(w.OFN()), missing + ".bin");
+  EXPECT_EQ("No such file or directory", w.ErrorText());
+}
+
+// The old file keeps its bytes until the new one is complete, and whenever
+// the new one is given up.
+TEST(FileOpen, WriteFileReplacesTheTargetOnlyWhenComplete) {
+  ScopedTempDir dir;
+  const std::string name = dir.File("pic.bmp");
+  WriteBytes(name, "old picture");
+  struct Row {
+    const char* what;
+    bool fail;   // the stream fails before Close
+    bool abort;  // the program gives up instead of closing
+    const char* after;
+  } rows[] = {
+      {"complete", false, false, "new picture"},
+      {"stream failed", true, false, "old picture"},
+      {"given up", false, true, "old picture"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    WriteBytes(name, "old picture");
+    {
+      libutils::WriteFile w;
+      w.SetName(name.c_str(), BmpExts);
+      std::ostream* out = w.WOpen(std::ios::binary);
+      ASSERT_NE(out, nullptr);
+      *out << "new picture";
+      out->flush();
+      EXPECT_EQ("old picture", testutil::ReadBytes(name));
+      if (row.fail) out->setstate(std::ios::badbit);
+      if (row.abort) {
+        w.Abort();
+      } else {
+        w.Close();
+        EXPECT_EQ(row.fail, out->fail());
+      }
+    }
+    EXPECT_EQ(row.after, testutil::ReadBytes(name));
+    EXPECT_EQ(std::vector<std::string>{"pic.bmp"}, Listing(dir.path()));
+  }
+  // Destroyed while open, as when the program ends by an exception.
+  {
+    libutils::WriteFile w;
+    w.SetName(dir.File("new").c_str(), BmpExts);
+    ASSERT_NE(w.WOpen(std::ios::binary), nullptr);
+  }
+  EXPECT_EQ(std::vector<std::string>{"pic.bmp"}, Listing(dir.path()));
 }
 
 }  // namespace
