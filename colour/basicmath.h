@@ -1,8 +1,8 @@
 // Logarithm and power from basic arithmetic alone. Library functions may
 // round differently from one C library (or version) to the next; these give
 // the same bits wherever IEEE double arithmetic does, which the colour of a
-// smooth count and the linear-light tables rely on. About 1e-15 relative
-// accuracy, more than a float fraction or a 24-bit light level needs.
+// smooth count and the linear-light tables rely on. About 1e-14 accuracy,
+// far more than a float fraction or a 24-bit light level needs.
 #pragma once
 
 namespace basicmath {

@@ -13,6 +13,10 @@ bool operator==(const Colouring& a, const Colouring& b) {
 
 namespace {
 
+// Steps of the gradient table per cycle (a power of two, so that a phase
+// scales to a step exactly).
+constexpr std::size_t GradientSteps = 65536;
+
 // The largest float below 1: where fractions that round up to 1 go.
 constexpr float BelowOne = 0.99999994f;
 
@@ -22,7 +26,7 @@ constexpr std::uint32_t MaxStoredCount = 0xFFFFFFFDu;
 // NF of a point z first seen outside radius R, for lnR = ln R.
 float Fraction(double zr, double zi, double lnR) {
   double q = basicmath::LnHypot(zr, zi) / lnR;
-  double f = 1 - basicmath::Ln(q) / basicmath::Ln2;
+  double f = 1 - basicmath::Ln(q) * (1 / basicmath::Ln2);
   // Also catches NaN: a non-finite z, or a radius of 1 or less.
   if (!(f > 0)) return 0;
   float nf = static_cast<float>(f);
@@ -31,10 +35,11 @@ float Fraction(double zr, double zi, double lnR) {
 
 // Monotone cubic through the stops of one channel, cyclic: the colour never
 // overshoots the stops on either side, and turns smoothly at each.
-// Appends, per segment, a, b, c, d with level = a + u (b + u (c + u d)) for
-// u in [0, 1).
-void AddSpline(const std::vector<Rgb8>& stops, int channel,
-               std::vector<double>& out) {
+// The monotone cubic through the stops of one channel, cyclic, at n evenly
+// spaced phases: the colour never overshoots the stops on either side, and
+// turns smoothly at each.
+std::vector<double> Spline(const std::vector<Rgb8>& stops, int channel,
+                           std::size_t n) {
   const std::size_t k = stops.size();
   auto level = [&](std::size_t i) -> double {
     const Rgb8& s = stops[i % k];
@@ -48,12 +53,17 @@ void AddSpline(const std::vector<Rgb8>& stops, int channel,
     // keeps each segment monotone.
     slope[i] = before * after > 0 ? 2 * before * after / (before + after) : 0;
   }
-  for (std::size_t i = 0; i < k; ++i) {
-    double y0 = level(i), y1 = level(i + 1);
-    double m0 = slope[i], m1 = slope[(i + 1) % k];
-    out.insert(out.end(), {y0, m0, 3 * (y1 - y0) - 2 * m0 - m1,
-                           2 * (y0 - y1) + m0 + m1});
+  std::vector<double> out(n);
+  for (std::size_t j = 0; j < n; ++j) {
+    // Stop i lies at phase i / k: step j is in segment (j * k) / n.
+    std::size_t seg = (j * k) / n;
+    double u = static_cast<double>(j * k - seg * n) / static_cast<double>(n);
+    double y0 = level(seg), y1 = level(seg + 1);
+    double m0 = slope[seg], m1 = slope[(seg + 1) % k];
+    double c = 3 * (y1 - y0) - 2 * m0 - m1, d = 2 * (y0 - y1) + m0 + m1;
+    out[j] = y0 + u * (m0 + u * (c + u * d));
   }
+  return out;
 }
 
 std::uint16_t GradientCode(double level) {
@@ -92,8 +102,15 @@ CountSample FromCount16(std::uint16_t count) {
 Colourer::Colourer(const Colouring& c, double bailout, std::uint32_t limit)
     : colouring(c), bailout(bailout), inside(To16(c.inside)) {
   lnBailout = basicmath::Ln(bailout);
-  if (c.palette.kind == Palette::Gradient)
-    for (int ch = 0; ch < 3; ++ch) AddSpline(c.palette.stops, ch, spline);
+  if (c.palette.kind == Palette::Gradient && !c.palette.stops.empty()) {
+    std::vector<double> level[3];
+    for (int ch = 0; ch < 3; ++ch)
+      level[ch] = Spline(c.palette.stops, ch, GradientSteps);
+    gradient.resize(GradientSteps);
+    for (std::size_t j = 0; j < GradientSteps; ++j)
+      gradient[j] = Rgb16{GradientCode(level[0][j]), GradientCode(level[1][j]),
+                          GradientCode(level[2][j])};
+  }
   // Escaped counts lie below the limit; beyond 65536 entries the table
   // would cost more to fill than most pictures spend looking colours up.
   std::uint32_t entries = std::min<std::uint32_t>(limit, 65536);
@@ -111,22 +128,18 @@ Rgb16 Colourer::Cycle(double v) const {
                  CosineCode((1 - std::cos(p.rates[1] * t)) * 127.5),
                  CosineCode((1 - std::cos(p.rates[2] * t)) * 127.5)};
   }
-  if (p.stops.empty()) return inside;
+  if (gradient.empty()) return inside;
   double t = v / colouring.period;
-  // Exact for t >= 0; a period so small that t overflows gives NaN here.
-  double phase = t - std::floor(t);
-  if (!(phase >= 0 && phase < 1)) phase = 0;
-  const std::size_t k = p.stops.size();
-  double x = phase * static_cast<double>(k);
-  std::size_t seg = static_cast<std::size_t>(x);
-  if (seg >= k) seg = k - 1;  // phase * k may round up to k
-  double u = x - static_cast<double>(seg);
-  std::uint16_t out[3];
-  for (int ch = 0; ch < 3; ++ch) {
-    const double* s = &spline[(ch * k + seg) * 4];
-    out[ch] = GradientCode(s[0] + u * (s[1] + u * (s[2] + u * s[3])));
-  }
-  return Rgb16{out[0], out[1], out[2]};
+  // The fraction of t >= 0, exactly; from 2^53 up t is whole. A period so
+  // small that t overflows counts as phase 0.
+  double phase = 0;
+  if (t >= 0 && t < 0x1p53)
+    phase = t - static_cast<double>(static_cast<std::uint64_t>(t));
+  // The nearest step; the last half step belongs to step 0 of the next
+  // cycle.
+  std::size_t step =
+      static_cast<std::size_t>(phase * GradientSteps + 0.5) % GradientSteps;
+  return gradient[step];
 }
 
 Rgb16 Colourer::Colour(CountSample s) const {
@@ -150,7 +163,22 @@ Rgb16 Colourer::Colour(const EscapeResult& e) const {
 
 void Colourer::ColourLine(const EscapeResult* in, std::size_t n,
                           Rgb16* out) const {
-  for (std::size_t i = 0; i < n; ++i) out[i] = Colour(in[i]);
+  if (colouring.shading == Shading::Smooth) {
+    for (std::size_t i = 0; i < n; ++i) out[i] = Colour(in[i]);
+    return;
+  }
+  // The loop that banded pictures spend their colouring time in: a lookup.
+  const Rgb16* table = bands.data();
+  const std::uint32_t entries = static_cast<std::uint32_t>(bands.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    std::uint32_t count = in[i].count;
+    if (count < entries)
+      out[i] = table[count];
+    else if (count == NeverEscaped)
+      out[i] = inside;
+    else
+      out[i] = Cycle(std::min(count, MaxStoredCount));
+  }
 }
 
 void Colourer::ColourLine(const CountSample* in, std::size_t n,

@@ -97,9 +97,10 @@ class Colourer {
   double bailout;
   double lnBailout;
   Rgb16 inside;
-  // Gradient: per channel, per segment between stops, the four
-  // coefficients of a cubic in the position within the segment.
-  std::vector<double> spline;
+  // Gradient: the colours of GradientSteps evenly spaced phases of the
+  // cycle; a phase takes the nearest. At 2^16 steps neighbours differ by
+  // far less than one 8-bit level.
+  std::vector<Rgb16> gradient;
   // Banded colours of counts below the table's size (cosine and gradient
   // alike), so that banded colouring is a lookup per sample.
   std::vector<Rgb16> bands;

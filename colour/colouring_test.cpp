@@ -159,18 +159,24 @@ TEST(Colourer, CountFileSamplesColourAsTheEngineResults) {
 }
 
 TEST(Colourer, ColourLineIsColourPerSample) {
-  Colourer colourer(Colouring(), 256, 5000);
-  std::vector<EscapeResult> in = SomeResults(256, 5000);
-  std::vector<Rgb16> out(in.size());
-  colourer.ColourLine(in.data(), in.size(), out.data());
-  std::vector<CountSample> counts;
-  for (std::size_t k = 0; k < in.size(); ++k) {
-    ASSERT_EQ(colourer.Colour(in[k]), out[k]);
-    counts.push_back(ToCountSample(in[k], 256));
+  for (Shading shading : {Shading::Smooth, Shading::Bands}) {
+    Colouring c;
+    c.shading = shading;
+    // A limit below most counts, so the bands come from table and formula.
+    Colourer colourer(c, 256, 300);
+    std::vector<EscapeResult> in = SomeResults(256, 5000);
+    in.push_back({0xFFFFFFFEu, 3, 0});
+    std::vector<Rgb16> out(in.size());
+    colourer.ColourLine(in.data(), in.size(), out.data());
+    std::vector<CountSample> counts;
+    for (std::size_t k = 0; k < in.size(); ++k) {
+      ASSERT_EQ(colourer.Colour(in[k]), out[k]) << k;
+      counts.push_back(ToCountSample(in[k], 256));
+    }
+    std::vector<Rgb16> again(in.size());
+    colourer.ColourLine(counts.data(), counts.size(), again.data());
+    EXPECT_EQ(out, again);
   }
-  std::vector<Rgb16> again(in.size());
-  colourer.ColourLine(counts.data(), counts.size(), again.data());
-  EXPECT_EQ(out, again);
 }
 
 TEST(CountSample, SixteenBitCounts) {
