@@ -14,7 +14,7 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="$(cd "$1" && pwd)"
 MODE="${2:-short}"
-TARGETS=(viewfile bmp setrender framescript filename img2d viewspec)
+TARGETS=(viewfile bmp setrender framescript filename img2d viewspec imagefiles)
 
 options() {
   local name="$1"

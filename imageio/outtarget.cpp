@@ -1,68 +1,14 @@
-// Output targets of the writers. The replacement is done by the atomic
-// output of libutils; this file is the one place that knows how.
+// Output targets of the writers, over the atomic outputs of libutils.
 #include "imageio/outtarget.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <iostream>
-#include <random>
 
+#include "libutils/com/atomicfile.h"
 #include "libutils/com/console.h"
 
 namespace imageio {
-
-// Until the shared atomic output exists: a uniquely named file beside the
-// target, renamed over it on commit.
-struct OutTarget::Atomic {
-  std::string temp;
-  bool pending = false;
-
-  bool Open(const std::string& target, std::string& error) {
-    std::random_device seed;
-    std::mt19937_64 random(seed());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      char suffix[32];
-      std::snprintf(suffix, sizeof suffix, ".%016llx.part",
-                    static_cast<unsigned long long>(random()));
-      std::string name = target + suffix;
-      if (std::FILE* probe = std::fopen(name.c_str(), "rb")) {
-        std::fclose(probe);
-        continue;
-      }
-      std::FILE* f = std::fopen(name.c_str(), "wb");
-      if (!f) {
-        error = std::strerror(errno);
-        return false;
-      }
-      std::fclose(f);
-      temp = name;
-      pending = true;
-      return true;
-    }
-    error = "cannot find a free temporary name";
-    return false;
-  }
-
-  bool Commit(const std::string& target, std::string& error) {
-    if (std::rename(temp.c_str(), target.c_str()) != 0) {
-      // Windows refuses to rename over an existing file.
-      std::remove(target.c_str());
-      if (std::rename(temp.c_str(), target.c_str()) != 0) {
-        error = std::strerror(errno);
-        Discard();
-        return false;
-      }
-    }
-    pending = false;
-    return true;
-  }
-
-  void Discard() {
-    if (pending) std::remove(temp.c_str());
-    pending = false;
-  }
-};
 
 namespace {
 const std::string NoPath;
@@ -81,9 +27,9 @@ bool OutTarget::Prepare(const std::string& name, std::string& error) {
   committed = false;
   isStd = name == "-";
   if (isStd) return true;
-  atomic.reset(new Atomic());
+  atomic.reset(new libutils::atomic_file());
   std::string why;
-  if (!atomic->Open(name, why)) {
+  if (!atomic->open(name, why)) {
     atomic.reset();
     error = name + ": " + why;
     return false;
@@ -92,7 +38,7 @@ bool OutTarget::Prepare(const std::string& name, std::string& error) {
 }
 
 const std::string& OutTarget::Path() const {
-  return atomic ? atomic->temp : NoPath;
+  return atomic ? atomic->path() : NoPath;
 }
 
 std::ostream* OutTarget::OpenStream(std::string& error) {
@@ -136,7 +82,7 @@ bool OutTarget::Commit(std::string& error) {
     return true;
   }
   std::string why;
-  if (!atomic || !atomic->Commit(target, why)) {
+  if (!atomic || !atomic->commit(why)) {
     error = target + ": " + (atomic ? why : "not prepared");
     Discard();
     return false;
@@ -149,7 +95,7 @@ void OutTarget::Discard() {
   if (ofs.is_open()) ofs.close();
   ofs.clear();
   stream = nullptr;
-  if (atomic) atomic->Discard();
+  if (atomic) atomic->discard();
   atomic.reset();
 }
 

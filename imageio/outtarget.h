@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+namespace libutils {
+class atomic_file;
+}
+
 namespace imageio {
 
 class OutTarget {
@@ -40,11 +44,10 @@ class OutTarget {
   const std::string& Target() const { return target; }
 
  private:
-  struct Atomic;
   std::string target;
   bool isStd = false;
   bool committed = false;
-  std::unique_ptr<Atomic> atomic;
+  std::unique_ptr<libutils::atomic_file> atomic;
   std::ofstream ofs;
   std::vector<char> buffer;
   std::ostream* stream = nullptr;

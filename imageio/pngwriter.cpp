@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include <png.h>
+#include <zlib.h>
 
 #include "imageio/outtarget.h"
 #include "imageio/pngtext.h"
@@ -60,15 +61,15 @@ bool HostIsLittleEndian() {
 
 // Everything up to the image data: IHDR, sRGB (with the gAMA and cHRM that
 // decoders without colour management fall back on), the view text.
-bool WriteHead(PngWriter::State* s, int level, bool adaptive,
+bool WriteHead(PngWriter::State* s, int level, int filters, bool rle,
                const char* viewText) {
   if (setjmp(png_jmpbuf(s->png))) return false;
   png_set_write_fn(s->png, s, OnWrite, OnFlush);
   // The default limits are for reading untrusted files; ours are our own.
   png_set_user_limits(s->png, 0x7fffffffu, 0x7fffffffu);
   png_set_compression_level(s->png, level);
-  png_set_filter(s->png, PNG_FILTER_TYPE_BASE,
-                 adaptive ? PNG_ALL_FILTERS : PNG_FILTER_NONE);
+  png_set_filter(s->png, PNG_FILTER_TYPE_BASE, filters);
+  if (rle) png_set_compression_strategy(s->png, Z_RLE);
   // Larger IDAT chunks: fewer chunk headers and checksums per picture.
   png_set_compression_buffer_size(s->png, 1u << 17);
   png_set_IHDR(s->png, s->info, s->width, s->height, s->depth,
@@ -88,6 +89,17 @@ bool WriteHead(PngWriter::State* s, int level, bool adaptive,
   // PNG stores 16-bit samples big-endian; rows arrive in host order.
   if (s->depth == 16 && HostIsLittleEndian()) png_set_swap(s->png);
   return true;
+}
+
+int Filters(PngFilter f) {
+  switch (f) {
+    case PngFilter::None: return PNG_FILTER_NONE;
+    case PngFilter::Sub: return PNG_FILTER_SUB;
+    case PngFilter::Up: return PNG_FILTER_UP;
+    case PngFilter::Paeth: return PNG_FILTER_PAETH;
+    case PngFilter::Adaptive: break;
+  }
+  return PNG_ALL_FILTERS;
 }
 
 bool WriteOneRow(PngWriter::State* s, const void* row) {
@@ -146,7 +158,7 @@ bool PngWriter::Open(const std::string& target, std::uint32_t width,
     error = target + ": out of memory";
     return false;
   }
-  if (!WriteHead(s.get(), options.level, options.adaptiveFilter,
+  if (!WriteHead(s.get(), options.level, Filters(options.filter), options.rle,
                  options.viewText.c_str())) {
     error = target + ": " + s->message;
     return false;

@@ -4,10 +4,15 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <string>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "imageio/pngtext.h"
 #include "imageio/testfiles.h"
@@ -127,22 +132,31 @@ bool Write(const std::string& name, const std::vector<std::string>& rows,
 TEST(PngWriter, RowsAndViewTextRoundTrip) {
   struct Row {
     int depth, level;
-    bool adaptive;
+    PngFilter filter;
+    bool rle;
     std::size_t w, h;
   } rows[] = {
-      {8, 1, false, 5, 3}, {8, 9, true, 7, 4}, {16, 1, false, 3, 2},
-      {16, 6, true, 4, 5}, {8, 0, false, 1, 1},
+      {8, 1, PngFilter::Up, true, 5, 3},
+      {8, 9, PngFilter::Adaptive, false, 7, 4},
+      {8, 3, PngFilter::Sub, false, 6, 2},
+      {8, 3, PngFilter::Paeth, true, 6, 3},
+      {16, 1, PngFilter::Up, true, 3, 2},
+      {16, 6, PngFilter::Adaptive, false, 4, 5},
+      {16, 1, PngFilter::None, false, 4, 5},
+      {8, 0, PngFilter::None, false, 1, 1},
   };
   const std::string view = "center = -0.75 0\nwidth = 3\n# comment\n";
   for (const Row& r : rows) {
-    SCOPED_TRACE(testing::Message() << "depth " << r.depth << " level "
-                                    << r.level << " adaptive " << r.adaptive);
+    SCOPED_TRACE(testing::Message()
+                 << "depth " << r.depth << " level " << r.level << " filter "
+                 << static_cast<int>(r.filter) << " rle " << r.rle);
     ScopedTempDir dir;
     const std::string name = dir.File("p.png");
     PngOptions options;
     options.depth = r.depth;
     options.level = r.level;
-    options.adaptiveFilter = r.adaptive;
+    options.filter = r.filter;
+    options.rle = r.rle;
     options.viewText = view;
     std::vector<std::string> picture = Picture(r.w, r.h, r.depth);
     std::string error;
@@ -274,6 +288,34 @@ TEST(PngWriter, UnfinishedPictureKeepsTheOldFile) {
     EXPECT_EQ(ReadBytes(name), "old");
     EXPECT_EQ(DirEntries(dir.path()), std::vector<std::string>{"p.png"});
   }
+}
+
+// "-" is the standard output: the picture goes there whole, the same bytes
+// a named file gets. (libpng is not built for Windows, so POSIX calls serve
+// to catch the descriptor.)
+TEST(PngWriter, DashWritesTheSamePictureToStandardOutput) {
+  ScopedTempDir dir;
+  PngOptions options;
+  options.viewText = "limit = 7\n";
+  std::vector<std::string> picture = Picture(6, 4, 8);
+  std::string error;
+  ASSERT_TRUE(Write(dir.File("named.png"), picture, 6, options, error))
+      << error;
+
+  std::cout.flush();
+  std::fflush(stdout);
+  const int saved = dup(1);
+  const int file = open(dir.File("stdout.png").c_str(),
+                        O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(file, 0);
+  dup2(file, 1);
+  close(file);
+  const bool ok = Write("-", picture, 6, options, error);
+  std::cout.flush();
+  dup2(saved, 1);
+  close(saved);
+  ASSERT_TRUE(ok) << error;
+  EXPECT_EQ(ReadBytes(dir.File("stdout.png")), ReadBytes(dir.File("named.png")));
 }
 
 }  // namespace

@@ -16,8 +16,9 @@ namespace {
 
 // The system's reason when there is one; Read2File may fail before asking
 // the system (a directory).
-std::string OpenFailure(const char* name) {
-  return std::string(name) + ": " +
+std::string OpenFailure(const libutils::Read2File& file) {
+  if (file.NameTooLong()) return std::string(file.IFN()) + ": File name too long";
+  return std::string(file.IFN()) + ": " +
          (errno != 0 ? std::strerror(errno) : "cannot open");
 }
 
@@ -69,7 +70,7 @@ bool ViewPairReader::Open(const std::string& name, std::string& error) {
   errno = 0;
   std::istream* is = s->info.ROpen(name.c_str(), InfoExts, std::ios::binary);
   if (!is) {
-    error = OpenFailure(s->info.IFN());
+    error = OpenFailure(s->info);
     return false;
   }
   if (s->info.isStd()) libutils::set_binary_stdin();
@@ -89,7 +90,7 @@ bool ViewPairReader::Open(const std::string& name, std::string& error) {
   errno = 0;
   s->in = s->data.ROpen(name.c_str(), DataExts, std::ios::binary);
   if (!s->in) {
-    error = OpenFailure(s->data.IFN());
+    error = OpenFailure(s->data);
     return false;
   }
   // "-" names the standard input for both: the counts follow the info there,
