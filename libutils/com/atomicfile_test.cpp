@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -15,15 +13,6 @@ namespace {
 using testutil::ReadBytes;
 using testutil::ScopedTempDir;
 using testutil::WriteBytes;
-
-std::vector<std::string> Listing(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 void WriteTo(const std::string& path, const std::string& bytes) {
   std::ofstream os(path, std::ios::binary | std::ios::trunc);
@@ -51,27 +40,8 @@ TEST(AtomicFile, TargetChangesOnlyAtCommit) {
     EXPECT_EQ(row.exists, testutil::FileExists(target));
     ASSERT_TRUE(file.commit(error)) << error;
     EXPECT_EQ("new bytes", ReadBytes(target));
-    EXPECT_EQ(std::vector<std::string>{row.name}, Listing(dir.path()));
+    EXPECT_EQ(std::vector<std::string>{row.name}, testutil::ListDirectory(dir.path()));
   }
-}
-
-TEST(AtomicFile, AnUncommittedFileLeavesNoTrace) {
-  ScopedTempDir dir;
-  const std::string old = dir.File("old.bat");
-  WriteBytes(old, "keep");
-  {
-    libutils::atomic_file file;
-    std::string error;
-    ASSERT_TRUE(file.open(old, error)) << error;
-    WriteTo(file.path(), "half a scr");
-    file.discard();
-    EXPECT_EQ(std::vector<std::string>{"old.bat"}, Listing(dir.path()));
-    // Opened again, then left to the destructor.
-    ASSERT_TRUE(file.open(dir.File("new.bat"), error)) << error;
-    WriteTo(file.path(), "half");
-  }
-  EXPECT_EQ(std::vector<std::string>{"old.bat"}, Listing(dir.path()));
-  EXPECT_EQ("keep", ReadBytes(old));
 }
 
 TEST(AtomicFile, FailureToPrepareCreatesNothing) {
@@ -80,7 +50,7 @@ TEST(AtomicFile, FailureToPrepareCreatesNothing) {
   std::string error;
   EXPECT_FALSE(file.open(dir.File("no/such/dir/x.bmp"), error));
   EXPECT_EQ("No such file or directory", error);
-  EXPECT_TRUE(Listing(dir.path()).empty());
+  EXPECT_TRUE(testutil::ListDirectory(dir.path()).empty());
   // Nothing to commit after a failed open.
   EXPECT_FALSE(file.commit(error));
 }
@@ -98,7 +68,7 @@ TEST(AtomicFile, OneOfTwoWritersWinsWhole) {
   ASSERT_TRUE(second.commit(error)) << error;
   ASSERT_TRUE(first.commit(error)) << error;
   EXPECT_EQ(std::string(5000, 'a'), ReadBytes(target));
-  EXPECT_EQ(std::vector<std::string>{"same.bmp"}, Listing(dir.path()));
+  EXPECT_EQ(std::vector<std::string>{"same.bmp"}, testutil::ListDirectory(dir.path()));
 }
 
 TEST(AtomicFile, SameFileAndExistence) {

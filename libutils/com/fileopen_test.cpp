@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,15 +14,6 @@ using testutil::WriteBytes;
 
 const char* InfoExts[] = {".mni", ".MNI", nullptr};
 const char* BmpExts[] = {".bmp", ".BMP", nullptr};
-
-std::vector<std::string> Listing(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 bool CaseInsensitive(const ScopedTempDir& dir) {
   WriteBytes(dir.File("Case.probe"), "");
@@ -242,7 +231,7 @@ TEST(FileOpen, WriteFileReplacesTheTargetOnlyWhenComplete) {
       }
     }
     EXPECT_EQ(row.after, testutil::ReadBytes(name));
-    EXPECT_EQ(std::vector<std::string>{"pic.bmp"}, Listing(dir.path()));
+    EXPECT_EQ(std::vector<std::string>{"pic.bmp"}, testutil::ListDirectory(dir.path()));
   }
   // Destroyed while open, as when the program ends by an exception.
   {
@@ -250,7 +239,7 @@ TEST(FileOpen, WriteFileReplacesTheTargetOnlyWhenComplete) {
     w.SetName(dir.File("new").c_str(), BmpExts);
     ASSERT_NE(w.WOpen(std::ios::binary), nullptr);
   }
-  EXPECT_EQ(std::vector<std::string>{"pic.bmp"}, Listing(dir.path()));
+  EXPECT_EQ(std::vector<std::string>{"pic.bmp"}, testutil::ListDirectory(dir.path()));
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 // file is left.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -28,17 +27,8 @@ using testutil::ReadBytes;
 using testutil::ScopedTempDir;
 using testutil::WriteBytes;
 
-std::vector<std::string> Listing(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 bool HasTemporaryFile(const std::string& dir) {
-  for (const std::string& name : Listing(dir)) {
+  for (const std::string& name : testutil::ListDirectory(dir)) {
     if (name[0] == '.') return true;
   }
   return false;
@@ -161,7 +151,7 @@ TEST(ReliabilityPosix, CutNamesNeverReachAnotherFile) {
     EXPECT_EQ(1, ExitStatus(f));
     EXPECT_EQ(row.subject + ": File name too long.\n", f.err);
     EXPECT_EQ("victim\n", ReadBytes(dir.File(v)));
-    EXPECT_EQ(std::vector<std::string>{d}, Listing(dir.path()));
+    EXPECT_EQ(std::vector<std::string>{d}, testutil::ListDirectory(dir.path()));
   }
 }
 
@@ -243,7 +233,7 @@ TEST(ReliabilityPosix, FailedOutputsKeepTheOldFile) {
     EXPECT_EQ(1, ExitStatus(f)) << f.status;
     EXPECT_EQ(row.err, f.err);
     EXPECT_EQ(old, ReadBytes(dir.File(row.target)));
-    EXPECT_EQ(std::vector<std::string>{row.target}, Listing(dir.path()));
+    EXPECT_EQ(std::vector<std::string>{row.target}, testutil::ListDirectory(dir.path()));
   }
 }
 
@@ -274,7 +264,7 @@ TEST(ReliabilityPosix, FullDiskKeepsTheOldFile) {
   EXPECT_EQ(1, ExitStatus(f));
   EXPECT_EQ("pic.bmp: write error.\n", f.err);
   EXPECT_EQ(old, ReadBytes(dir.File("pic.bmp")));
-  EXPECT_EQ(std::vector<std::string>{"pic.bmp"}, Listing(dir.path()));
+  EXPECT_EQ(std::vector<std::string>{"pic.bmp"}, testutil::ListDirectory(dir.path()));
   umount(dir.path().c_str());
 }
 
@@ -297,7 +287,7 @@ TEST(ReliabilityPosix, InputThatEndsDuringTheRenderKeepsTheOldFile) {
   EXPECT_EQ("v.mnd: Data file too short.\n", f.err);
   EXPECT_EQ("old picture", ReadBytes(dir.File("pic.bmp")));
   EXPECT_EQ((std::vector<std::string>{"pic.bmp", "v.mnd", "v.mni"}),
-            Listing(dir.path()));
+            testutil::ListDirectory(dir.path()));
 }
 
 TEST(ReliabilityPosix, SignalsDuringARenderKeepTheOldFile) {
@@ -317,7 +307,7 @@ TEST(ReliabilityPosix, SignalsDuringARenderKeepTheOldFile) {
     ASSERT_TRUE(WIFSIGNALED(f.status)) << f.status;
     EXPECT_EQ(sig, WTERMSIG(f.status));
     EXPECT_EQ("old picture", ReadBytes(dir.File("pic.bmp")));
-    EXPECT_EQ(std::vector<std::string>{"pic.bmp"}, Listing(dir.path()));
+    EXPECT_EQ(std::vector<std::string>{"pic.bmp"}, testutil::ListDirectory(dir.path()));
   }
 }
 
@@ -350,7 +340,7 @@ TEST(ReliabilityPosix, ConcurrentRendersLeaveOneWholePicture) {
   const std::string same = ReadBytes(dir.File("same.bmp"));
   EXPECT_EQ(slow_last ? slow_picture : quick_picture, same);
   EXPECT_EQ((std::vector<std::string>{"quick.bmp", "same.bmp", "slow.bmp"}),
-            Listing(dir.path()));
+            testutil::ListDirectory(dir.path()));
 }
 
 }  // namespace

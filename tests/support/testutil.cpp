@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -56,6 +57,15 @@ std::string Text(const std::string& bytes) {
     text += bytes[i];
   }
   return text;
+}
+
+std::vector<std::string> ListDirectory(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 bool FileExists(const std::string& path) {

@@ -27,6 +27,9 @@ class ScopedTempDir {
 // The whole file as bytes; empty when it cannot be read.
 std::string ReadBytes(const std::string& path);
 bool FileExists(const std::string& path);
+// The names in a directory, sorted: what a program left behind, hidden
+// temporary files included.
+std::vector<std::string> ListDirectory(const std::string& dir);
 void WriteBytes(const std::string& path, const std::string& bytes);
 
 // The path of a file under tests/data.
