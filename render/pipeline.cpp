@@ -57,16 +57,24 @@ ComputedLines::ComputedLines(const MandArea& area, unsigned samples,
     for (unsigned i = 0; i < samples; ++i)
       dx[static_cast<std::size_t>(j) * samples + i] = SampleDx(i, j, samples);
   }
+  if (samples == 1) {
+    reals.resize(area.dotsX);
+    for (std::uint64_t m = 0; m < area.dotsX; ++m)
+      reals[m] = SampleRe(area, m, 0);
+  }
 }
 
 bool ComputedLines::Line(std::uint64_t line, SampleLine out,
                          std::string&) const {
+  // A line is computed in chunks, so a worker's scratch stays the same
+  // whatever the width.
+  constexpr std::size_t Chunk = 2048;
   const unsigned N = samples;
   const std::size_t width = static_cast<std::size_t>(area.dotsX) * N;
   Scratch& s = ThreadScratch();
-  if (s.u.size() < width) {
-    s.u.resize(width);
-    s.results.resize(width);
+  if (s.results.size() < Chunk) {
+    s.u.resize(Chunk);
+    s.results.resize(Chunk);
   }
   const std::uint64_t l = line / N;
   const unsigned j = static_cast<unsigned>(line % N);
@@ -74,21 +82,32 @@ bool ComputedLines::Line(std::uint64_t line, SampleLine out,
   // exactly the points of the five programs.
   const double v = SampleIm(area, l, dy[j]);
   const double* rowDx = dx.data() + static_cast<std::size_t>(j) * N;
-  for (std::uint64_t m = 0, k = 0; m < area.dotsX; ++m) {
-    for (unsigned i = 0; i < N; ++i, ++k) s.u[k] = SampleRe(area, m, rowDx[i]);
-  }
-  source.ComputeLine(v, s.u.data(), width, s.results.data());
-  if (!fractions) {
-    for (std::size_t k = 0; k < width; ++k) {
-      out.n[k] = CountOnly(s.results[k]);
-      out.nf[k] = 0;
+  for (std::size_t first = 0; first < width; first += Chunk) {
+    const std::size_t count = std::min(Chunk, width - first);
+    const double* u = s.u.data();
+    if (!reals.empty()) {
+      u = reals.data() + first;
+    } else {
+      for (std::size_t k = 0; k < count; ++k) {
+        const std::size_t at = first + k;
+        s.u[k] = SampleRe(area, at / N, rowDx[at % N]);
+      }
     }
-    return true;
-  }
-  for (std::size_t k = 0; k < width; ++k) {
-    CountSample c = ToCountSample(s.results[k], bailout);
-    out.n[k] = c.n;
-    out.nf[k] = c.nf;
+    source.ComputeLine(v, u, count, s.results.data());
+    std::uint32_t* n = out.n + first;
+    float* nf = out.nf + first;
+    if (!fractions) {
+      for (std::size_t k = 0; k < count; ++k) {
+        n[k] = CountOnly(s.results[k]);
+        nf[k] = 0;
+      }
+      continue;
+    }
+    for (std::size_t k = 0; k < count; ++k) {
+      CountSample c = ToCountSample(s.results[k], bailout);
+      n[k] = c.n;
+      nf[k] = c.nf;
+    }
   }
   return true;
 }
@@ -100,9 +119,15 @@ PixelColourer::PixelColourer(const Colourer& colourer, std::uint32_t limit)
   };
   if (colourer.GetColouring().shading == Shading::Bands) {
     bandLinear.resize(std::min<std::uint32_t>(limit, 65536));
-    for (std::uint32_t n = 0; n < bandLinear.size(); ++n)
-      bandLinear[n] = linear(colourer.Colour(CountSample{n + 1, 0}));
-    insideLinear = linear(colourer.Colour(CountSample{NeverEscaped, 0}));
+    band8.resize(bandLinear.size());
+    for (std::uint32_t n = 0; n < bandLinear.size(); ++n) {
+      Rgb16 c = colourer.Colour(CountSample{n + 1, 0});
+      bandLinear[n] = linear(c);
+      band8[n] = To8(c);
+    }
+    Rgb16 c = colourer.Colour(CountSample{NeverEscaped, 0});
+    insideLinear = linear(c);
+    inside8 = To8(c);
   }
 }
 
@@ -143,8 +168,26 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
   const std::size_t step = layout == PixelLayout::Rgb16 ? 6 : 3;
   if (samples == 1) {
     const SampleLine& line = lines[0];
-    for (std::uint64_t m = 0; m < width; ++m)
-      put(out + m * step, colourer.Colour(CountSample{line.n[m], line.nf[m]}));
+    if (layout == PixelLayout::Rgb16) {
+      for (std::uint64_t m = 0; m < width; ++m)
+        put(out + m * 6, colourer.Colour(CountSample{line.n[m], line.nf[m]}));
+      return;
+    }
+    const bool bgr = layout == PixelLayout::Bgr8;
+    for (std::uint64_t m = 0; m < width; ++m) {
+      const std::uint32_t n = line.n[m];
+      Rgb8 c;
+      if (!band8.empty() && (n == NeverEscaped || n == 0))
+        c = inside8;
+      else if (n - 1 < band8.size())
+        c = band8[n - 1];
+      else
+        c = To8(colourer.Colour(CountSample{n, line.nf[m]}));
+      unsigned char* p = out + m * 3;
+      p[0] = bgr ? c.b : c.r;
+      p[1] = c.g;
+      p[2] = bgr ? c.r : c.b;
+    }
     return;
   }
   Scratch& s = ThreadScratch();

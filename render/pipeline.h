@@ -91,6 +91,9 @@ class PixelColourer {
   // the inside; empty when colouring is smooth.
   std::vector<Linear> bandLinear;
   Linear insideLinear{};
+  // The same colours as 8-bit codes, for one sample per pixel.
+  std::vector<Rgb8> band8;
+  Rgb8 inside8;
   LinearTo8 to8;
 };
 
@@ -114,6 +117,9 @@ class ComputedLines : public SampleLines {
   bool fractions;
   std::vector<double> dx;  // [j * N + i]
   std::vector<double> dy;  // [j]
+  // With one sample per pixel every line has the same real parts: kept
+  // here once instead of divided out again for every line.
+  std::vector<double> reals;
   const SampleLineSource& source;
 };
 

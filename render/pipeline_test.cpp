@@ -203,14 +203,15 @@ TEST(PixelColourer, PixelsAreTheMeanOfTheirOwnSamples) {
   } rows[] = {{Shading::Smooth, 1000}, {Shading::Bands, 1000},
               {Shading::Bands, 30}};
   for (const Row& row : rows) {
+   for (unsigned N : {1u, 3u}) {
     SCOPED_TRACE(row.limit);
+    SCOPED_TRACE(N);
     Colouring colouring;
     colouring.shading = row.shading;
     colouring.period = 7;
     colouring.inside = Rgb8{10, 200, 30};
     Colourer colourer(colouring, 256, row.limit);
     PixelColourer pixels(colourer, row.limit);
-    const unsigned N = 3;
     const std::uint64_t width = 5;
     std::vector<std::uint32_t> n(N * width * N);
     std::vector<float> nf(n.size());
@@ -249,6 +250,7 @@ TEST(PixelColourer, PixelsAreTheMeanOfTheirOwnSamples) {
       EXPECT_EQ(bgr8[m * 3 + 1], want8.g);
       EXPECT_EQ(bgr8[m * 3 + 2], want8.r);
     }
+   }
   }
 }
 
