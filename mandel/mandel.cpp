@@ -9,6 +9,7 @@
 
 #include "mandel/args.h"
 #include "mandel/commands.h"
+#include "viewspec/viewspec.h"
 
 #ifndef MANDEL_VERSION
 #error "MANDEL_VERSION must be defined by the build"
@@ -16,50 +17,62 @@
 
 namespace {
 
+// The defaults shown in the help are those of the view itself.
+std::string Default(const std::string& text) { return " (default " + text + ")"; }
+
 void AddViewOptions(CLI::App& app, ViewArgs& v) {
+  const ViewSpec d;
   const char* group = "View";
   app.add_option("--view", v.view,
-                 "Read the view (and its colouring) from a view file, or from "
-                 "a PNG or count file that mandel wrote; the options below "
-                 "override it")
+                 "Take view and colouring from a view file, or from a PNG "
+                 "or count file of mandel; other options override it")
+      ->type_name("FILE")
       ->group(group);
   CLI::Option* center =
       app.add_option("--center", v.center,
-                     "Centre of the picture in the complex plane")
+                     "Centre of the picture" + Default(d.re + "," + d.im))
           ->type_name("RE,IM")
           ->group(group);
   CLI::Option* corner =
       app.add_option("--corner", v.corner,
-                     "Lower-left corner of the square of side --width, as "
-                     "setrender takes it; the picture is centred on the "
-                     "square vertically")
+                     "Lower-left corner of the square of side W, as "
+                     "setrender takes it (the picture is centred on it)")
           ->type_name("RE,IM")
           ->group(group);
   center->excludes(corner);
   app.add_option("--width", v.width,
-                 "Extent of the picture along the real axis")
+                 "Extent along the real axis" + Default(d.width))
       ->type_name("W")
       ->group(group);
   app.add_option("--size", v.size,
-                 "Pixels per line and lines; the extent along the imaginary "
-                 "axis follows the pixel aspect")
+                 "Pixels per line and lines" +
+                     Default(std::to_string(d.sizeX) + "x" +
+                             std::to_string(d.sizeY)))
       ->type_name("WxH")
       ->group(group);
   app.add_option("--limit", v.limit,
-                 "Iteration limit, 0 to 4294967295")
+                 "Iteration limit, 0 to 4294967295" +
+                     Default(std::to_string(d.limit)))
       ->type_name("N")
       ->group(group);
-  app.add_option("--julia", v.julia,
-                 "Draw the Julia set of this constant instead")
+  app.add_option("--julia", v.julia, "Draw the Julia set of this constant")
       ->type_name("RE,IM")
       ->group(group);
   app.add_option("--bailout", v.bailout,
-                 "Escape radius; smooth colouring needs a large one")
+                 "Escape radius" + Default(FormatDouble(d.bailout)) +
+                     "; 2 gives setrender's counts")
       ->type_name("R")
       ->group(group);
 }
 
+// A gradient's stops as --gradient takes them: its text without the prefix.
+std::string Stops(const Palette& p) {
+  std::string text = FormatPalette(p);
+  return text.substr(text.find(':') + 1);
+}
+
 void AddColourOptions(CLI::App& app, ColourArgs& c) {
+  const Colouring d;
   const char* group = "Colour";
   CLI::Option* bands =
       app.add_flag("--bands", c.bands, "Colour by whole counts")->group(group);
@@ -70,26 +83,27 @@ void AddColourOptions(CLI::App& app, ColourArgs& c) {
   bands->excludes(smooth);
   CLI::Option* palette =
       app.add_option("--palette", c.palette,
-                     "cosine:R,G,B (a raised cosine per channel at these "
+                     "cosine:R,G,B (setrender's palette at these channel "
                      "rates) or gradient:STOPS")
           ->type_name("SPEC")
           ->group(group);
   CLI::Option* gradient =
       app.add_option("--gradient", c.gradient,
-                     "Colour stops, interpolated smoothly and cyclically, "
-                     "such as '#000764,#206bcb,#edffff,#ffaa00,#000200'")
+                     "Colour stops, interpolated smoothly and cyclically" +
+                         Default(Stops(d.palette)))
           ->type_name("STOPS")
           ->group(group);
   palette->excludes(gradient);
   app.add_option("--period", c.period,
-                 "Counts per palette cycle, independent of the limit")
+                 "Counts per palette cycle" + Default(FormatDouble(d.period)))
       ->type_name("P")
       ->group(group);
   app.add_option("--inside", c.inside,
-                 "Colour of points that never escape")
+                 "Colour of points that never escape" +
+                     Default(FormatHexColour(d.inside)))
       ->type_name("#RRGGBB")
       ->group(group);
-  app.add_option("--depth", c.depth, "Bits per PNG channel: 8 or 16")
+  app.add_option("--depth", c.depth, "Bits per PNG channel, 8 or 16 (default 8)")
       ->type_name("8|16")
       ->group("Output");
 }
@@ -122,7 +136,6 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
   app.set_version_flag("--version", std::string("mandel ") + MANDEL_VERSION,
                        "Print the version and exit");
   app.require_subcommand(1);
-  app.footer("Run 'mandel COMMAND --help' for the options of a command.");
   // An option given twice takes its last value, as GNU tools do, so that a
   // script can append an override to a stored command line.
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
@@ -134,26 +147,25 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
   AddColourOptions(*renderCmd, render.colour);
   renderCmd
       ->add_option("--samples", render.samples,
-                   "Anti-aliasing: N x N samples per pixel at fixed "
-                   "jittered positions, averaged in linear light (1 to 16)")
+                   "Anti-aliasing: N x N samples per pixel, 1 to 16, "
+                   "averaged in linear light (default 1)")
       ->type_name("N")
       ->group("Colour");
   renderCmd
       ->add_option("-o,--output", render.output,
-                   "The picture: .png, .bmp, or .exr for a count file; - "
-                   "writes PNG to the standard output")
+                   "The picture: .png, .bmp, or .exr for a count file "
+                   "alone; - writes PNG to the standard output")
       ->type_name("FILE")
       ->group("Output");
   renderCmd
       ->add_option("--counts", render.counts,
-                   "Also write every sample's count to this count file "
-                   "(OpenEXR), for re-colouring with 'mandel colour'")
+                   "Also write every sample's count, for 'mandel colour'")
       ->type_name("FILE.exr")
       ->group("Output");
   renderCmd
       ->add_option("--save-view", render.saveView,
                    "Also write NAME.mni and NAME.mnd for 'setrender -f' "
-                   "(Mandelbrot views at bailout 2 only)")
+                   "(Mandelbrot, bailout 2, one sample)")
       ->type_name("NAME")
       ->group("Output");
   AddThreads(*renderCmd, render.threads);
@@ -186,6 +198,9 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
       ->add_option("FILE", infoInput,
                    "A count file (.exr), a .mni/.mnd pair, or a PNG")
       ->required();
+
+  // Set last: subcommands take over their parent's footer when created.
+  app.footer("Run 'mandel COMMAND --help' for the options of a command.");
 
   try {
     app.parse(argc, argv);
