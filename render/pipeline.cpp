@@ -333,12 +333,15 @@ bool RunRender(const RenderJob& job, std::string& error) {
     }
     std::string why;
     for (unsigned j = 0; j < N; ++j) {
-      if (failed.load(std::memory_order_relaxed) ||
-          !job.lines->Line(l * N + j, band[j], why)) {
-        if (!why.empty()) {
-          std::lock_guard<std::mutex> guard(failLock);
-          if (!failed.exchange(true)) failure = why;
-        }
+      // After a failure the remaining rows are not worth computing.
+      if (failed.load(std::memory_order_relaxed)) {
+        std::memset(out, 0, rowBytes);
+        return;
+      }
+      if (!job.lines->Line(l * N + j, band[j], why)) {
+        std::lock_guard<std::mutex> guard(failLock);
+        if (!failed.exchange(true))
+          failure = why.empty() ? "cannot read the samples" : why;
         std::memset(out, 0, rowBytes);
         return;
       }
