@@ -14,6 +14,7 @@ struct Avx2Ops {
   static constexpr int Width = 4;
   static constexpr int Full = 0xf;
   static V Load(const double* p) { return _mm256_load_pd(p); }
+  static V LoadU(const double* p) { return _mm256_loadu_pd(p); }
   static void Store(double* p, V v) { _mm256_store_pd(p, v); }
   static V LoadMask(const std::uint64_t* p) {
     return _mm256_castsi256_pd(_mm256_load_si256(reinterpret_cast<const I*>(p)));

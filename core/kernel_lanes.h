@@ -47,8 +47,8 @@
 // [2^-500, 2^500]: the upper bound keeps the square finite, and from the
 // lower one the margins, R^2 * 2^-40 >= 2^-1040, still dwarf the 2^-1073
 // that underflow can add to m2. Their counts are those of Escape, and a lane
-// that stops in lockstep keeps the point of the test that stopped it, which
-// is Escape's point of escape.
+// that stops in lockstep has the point of the test that stopped it kept,
+// which is Escape's point of escape.
 #pragma once
 
 #include <math.h>
@@ -71,6 +71,12 @@ constexpr std::uint64_t LockstepSteps = 256;
 // saves doubles, so that any period is caught once the gap exceeds it.
 constexpr std::uint64_t CheckEvery = 8;
 constexpr double FirstSaveGap = 16;
+
+// The lanes set in a mask of at most four: __builtin_popcount would be a
+// library call on processors without a population count instruction.
+inline int LaneCount(int mask) {
+  return (0x4332322132212110ull >> (4 * mask)) & 0xf;
+}
 
 // Ops supplies the vector type V of Ops::Width doubles and its operations.
 // Vecs vectors of refilled lanes, and GroupVecs vectors in lockstep, are
@@ -161,7 +167,8 @@ class LaneKernel {
     int validBits[GroupVecs];
     int any = 0;
     const V dots = Ops::Set(static_cast<double>(job.dotsX));
-    if (Wide) {
+    const bool whole = m0 + GroupLanes <= job.dotsX;
+    if (Wide && !whole) {
       for (int k = 0; k < GroupLanes; ++k) {
         re[k] = m0 + k < job.dotsX ? job.re[m0 + k] : 0;
       }
@@ -170,7 +177,7 @@ class LaneKernel {
     for (int v = 0; v < GroupVecs; ++v) {
       std::uint64_t first = m0 + v * Width;
       V m = Ops::Add(Ops::Set(static_cast<double>(first)), Ops::Iota());
-      V x = Wide ? Ops::Load(re + v * Width)
+      V x = Wide ? (whole ? Ops::LoadU(job.re + first) : Ops::Load(re + v * Width))
             : job.dotsX < 2
                 ? Ops::Set(job.minRe + job.lenRe * 0.5)
                 : Ops::Add(Ops::Set(job.minRe),
@@ -225,6 +232,10 @@ class LaneKernel {
     // Every lane of the group is as old as the group, so one schedule of
     // saves and comparisons serves them all (see CheckEvery).
     alignas(64) double keptR[GroupLanes], keptI[GroupLanes];
+    alignas(64) double stopR[GroupLanes], stopI[GroupLanes];
+    if (Wide) {
+      for (int k = 0; k < GroupLanes; ++k) stopR[k] = stopI[k] = 0;
+    }
     for (int k = 0; k < GroupLanes; ++k) keptR[k] = keptI[k] = __builtin_nan("");
     std::uint64_t keepAt = static_cast<std::uint64_t>(FirstSaveGap);
     const V two = Ops::Set(2.0);
@@ -238,17 +249,23 @@ class LaneKernel {
         V m2 = Ops::Add(x2, y2);
         // The modulus of the test that stops a lane stays in last.
         last[v] = Ops::Blend(last[v], m2, act[v]);
-        act[v] = Ops::And(act[v], Ops::Lt(m2, Ops::Load(gLo + v * Width)));
+        V now = Ops::And(act[v], Ops::Lt(m2, Ops::Load(gLo + v * Width)));
+        if (Wide) {
+          // The point of the test that stops a lane, kept for its result.
+          // Lanes stop at most once, so this is rarely taken.
+          V gone = Ops::AndNot(now, act[v]);
+          if (Ops::Mask(gone) != 0) {
+            Ops::Store(stopR + v * Width,
+                       Ops::Blend(Ops::Load(stopR + v * Width), vr[v], gone));
+            Ops::Store(stopI + v * Width,
+                       Ops::Blend(Ops::Load(stopI + v * Width), vi[v], gone));
+          }
+        }
+        act[v] = now;
         count[v] = Ops::CountIf(count[v], act[v]);
         V si = Ops::Mul(Ops::Mul(vr[v], two), vi[v]);
-        if (Wide) {
-          // A stopped lane keeps the point it was stopped at.
-          vr[v] = Ops::Blend(vr[v], Ops::Add(Ops::Sub(x2, y2), vcr[v]), act[v]);
-          vi[v] = Ops::Blend(vi[v], Ops::Add(si, vci[v]), act[v]);
-        } else {
-          vr[v] = Ops::Add(Ops::Sub(x2, y2), vcr[v]);
-          vi[v] = Ops::Add(si, vci[v]);
-        }
+        vr[v] = Ops::Add(Ops::Sub(x2, y2), vcr[v]);
+        vi[v] = Ops::Add(si, vci[v]);
         alive = Ops::Or(alive, act[v]);
       }
       int mask = Ops::Mask(alive);
@@ -268,7 +285,7 @@ class LaneKernel {
           Ops::Store(keptR + v * Width, vr[v]);
           Ops::Store(keptI + v * Width, vi[v]);
         }
-        left += __builtin_popcount(static_cast<unsigned>(Ops::Mask(act[v])));
+        left += LaneCount(Ops::Mask(act[v]));
       }
       if (j == keepAt) keepAt *= 2;
       // Once most lanes are done, the rest go on in refilled lanes rather
@@ -294,7 +311,7 @@ class LaneKernel {
         int k = __builtin_ctz(static_cast<unsigned>(bits));
         int i = v * Width + k;
         if ((out >> k) & 1) {
-          StoreEscaped(m0 + i, steps[i], outR[i], outI[i]);
+          StoreEscaped(m0 + i, steps[i], stopR[i], stopI[i]);
         } else {
           StoreInside(m0 + i);
         }

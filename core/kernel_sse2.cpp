@@ -12,6 +12,7 @@ struct Sse2Ops {
   static constexpr int Width = 2;
   static constexpr int Full = 0x3;
   static V Load(const double* p) { return _mm_load_pd(p); }
+  static V LoadU(const double* p) { return _mm_loadu_pd(p); }
   static void Store(double* p, V v) { _mm_store_pd(p, v); }
   static V LoadMask(const std::uint64_t* p) {
     return _mm_castsi128_pd(_mm_load_si128(reinterpret_cast<const I*>(p)));

@@ -102,7 +102,7 @@ bool ViewFromNumbers(const SetRenderCmdOption& option, MandArea& area,
 
 // Pixels per piece of a row: the positions and results of one piece stay in
 // a worker's first-level cache, whatever the width.
-constexpr std::size_t Piece = 256;
+constexpr std::size_t Piece = 512;
 
 // What the load step found: the view, how to colour it, and for a saved
 // view the stream of its counts.

@@ -85,9 +85,25 @@ kind query(const std::string& name) {
     return kind::other;
   }
   DWORD attributes = GetFileAttributesA(name.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return kind::missing;
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return kind::other;
-  return kind::regular;
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kind::other
+                                                   : kind::regular;
+  }
+  DWORD code = GetLastError();
+  if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
+      code == ERROR_INVALID_NAME) {
+    return kind::missing;
+  }
+  // Some devices refuse an attribute query (wine's view of /dev/full) but
+  // still open for no access at all, which neither reads nor blocks.
+  HANDLE h = CreateFileA(name.c_str(), 0,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) return kind::missing;
+  DWORD type = GetFileType(h);
+  CloseHandle(h);
+  return type == FILE_TYPE_DISK ? kind::regular : kind::other;
 }
 
 // Links are rare on Windows and need privileges to make; the name is used
@@ -187,9 +203,7 @@ bool same_file(const char* a, const char* b) {
          info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
-bool exists(const char* name) {
-  return GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES;
-}
+bool exists(const char* name) { return query(name) != kind::missing; }
 
 // Windows has no file-size signal.
 void ignore_file_size_signal() {}
