@@ -21,8 +21,8 @@ std::uint32_t Mix(std::uint32_t x) {
 // Offset of place `cell` + k / 65536 among n cells, in [-0.5, 0.5),
 // measured from the middle; numerator and denominator are exact integers.
 double CellOffset(unsigned cell, std::uint32_t k, unsigned n) {
-  std::int64_t num = std::int64_t{65536} * cell + (k & 0xffff) -
-                     std::int64_t{32768} * n;
+  std::int64_t num =
+      std::int64_t{65536} * cell + (k & 0xffff) - std::int64_t{32768} * n;
   return static_cast<double>(num) / static_cast<double>(65536 * n);
 }
 
@@ -32,8 +32,8 @@ double Place(double min, double len, std::uint64_t count, std::uint64_t i,
     // The engine's order: product first, then the division, then the
     // corner. Adding 0 to the index changes nothing, so d = 0 is the
     // engine's own point.
-    return min +
-           ((static_cast<double>(i) + d) * len) / static_cast<double>(count - 1);
+    return min + ((static_cast<double>(i) + d) * len) /
+                     static_cast<double>(count - 1);
   }
   double mid = min + len * 0.5;
   return d == 0 ? mid : mid + d * len;
@@ -44,8 +44,8 @@ std::vector<std::uint32_t> BuildLinear() {
   for (unsigned c = 0; c < 65536; ++c) {
     double s = c / 65535.0;
     // The sRGB transfer curve, decoded.
-    double lin = s <= 0.04045 ? s / 12.92
-                              : basicmath::Pow((s + 0.055) / 1.055, 2.4);
+    double lin =
+        s <= 0.04045 ? s / 12.92 : basicmath::Pow((s + 0.055) / 1.055, 2.4);
     table[c] = static_cast<std::uint32_t>(lin * 16777216.0 + 0.5);
   }
   return table;

@@ -1,9 +1,11 @@
 // Anti-aliasing: where the N x N samples of a pixel lie, and how their
 // colours are averaged, in linear light, into the pixel's colour.
 //
-// Everything here is integer arithmetic or exact binary fractions, plus
-// tables computed once with basic arithmetic only, so the results are the
-// same to the bit on every build and for any number of threads.
+// Everything here is integer arithmetic, single IEEE operations on exact
+// integers, and tables computed once with basic arithmetic (and exact
+// library operations such as ldexp, never a library logarithm or power), so
+// the results are the same to the bit on every build and for any number of
+// threads.
 #pragma once
 
 #include <cstddef>

@@ -1,9 +1,9 @@
 #include "colour/antialias.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 // Each of the N x N samples lies in its own cell of the pixel, on the grid
 // of 1 / (65536 N), and the sample lines are ordered from the bottom up.
@@ -36,8 +36,8 @@ TEST(SampleOffsets, FixedForever) {
     unsigned i, j, n;
     double dx, dy;  // in units of 1 / (65536 n)
   } rows[] = {
-      {0, 0, 2, -30410, -20665},     {1, 1, 2, 20949, 9228},
-      {2, 1, 3, 85725, 4537},        {3, 3, 4, 116955, 97490},
+      {0, 0, 2, -30410, -20665},    {1, 1, 2, 20949, 9228},
+      {2, 1, 3, 85725, 4537},       {3, 3, 4, 116955, 97490},
       {14, 15, 16, 396916, 463092},
   };
   for (const Row& row : rows) {
@@ -87,6 +87,14 @@ TEST(LinearLight, KnownValues) {
   // 2651 / 65535 = 0.040452..., just past the joint of the two pieces.
   EXPECT_NEAR((2651 / 65535.0) / 12.92 * 16777216, ToLinear(2651), 3);
   EXPECT_NEAR((2650 / 65535.0) / 12.92 * 16777216, ToLinear(2650), 1);
+}
+
+// Levels of this build's table, which every build must share.
+TEST(LinearLight, SameLevelsOnEveryBuild) {
+  EXPECT_EQ(20u, ToLinear(1));
+  EXPECT_EQ(52528u, ToLinear(2651));
+  EXPECT_EQ(3591133u, ToLinear(32768));
+  EXPECT_EQ(16776634u, ToLinear(65534));
 }
 
 TEST(LinearLight, StrictlyIncreasingAndInvertible) {

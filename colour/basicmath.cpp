@@ -17,6 +17,39 @@ namespace {
 constexpr double Ln2Hi = 6.93147180369123816490e-01;
 constexpr double Ln2Lo = 1.90821492927058770002e-10;
 
+// ln m for m in [1, 2) by the series of 2 atanh((m - 1) / (m + 1)), for the
+// table below only: evaluated by the compiler, whose arithmetic on doubles
+// is IEEE's, so the table is the same in every build.
+constexpr double SeriesLn(double m) {
+  bool upper = m >= 1.4142135623730950488;
+  double x = upper ? m * 0.5 : m;
+  double s = (x - 1) / (x + 1), s2 = s * s, power = s, sum = 0;
+  for (int k = 1; k < 41; k += 2) {
+    sum += power / k;
+    power *= s2;
+  }
+  return upper ? (Ln2Hi + (Ln2Lo + 2 * sum)) : 2 * sum;
+}
+
+// The mantissa's top seven bits pick a cell of [1, 2); m0 is its lower
+// end, so that ln 1 comes out exactly 0.
+struct Cells {
+  double ln[128];   // ln m0
+  double inv[128];  // 1 / m0
+};
+
+constexpr Cells MakeCells() {
+  Cells c{};
+  for (int j = 0; j < 128; ++j) {
+    double m0 = 1 + j / 128.0;
+    c.ln[j] = SeriesLn(m0);
+    c.inv[j] = 1 / m0;
+  }
+  return c;
+}
+
+constexpr Cells cells = MakeCells();
+
 }  // namespace
 
 double Ln(double x) {
@@ -30,32 +63,24 @@ double Ln(double x) {
     x *= 0x1p54;  // subnormal: scale into the normal range (exact)
     e = -54;
   }
-  // x = m * 2^e with m in [sqrt(1/2), sqrt(2)), taken from the bits (exact,
-  // and without a library call on the path of every smooth sample).
+  // x = m * 2^e with m in [1, 2), taken from the bits (exact, and without a
+  // library call on the path of every smooth sample).
   std::uint64_t bits;
   std::memcpy(&bits, &x, sizeof bits);
   e += static_cast<int>(bits >> 52) - 1023;
+  const int j = static_cast<int>((bits >> 45) & 127);
   bits = (bits & 0x000FFFFFFFFFFFFFull) | 0x3FF0000000000000ull;
   double m;
-  std::memcpy(&m, &bits, sizeof m);  // in [1, 2)
-  if (m >= 1.4142135623730950488) {
-    m *= 0.5;  // exact
-    ++e;
-  }
-  // ln m = 2 atanh(s) = 2 (s + s^3/3 + ... + s^15/15 + ...), |s| <= 0.1716;
-  // the terms left out are below 2e-14. Estrin's order keeps the chain of
-  // dependent operations short; it is fixed, so the bits are too.
-  double s = (m - 1) / (m + 1);
-  double x1 = s * s;
-  double x2 = x1 * x1;
-  double x4 = x2 * x2;
-  double p01 = 1 + x1 * (1.0 / 3);
-  double p23 = 1.0 / 5 + x1 * (1.0 / 7);
-  double p45 = 1.0 / 9 + x1 * (1.0 / 11);
-  double p67 = 1.0 / 13 + x1 * (1.0 / 15);
-  double sum = (p01 + x2 * p23) + x4 * (p45 + x2 * p67);
+  std::memcpy(&m, &bits, sizeof m);
+  // ln m = ln m0 + ln(1 + u) with u = (m - m0) / m0 in [0, 1 / 128); m - m0
+  // is exact, and seven terms of the series leave less than 2e-16.
+  double u = (m - (1 + j / 128.0)) * cells.inv[j];
+  double u2 = u * u;
+  double q = ((1 - u * 0.5) + u2 * (1.0 / 3 - u * 0.25)) +
+             (u2 * u2) * ((0.2 - u * (1.0 / 6)) + u2 * (1.0 / 7));
+  double p = u * q;
   double k = static_cast<double>(e);
-  return k * Ln2Hi + (k * Ln2Lo + 2 * s * sum);
+  return k * Ln2Hi + (k * Ln2Lo + (cells.ln[j] + p));
 }
 
 double Exp(double x) {

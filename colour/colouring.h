@@ -74,7 +74,8 @@ CountSample FromCount16(std::uint16_t count);
 class Colourer {
  public:
   // bailout: the view's escape radius (used only for NF); limit: the view's
-  // limit (sizes a table of banded colours, at most 65536 entries).
+  // limit (sizes a table of banded colours, at most 65536 entries). Takes a
+  // few milliseconds (the tables): build one per picture and share it.
   Colourer(const Colouring& c, double bailout, std::uint32_t limit);
 
   // Equal to Colour(ToCountSample(e, bailout)), bit for bit.

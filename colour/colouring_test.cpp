@@ -1,11 +1,11 @@
 #include "colour/colouring.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <random>
-
-#include <gtest/gtest.h>
 
 #include "core/cosinepalette.h"
 
@@ -63,7 +63,7 @@ TEST(Colourer, BandedCosineIsTheFiveProgramsPalette) {
   struct Row {
     std::uint32_t limit;
     double r, g, b;
-  } rows[] = {{100, 3, 2, 1},   {1000, 3, 2, 1},  {257, 0.7, 5.5, -2},
+  } rows[] = {{100, 3, 2, 1},   {1000, 3, 2, 1},     {257, 0.7, 5.5, -2},
               {65535, 3, 2, 1}, {50000, 1, 10, 100}, {3, 3, 2, 1}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.limit);
@@ -112,14 +112,19 @@ TEST(CountSample, FractionOfTheEscapePoint) {
       {{9, 0, std::exp2(8 * std::sqrt(2.0))}, 256, 10, 0.5f},
       {{9, std::exp2(4 * std::sqrt(2.0) - 0.5),
         std::exp2(4 * std::sqrt(2.0) - 0.5)},
-       16, 10, 0.5f},
+       16,
+       10,
+       0.5f},
       {{3, 2, 0}, 2, 4, below1},
-      {{3, -1e10, 0}, 2, 4, 0},                 // beyond R^2
-      {{3, INFINITY, 0}, 2, 4, 0},              // overflowed orbit
-      {{3, std::nan(""), 0}, 2, 4, 0},          // NaN orbit
-      {{3, 3, 0}, 1, 4, 0},                     // radius without a logarithm
+      {{3, -1e10, 0}, 2, 4, 0},         // beyond R^2
+      {{3, INFINITY, 0}, 2, 4, 0},      // overflowed orbit
+      {{3, std::nan(""), 0}, 2, 4, 0},  // NaN orbit
+      {{3, 3, 0}, 1, 4, 0},             // radius without a logarithm
       {{NeverEscaped, 0, 0}, 2, NeverEscaped, 0},
-      {{0xFFFFFFFDu, 3, 0}, 2, 0xFFFFFFFEu, 0.3355513f},  // 1 - log2(ln 3 / ln 2)
+      {{0xFFFFFFFDu, 3, 0},
+       2,
+       0xFFFFFFFEu,
+       0.3355513f},                                   // 1 - log2(ln 3 / ln 2)
       {{0xFFFFFFFEu, 3, 0}, 2, 0xFFFFFFFEu, below1},  // N would be "inside"
   };
   for (const Row& row : rows) {
@@ -150,7 +155,8 @@ TEST(Colourer, CountFileSamplesColourAsTheEngineResults) {
           // Through the float a file holds.
           float stored;
           std::memcpy(&stored, &s.nf, sizeof stored);
-          ASSERT_EQ(colourer.Colour(e), colourer.Colour(CountSample{s.n, stored}))
+          ASSERT_EQ(colourer.Colour(e),
+                    colourer.Colour(CountSample{s.n, stored}))
               << e.count << " " << e.zr << " " << e.zi;
         }
       }
@@ -197,7 +203,8 @@ TEST(Colourer, InsideAndUncomputedSamples) {
   for (Shading shading : {Shading::Smooth, Shading::Bands}) {
     c.shading = shading;
     Colourer colourer(c, 256, 100);
-    EXPECT_EQ(To16(c.inside), colourer.Colour(EscapeResult{NeverEscaped, 0, 0}));
+    EXPECT_EQ(To16(c.inside),
+              colourer.Colour(EscapeResult{NeverEscaped, 0, 0}));
     EXPECT_EQ(To16(c.inside), colourer.Colour(CountSample{NotComputed, 0}));
     EXPECT_EQ(To16(c.inside), colourer.Colour(CountSample{NeverEscaped, 0}));
   }
@@ -223,8 +230,7 @@ TEST(Colourer, GradientPassesThroughItsStops) {
     for (std::uint32_t cycle = 0; cycle < 3; ++cycle) {
       for (std::uint32_t k = 0; k < 4; ++k) {
         std::uint32_t count = cycle * 64 + k * 16;
-        EXPECT_EQ(To16(p.stops[k]),
-                  colourer.Colour(CountSample{count + 1, 0}))
+        EXPECT_EQ(To16(p.stops[k]), colourer.Colour(CountSample{count + 1, 0}))
             << count;
       }
     }
@@ -275,5 +281,22 @@ TEST(Colourer, SmoothColourIsContinuousAcrossCounts) {
     ASSERT_LE(std::abs(before.r - after.r), 2) << n;
     ASSERT_LE(std::abs(before.g - after.g), 2) << n;
     ASSERT_LE(std::abs(before.b - after.b), 2) << n;
+  }
+}
+
+// NF is stored in count files and must not depend on the build that
+// computed it; these bits come from the arithmetic the header promises.
+TEST(CountSample, SameFractionOnEveryBuild) {
+  struct Row {
+    double zr, zi, bailout;
+    float nf;
+  } rows[] = {
+      {300, -20, 256, 0x1.eae1ccp-1f},
+      {3, 1, 2, 0x1.12692p-2f},
+      {-1e5, 2e5, 1000, 0x1.53126ep-3f},
+  };
+  for (const Row& row : rows) {
+    CountSample s = ToCountSample(EscapeResult{5, row.zr, row.zi}, row.bailout);
+    EXPECT_TRUE(SameBits(row.nf, s.nf)) << row.zr << " " << s.nf;
   }
 }

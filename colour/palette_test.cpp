@@ -1,8 +1,8 @@
 #include "colour/palette.h"
 
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace {
 
@@ -32,7 +32,8 @@ TEST(ParsePalette, AcceptedForms) {
   } rows[] = {
       {"cosine:3,2,1", Cosine(3, 2, 1), "cosine:3,2,1"},
       {"cosine:+0.5,-2,1e1", Cosine(0.5, -2, 10), "cosine:0.5,-2,10"},
-      {"cosine:0.1,0.2,0.30000000000000004", Cosine(0.1, 0.2, 0.30000000000000004),
+      {"cosine:0.1,0.2,0.30000000000000004",
+       Cosine(0.1, 0.2, 0.30000000000000004),
        "cosine:0.1,0.2,0.30000000000000004"},
       {"gradient:#000764,#206BCB", Gradient({{0, 7, 0x64}, {0x20, 0x6b, 0xcb}}),
        "gradient:#000764,#206bcb"},
@@ -59,10 +60,14 @@ TEST(ParsePalette, RefusedWithReason) {
     const char* text;
     const char* error;
   } rows[] = {
-      {"", "unknown palette \"\" (expected cosine:R,G,B or gradient:#rrggbb,...)"},
-      {"rainbow", "unknown palette \"rainbow\" (expected cosine:R,G,B or gradient:#rrggbb,...)"},
+      {"",
+       "unknown palette \"\" (expected cosine:R,G,B or gradient:#rrggbb,...)"},
+      {"rainbow",
+       "unknown palette \"rainbow\" (expected cosine:R,G,B or "
+       "gradient:#rrggbb,...)"},
       {"cosine:3,2", "cosine palette \"cosine:3,2\" needs three rates R,G,B"},
-      {"cosine:3,2,1,0", "cosine palette \"cosine:3,2,1,0\" needs three rates R,G,B"},
+      {"cosine:3,2,1,0",
+       "cosine palette \"cosine:3,2,1,0\" needs three rates R,G,B"},
       {"cosine:3,,1", "bad rate \"\" in cosine palette"},
       {"cosine:3,nan,1", "bad rate \"nan\" in cosine palette"},
       {"cosine:3,2,inf", "bad rate \"inf\" in cosine palette"},

@@ -39,9 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   Colourer colourer(v.colouring, v.bailout, tableLimit);
   unsigned sink = static_cast<unsigned>(area.dotsX);
   const EscapeResult samples[] = {
-      {0, v.bailout, 0},         {1, 0, -v.bailout * 3},
-      {v.limit / 2, 1e300, 1},   {v.limit, -v.bailout, v.bailout},
-      {NeverEscaped, 0, 0},      {0xFFFFFFFEu, 3, 4},
+      {0, v.bailout, 0},       {1, 0, -v.bailout * 3},
+      {v.limit / 2, 1e300, 1}, {v.limit, -v.bailout, v.bailout},
+      {NeverEscaped, 0, 0},    {0xFFFFFFFEu, 3, 4},
   };
   for (const EscapeResult& e : samples) {
     Rgb16 c = colourer.Colour(e);

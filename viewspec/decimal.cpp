@@ -200,8 +200,8 @@ int DecimalSign(const std::string& text) {
 
 bool DecimalEqual(const std::string& a, const std::string& b) {
   Dec x = Parse(a), y = Parse(b);
-  return x.digits == y.digits && (x.digits.empty() ||
-                                  (x.neg == y.neg && x.exp == y.exp));
+  return x.digits == y.digits &&
+         (x.digits.empty() || (x.neg == y.neg && x.exp == y.exp));
 }
 
 std::string DecimalAddHalf(const std::string& a, const std::string& b) {

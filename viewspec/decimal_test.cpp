@@ -1,14 +1,14 @@
 #include "viewspec/decimal.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <string>
 
-#include <gtest/gtest.h>
-
 TEST(Decimal, Grammar) {
   for (const char* good :
-       {"0", "-0", "+1", "1.", ".5", "-.5", "12.345", "1e5", "1E-5", "-1.5e+300",
-        "00012", "1e9999", "1.25e-0009"}) {
+       {"0", "-0", "+1", "1.", ".5", "-.5", "12.345", "1e5", "1E-5",
+        "-1.5e+300", "00012", "1e9999", "1.25e-0009"}) {
     EXPECT_TRUE(IsDecimal(good)) << good;
   }
   for (const char* bad :
@@ -59,9 +59,13 @@ TEST(Decimal, EqualityAndSign) {
     const char* b;
     bool equal;
   } rows[] = {
-      {"0.50", "+5e-1", true},  {"-0", "0.000", true},  {"100", "1e2", true},
-      {"1", "-1", false},       {"0.1", "0.10000000000000001", false},
-      {"12e-3", "0.012", true}, {"1", "10e-1", true},
+      {"0.50", "+5e-1", true},
+      {"-0", "0.000", true},
+      {"100", "1e2", true},
+      {"1", "-1", false},
+      {"0.1", "0.10000000000000001", false},
+      {"12e-3", "0.012", true},
+      {"1", "10e-1", true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.a) + " " + row.b);

@@ -58,8 +58,8 @@ std::vector<std::string> Tokens(const std::string& s) {
 // A decimal that converts to a finite double; positive when asked.
 bool CheckDecimal(const std::string& text, bool positive, std::string& error) {
   if (text.size() > MaxDecimalChars) {
-    error = "number longer than " + std::to_string(MaxDecimalChars) +
-            " characters";
+    error =
+        "number longer than " + std::to_string(MaxDecimalChars) + " characters";
     return false;
   }
   if (!IsDecimal(text)) {
@@ -138,9 +138,9 @@ bool CheckCentre(const ViewSpec& v, std::string& error) {
   return true;
 }
 
-const char* const Keys[] = {"center", "corner",  "width",  "size",
-                            "limit",  "bailout", "julia",  "colouring",
-                            "palette", "period", "inside", "samples"};
+const char* const Keys[] = {"center",  "corner",  "width",  "size",
+                            "limit",   "bailout", "julia",  "colouring",
+                            "palette", "period",  "inside", "samples"};
 
 // Applies one key's value to v.
 bool Apply(const std::string& key, const std::string& value, ViewSpec& v,
@@ -230,6 +230,8 @@ bool ParseViewSpec(const std::string& text, const std::string& source,
   std::size_t seen[sizeof Keys / sizeof Keys[0]] = {};  // line of each key
   std::size_t centreLine = 0;
   std::size_t lineNo = 0, from = 0;
+  // Editors on Windows may start UTF-8 text with a byte order mark.
+  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) from = 3;
   while (from < text.size()) {
     std::size_t end = text.find('\n', from);
     if (end == std::string::npos) end = text.size();
@@ -378,8 +380,8 @@ MandArea ViewArea(const ViewSpec& v) {
   a.lenRe = width;
   // Product first, then the division: the order setrender uses, which
   // fixes the last bits of every point.
-  a.lenIm = (static_cast<double>(v.sizeY) * width) /
-            static_cast<double>(v.sizeX);
+  a.lenIm =
+      (static_cast<double>(v.sizeY) * width) / static_cast<double>(v.sizeX);
   if (v.anchor == Anchor::Corner) {
     a.minRe = re;
     a.minIm = im + (a.lenRe - a.lenIm) * 0.5;
@@ -395,8 +397,8 @@ MandArea ViewArea(const ViewSpec& v) {
   return a;
 }
 
-bool ParseDecimalPair(const std::string& text, std::string& re,
-                      std::string& im, std::string& error) {
+bool ParseDecimalPair(const std::string& text, std::string& re, std::string& im,
+                      std::string& error) {
   std::string a, b;
   std::size_t comma = text.find(',');
   if (comma != std::string::npos) {

@@ -2,15 +2,16 @@
 // people write by hand and tools read.
 //
 //   # a line whose first character (after spaces) is '#' is a comment
-//   center = -0.743643887037158704752191506114774 0.131825904205311970493132056385139
+//   center = -0.7436438870371587047522 0.1318259042053119704931
 //   width = 6.5e-12
 //   size = 1280 960
 //   limit = 50000
 //
 // One `key = value` per line; blank lines and spaces around keys, values and
-// the '=' are ignored; line ends may be LF or CR LF. There are no comments
-// after a value, since colours are written with '#'. Every key may appear
-// once, in any order; a key left out takes its default (ViewSpec below).
+// the '=' are ignored; line ends may be LF or CR LF, and a UTF-8 byte order
+// mark at the start is skipped. There are no comments after a value, since
+// colours are written with '#'. Every key may appear once, in any order; a
+// key left out takes its default (ViewSpec below).
 //
 //   center = RE IM     the point at the middle of the picture
 //   corner = RE IM     the lower-left corner instead, as the five programs
@@ -97,5 +98,5 @@ MandArea ViewArea(const ViewSpec& v);
 
 // The two halves of "RE IM" or "RE,IM" (one separator: a comma or spaces),
 // each checked as a decimal; false with a message otherwise.
-bool ParseDecimalPair(const std::string& text, std::string& re,
-                      std::string& im, std::string& error);
+bool ParseDecimalPair(const std::string& text, std::string& re, std::string& im,
+                      std::string& error);

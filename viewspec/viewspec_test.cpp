@@ -1,8 +1,8 @@
 #include "viewspec/viewspec.h"
 
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include "viewspec/decimal.h"
 
@@ -44,7 +44,7 @@ ViewSpec CornerView() {
 
 TEST(ParseViewSpec, EveryKey) {
   ViewSpec v = Parsed(
-      "# a deep view\r\n"
+      "\xEF\xBB\xBF# a deep view, saved by an editor that marks UTF-8\r\n"
       "center = -0.743643887037158704752191506114774 "
       "0.131825904205311970493132056385139\r\n"
       "\r\n"
@@ -155,7 +155,8 @@ TEST(ParseViewSpec, RefusedWithLineAndReason) {
       {"zoom = 3", "t.view:1: unknown key \"zoom\""},
       {"\n\nCenter = 0 0", "t.view:3: unknown key \"Center\""},
       {"width 3", "t.view:1: expected key = value"},
-      {"limit = 5\nlimit = 6", "t.view:2: limit: given twice (first on line 1)"},
+      {"limit = 5\nlimit = 6",
+       "t.view:2: limit: given twice (first on line 1)"},
       {"center = 0", "t.view:1: center: expected two numbers"},
       {"center = 0 0 0", "t.view:1: center: expected two numbers"},
       {"center = 0,0 1", "t.view:1: center: not a decimal number: \"0,0\""},
@@ -166,13 +167,15 @@ TEST(ParseViewSpec, RefusedWithLineAndReason) {
       {"width = -1", "t.view:1: width: must be positive"},
       {"width =", "t.view:1: width: not a decimal number: \"\""},
       {"size = 0 10",
-       "t.view:1: size: expected a whole number from 1 to 2147483647, not \"0\""},
+       "t.view:1: size: expected a whole number from 1 to 2147483647, not "
+       "\"0\""},
       {"size = 10 2147483648",
        "t.view:1: size: expected a whole number from 1 to 2147483647, not "
        "\"2147483648\""},
       {"size = 10x10", "t.view:1: size: expected two numbers"},
       {"size = -1 10",
-       "t.view:1: size: expected a whole number from 1 to 2147483647, not \"-1\""},
+       "t.view:1: size: expected a whole number from 1 to 2147483647, not "
+       "\"-1\""},
       {"limit = 4294967296",
        "t.view:1: limit: expected a whole number from 0 to 4294967295, not "
        "\"4294967296\""},
@@ -182,14 +185,19 @@ TEST(ParseViewSpec, RefusedWithLineAndReason) {
       {"limit = 1.5",
        "t.view:1: limit: expected a whole number from 0 to 4294967295, not "
        "\"1.5\""},
-      {"bailout = 0", "t.view:1: bailout: expected a positive number, not \"0\""},
-      {"bailout = nan", "t.view:1: bailout: expected a positive number, not \"nan\""},
+      {"bailout = 0",
+       "t.view:1: bailout: expected a positive number, not \"0\""},
+      {"bailout = nan",
+       "t.view:1: bailout: expected a positive number, not \"nan\""},
       {"julia = 1", "t.view:1: julia: expected two numbers"},
       {"colouring = Smooth",
        "t.view:1: colouring: expected smooth or bands, not \"Smooth\""},
-      {"palette = #12", "t.view:1: palette: bad colour stop \"#12\" (expected #rrggbb)"},
-      {"period = -5", "t.view:1: period: expected a positive number, not \"-5\""},
-      {"period = inf", "t.view:1: period: expected a positive number, not \"inf\""},
+      {"palette = #12",
+       "t.view:1: palette: bad colour stop \"#12\" (expected #rrggbb)"},
+      {"period = -5",
+       "t.view:1: period: expected a positive number, not \"-5\""},
+      {"period = inf",
+       "t.view:1: period: expected a positive number, not \"inf\""},
       {"inside = black", "t.view:1: inside: expected #rrggbb, not \"black\""},
       {"samples = 0",
        "t.view:1: samples: expected a whole number from 1 to 16, not \"0\""},
@@ -224,8 +232,12 @@ TEST(CheckViewSpec, NamesTheKey) {
        "size: each side must be from 1 to 2147483647"},
       {[](ViewSpec& v) { v.sizeY = MaxSide + 1; },
        "size: each side must be from 1 to 2147483647"},
-      {[](ViewSpec& v) { v.bailout = -1; }, "bailout: must be a positive number"},
-      {[](ViewSpec& v) { v.julia = true; v.juliaIm = ""; },
+      {[](ViewSpec& v) { v.bailout = -1; },
+       "bailout: must be a positive number"},
+      {[](ViewSpec& v) {
+         v.julia = true;
+         v.juliaIm = "";
+       },
        "julia: not a decimal number: \"\""},
       {[](ViewSpec& v) { v.colouring.palette.stops.clear(); },
        "palette: bad colour stop \"\" (expected #rrggbb)"},
