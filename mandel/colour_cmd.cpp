@@ -99,7 +99,7 @@ int ColourCommand(const ColourCommandArgs& args, std::ostream& err,
   }
 
   Colourer colourer(view.colouring, view.bailout, view.limit);
-  PixelColourer pixels(colourer, view.limit);
+  PixelColourer pixels(colourer, view.limit, view.samples);
   Progress progress(err, terminal, view.sizeY);
   RenderJob job;
   job.width = view.sizeX;

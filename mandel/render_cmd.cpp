@@ -156,7 +156,7 @@ int RenderCommand(const RenderArgs& args, std::ostream& err, bool terminal) {
       v.colouring.shading == Shading::Smooth || counts != nullptr;
   ComputedLines lines(area, v.samples, v.bailout, source, fractions);
   Colourer colourer(v.colouring, v.bailout, v.limit);
-  PixelColourer pixels(colourer, v.limit);
+  PixelColourer pixels(colourer, v.limit, v.samples);
   Progress progress(err, terminal, v.sizeY);
 
   RenderJob job;

@@ -112,23 +112,25 @@ bool ComputedLines::Line(std::uint64_t line, SampleLine out,
   return true;
 }
 
-PixelColourer::PixelColourer(const Colourer& colourer, std::uint32_t limit)
+PixelColourer::PixelColourer(const Colourer& colourer, std::uint32_t limit,
+                             unsigned samples)
     : colourer(colourer) {
-  auto linear = [](Rgb16 c) {
+  const bool linear = samples > 1;
+  if (linear) to8 = std::make_unique<LinearTo8>();
+  if (colourer.GetColouring().shading != Shading::Bands) return;
+  auto toLinear = [](Rgb16 c) {
     return Linear{ToLinear(c.r), ToLinear(c.g), ToLinear(c.b)};
   };
-  if (colourer.GetColouring().shading == Shading::Bands) {
-    bandLinear.resize(std::min<std::uint32_t>(limit, 65536));
-    band8.resize(bandLinear.size());
-    for (std::uint32_t n = 0; n < bandLinear.size(); ++n) {
-      Rgb16 c = colourer.Colour(CountSample{n + 1, 0});
-      bandLinear[n] = linear(c);
-      band8[n] = To8(c);
-    }
-    Rgb16 c = colourer.Colour(CountSample{NeverEscaped, 0});
-    insideLinear = linear(c);
-    inside8 = To8(c);
+  band8.resize(std::min<std::uint32_t>(limit, 65536));
+  if (linear) bandLinear.resize(band8.size());
+  for (std::uint32_t n = 0; n < band8.size(); ++n) {
+    Rgb16 c = colourer.Colour(CountSample{n + 1, 0});
+    band8[n] = To8(c);
+    if (linear) bandLinear[n] = toLinear(c);
   }
+  Rgb16 c = colourer.Colour(CountSample{NeverEscaped, 0});
+  inside8 = To8(c);
+  if (linear) insideLinear = toLinear(c);
 }
 
 LinearTo8::LinearTo8() {
@@ -219,7 +221,8 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
       }
     }
   }
-  const bool eight = layout != PixelLayout::Rgb16;
+  // The thresholds exist when the object was made for several samples.
+  const bool eight = layout != PixelLayout::Rgb16 && to8;
   for (std::uint64_t m = 0; m < width; ++m) {
     LinearSum& sum = s.sums[m];
     if (!eight) {
@@ -228,7 +231,7 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
       // The 8-bit value of Mean's code: how many thresholds the mean
       // light (rounded as Mean rounds it) has reached.
       auto code8 = [&](std::uint64_t total) {
-        return to8(
+        return (*to8)(
             static_cast<std::uint32_t>((total + sum.count / 2) / sum.count));
       };
       unsigned char r = code8(sum.r), g = code8(sum.g), b = code8(sum.b);

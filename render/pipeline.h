@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -72,8 +73,11 @@ class LinearTo8 {
 // 65536 codes.
 class PixelColourer {
  public:
-  // colourer must outlive this object; limit sizes the banded table.
-  PixelColourer(const Colourer& colourer, std::uint32_t limit);
+  // colourer must outlive this object; limit sizes the banded tables.
+  // The tables of linear light are built only for more than one sample per
+  // pixel, where they are needed.
+  PixelColourer(const Colourer& colourer, std::uint32_t limit,
+                unsigned samples);
   // lines[j] is sample line j of the band (j = 0 the lowest), each holding
   // width * samples values; writes width pixels in layout to out (a BMP
   // row's padding is the caller's). Safe from several threads at once; the
@@ -94,7 +98,7 @@ class PixelColourer {
   // The same colours as 8-bit codes, for one sample per pixel.
   std::vector<Rgb8> band8;
   Rgb8 inside8;
-  LinearTo8 to8;
+  std::unique_ptr<LinearTo8> to8;  // with more than one sample
 };
 
 // The samples an engine computes for a view: N x N per pixel, at the

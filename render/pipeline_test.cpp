@@ -149,7 +149,7 @@ Rendered RenderToMemory(const MandArea& a, unsigned samples, double radius,
   ComputedLines computed(a, samples, radius, source);
   Colouring colouring;
   Colourer colourer(colouring, radius, static_cast<std::uint32_t>(a.limit));
-  PixelColourer pixels(colourer, static_cast<std::uint32_t>(a.limit));
+  PixelColourer pixels(colourer, static_cast<std::uint32_t>(a.limit), samples);
   const std::size_t bytes = layout == PixelLayout::Rgb16 ? 6 : 3;
   // A BMP-like padding of three bytes shows whether it is cleared.
   MemorySink sink(layout, a.dotsX * bytes + 3, bottomFirst);
@@ -211,7 +211,7 @@ TEST(PixelColourer, PixelsAreTheMeanOfTheirOwnSamples) {
     colouring.period = 7;
     colouring.inside = Rgb8{10, 200, 30};
     Colourer colourer(colouring, 256, row.limit);
-    PixelColourer pixels(colourer, row.limit);
+    PixelColourer pixels(colourer, row.limit, N);
     const std::uint64_t width = 5;
     std::vector<std::uint32_t> n(N * width * N);
     std::vector<float> nf(n.size());
@@ -297,7 +297,7 @@ TEST(RunRender, FailuresAbandonTheOutput) {
   DoubleLineSource source(Rule(a, 2));
   ComputedLines lines(a, 1, 2, source);
   Colourer colourer(Colouring(), 2, 50);
-  PixelColourer pixels(colourer, 50);
+  PixelColourer pixels(colourer, 50, 1);
   MemorySink sink(PixelLayout::Rgb8, a.dotsX * 3, false);
   sink.failAt = 5;
   RenderJob job;
