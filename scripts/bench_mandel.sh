@@ -103,23 +103,23 @@ pair "BMP -> PNG, whole set 4000x4000" "<= 1.15" \
 
 # 3. Smooth against banded, at the default view and radius.
 pair "banded -> smooth, default view" "<= 1.10" \
-  -- "$MANDEL" render --size 2000x1500 --bands -o "$WORK/null.png" \
-  -- "$MANDEL" render --size 2000x1500 --smooth -o "$WORK/null.png"
+  -- "$MANDEL" render --size 3200x2400 --bands -o "$WORK/null.png" \
+  -- "$MANDEL" render --size 3200x2400 --smooth -o "$WORK/null.png"
 pair "banded -> smooth, seahorse" "<= 1.10" \
   -- "$MANDEL" render --center=-0.7436,0.1318 --width 0.004 --limit 5000 \
-  --size 1500x1500 --bands -o "$WORK/null.png" \
+  --size 2000x2000 --bands -o "$WORK/null.png" \
   -- "$MANDEL" render --center=-0.7436,0.1318 --width 0.004 --limit 5000 \
-  --size 1500x1500 --smooth -o "$WORK/null.png"
+  --size 2000x2000 --smooth -o "$WORK/null.png"
 
 # 4. N x N samples against one.
 for n in 2 3; do
   pair "1 -> ${n}x${n} samples (banded)" "<= $(echo "1.05 * $n * $n" | bc)" \
-    -- "$MANDEL" render --size 800x600 --bands -o "$WORK/null.png" \
-    -- "$MANDEL" render --size 800x600 --bands --samples "$n" \
+    -- "$MANDEL" render --size 1600x1200 --bands -o "$WORK/null.png" \
+    -- "$MANDEL" render --size 1600x1200 --bands --samples "$n" \
     -o "$WORK/null.png"
   pair "1 -> ${n}x${n} samples (smooth)" "<= $(echo "1.05 * $n * $n" | bc)" \
-    -- "$MANDEL" render --size 800x600 -o "$WORK/null.png" \
-    -- "$MANDEL" render --size 800x600 --samples "$n" -o "$WORK/null.png"
+    -- "$MANDEL" render --size 1600x1200 -o "$WORK/null.png" \
+    -- "$MANDEL" render --size 1600x1200 --samples "$n" -o "$WORK/null.png"
 done
 
 # 5. Peak resident size.
