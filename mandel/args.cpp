@@ -33,7 +33,8 @@ bool Digits(const std::string& text, std::uint64_t max, std::uint64_t& value) {
 bool SplitPair(const std::string& text, std::string& re, std::string& im,
                std::string& error) {
   std::size_t comma = text.find(',');
-  if (comma == std::string::npos || text.find(',', comma + 1) != std::string::npos) {
+  if (comma == std::string::npos ||
+      text.find(',', comma + 1) != std::string::npos) {
     error = "expected RE,IM";
     return false;
   }
@@ -100,8 +101,9 @@ bool OutputKindOf(const std::string& name, OutputKind& kind,
   } else if (HasExtension(name, ".exr")) {
     kind = OutputKind::CountFile;
   } else {
-    error = "the name must end in .png, .bmp or .exr, or be - for PNG on "
-            "the standard output";
+    error =
+        "the name must end in .png, .bmp or .exr, or be - for PNG on "
+        "the standard output";
     return false;
   }
   return true;

@@ -112,10 +112,13 @@ TEST(MandelArgs, OutputKindFollowsTheExtension) {
     bool ok;
     OutputKind kind;
   } rows[] = {
-      {"a.png", true, OutputKind::Png},   {"dir.x/A.PNG", true, OutputKind::Png},
-      {"-", true, OutputKind::Png},       {"a.bmp", true, OutputKind::Bmp},
+      {"a.png", true, OutputKind::Png},
+      {"dir.x/A.PNG", true, OutputKind::Png},
+      {"-", true, OutputKind::Png},
+      {"a.bmp", true, OutputKind::Bmp},
       {"a.Exr", true, OutputKind::CountFile},
-      {"a", false, OutputKind::Png},      {".png", false, OutputKind::Png},
+      {"a", false, OutputKind::Png},
+      {".png", false, OutputKind::Png},
       {"a.png.txt", false, OutputKind::Png},
       {"a.jpg", false, OutputKind::Png},
   };
@@ -124,8 +127,10 @@ TEST(MandelArgs, OutputKindFollowsTheExtension) {
     OutputKind kind = OutputKind::Png;
     std::string error;
     EXPECT_EQ(OutputKindOf(row.name, kind, error), row.ok);
-    if (row.ok) EXPECT_EQ(kind, row.kind);
-    else EXPECT_FALSE(error.empty());
+    if (row.ok)
+      EXPECT_EQ(kind, row.kind);
+    else
+      EXPECT_FALSE(error.empty());
   }
 }
 

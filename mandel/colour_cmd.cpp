@@ -18,7 +18,8 @@ namespace {
 
 int Usage(std::ostream& err, const std::string& text) {
   err << "mandel: " << text << "\nTry 'mandel colour --help' for more "
-      << "information.\n" << std::flush;
+      << "information.\n"
+      << std::flush;
   return ExitUsage;
 }
 
@@ -56,7 +57,8 @@ int ColourCommand(const ColourCommandArgs& args, std::ostream& err,
   if (sniffed && inputKind == InputKind::Png)
     return Failure(err, args.input +
                             ": a PNG holds no counts; render its view with "
-                            "'mandel render --view " + args.input + "'");
+                            "'mandel render --view " +
+                            args.input + "'");
   if (sniffed && inputKind == InputKind::CountFile) {
     countFile = std::make_unique<CountFileReader>();
     if (!countFile->Open(args.input, why)) return Failure(err, why);
@@ -66,8 +68,8 @@ int ColourCommand(const ColourCommandArgs& args, std::ostream& err,
     if (!ParseViewSpec(text, args.input, view, why)) return Failure(err, why);
     if (countFile->Width() != view.sizeX * view.samples ||
         countFile->Height() != view.sizeY * view.samples)
-      return Failure(err, args.input +
-                              ": the samples do not match the view's size");
+      return Failure(err,
+                     args.input + ": the samples do not match the view's size");
     lines = std::make_unique<CountFileLines>(*countFile);
   } else {
     pairFile = std::make_unique<ViewPairReader>();

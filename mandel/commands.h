@@ -11,5 +11,4 @@ int RenderCommand(const RenderArgs& args, std::ostream& err, bool terminal);
 int ColourCommand(const ColourCommandArgs& args, std::ostream& err,
                   bool terminal);
 // Prints the description to out.
-int InfoCommand(const std::string& input, std::ostream& out,
-                std::ostream& err);
+int InfoCommand(const std::string& input, std::ostream& out, std::ostream& err);

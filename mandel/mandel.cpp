@@ -3,7 +3,6 @@
 #include "mandel/mandel.h"
 
 #include <CLI/CLI.hpp>
-
 #include <ostream>
 #include <string>
 
@@ -18,7 +17,9 @@
 namespace {
 
 // The defaults shown in the help are those of the view itself.
-std::string Default(const std::string& text) { return " (default " + text + ")"; }
+std::string Default(const std::string& text) {
+  return " (default " + text + ")";
+}
 
 void AddViewOptions(CLI::App& app, ViewArgs& v) {
   const ViewSpec d;
@@ -44,15 +45,15 @@ void AddViewOptions(CLI::App& app, ViewArgs& v) {
                  "Extent along the real axis" + Default(d.width))
       ->type_name("W")
       ->group(group);
-  app.add_option("--size", v.size,
-                 "Pixels per line and lines" +
-                     Default(std::to_string(d.sizeX) + "x" +
-                             std::to_string(d.sizeY)))
+  app.add_option(
+         "--size", v.size,
+         "Pixels per line and lines" +
+             Default(std::to_string(d.sizeX) + "x" + std::to_string(d.sizeY)))
       ->type_name("WxH")
       ->group(group);
-  app.add_option("--limit", v.limit,
-                 "Iteration limit, 0 to 4294967295" +
-                     Default(std::to_string(d.limit)))
+  app.add_option(
+         "--limit", v.limit,
+         "Iteration limit, 0 to 4294967295" + Default(std::to_string(d.limit)))
       ->type_name("N")
       ->group(group);
   app.add_option("--julia", v.julia, "Draw the Julia set of this constant")
@@ -103,7 +104,8 @@ void AddColourOptions(CLI::App& app, ColourArgs& c) {
                      Default(FormatHexColour(d.inside)))
       ->type_name("#RRGGBB")
       ->group(group);
-  app.add_option("--depth", c.depth, "Bits per PNG channel, 8 or 16 (default 8)")
+  app.add_option("--depth", c.depth,
+                 "Bits per PNG channel, 8 or 16 (default 8)")
       ->type_name("8|16")
       ->group("Output");
 }
@@ -231,7 +233,9 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
     return ExitUsage;
   }
 
-  if (app.got_subcommand(renderCmd)) return RenderCommand(render, err, terminal);
-  if (app.got_subcommand(colourCmd)) return ColourCommand(colour, err, terminal);
+  if (app.got_subcommand(renderCmd))
+    return RenderCommand(render, err, terminal);
+  if (app.got_subcommand(colourCmd))
+    return ColourCommand(colour, err, terminal);
   return InfoCommand(infoInput, out, err);
 }

@@ -24,8 +24,8 @@ Result RunMandel(std::vector<std::string> args) {
   argv.push_back(nullptr);
   std::ostringstream out, err;
   Result r;
-  r.status = MandelMain(static_cast<int>(args.size()), argv.data(), out, err,
-                        false);
+  r.status =
+      MandelMain(static_cast<int>(args.size()), argv.data(), out, err, false);
   r.out = out.str();
   r.err = err.str();
   return r;
@@ -38,7 +38,8 @@ bool Empty(const std::string& dir) {
 TEST(MandelMain, VersionAndHelpOnEveryLevel) {
   Result v = RunMandel({"--version"});
   EXPECT_EQ(v.status, 0);
-  EXPECT_TRUE(std::regex_match(v.out, std::regex("mandel [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+  EXPECT_TRUE(
+      std::regex_match(v.out, std::regex("mandel [0-9]+\\.[0-9]+\\.[0-9]+\n")))
       << v.out;
   EXPECT_EQ(v.err, "");
 
@@ -47,15 +48,18 @@ TEST(MandelMain, VersionAndHelpOnEveryLevel) {
     const char* usage;
     std::vector<const char*> mentions;
   } rows[] = {
-      {{"--help"}, "Usage: mandel [OPTIONS] SUBCOMMAND",
+      {{"--help"},
+       "Usage: mandel [OPTIONS] SUBCOMMAND",
        {"render", "colour", "info", "--version"}},
-      {{"render", "--help"}, "Usage: mandel render [OPTIONS]",
-       {"View:", "Colour:", "Output:", "Performance:", "--center", "--corner",
-        "--width", "--size", "--limit", "--julia", "--view", "--threads",
-        "--bailout", "--bands", "--smooth", "--palette", "--gradient",
-        "--period", "--inside", "--samples", "--depth", "--counts",
-        "--save-view"}},
-      {{"colour", "--help"}, "Usage: mandel colour [OPTIONS] FILE",
+      {{"render", "--help"},
+       "Usage: mandel render [OPTIONS]",
+       {"View:",     "Colour:",    "Output:",    "Performance:", "--center",
+        "--corner",  "--width",    "--size",     "--limit",      "--julia",
+        "--view",    "--threads",  "--bailout",  "--bands",      "--smooth",
+        "--palette", "--gradient", "--period",   "--inside",     "--samples",
+        "--depth",   "--counts",   "--save-view"}},
+      {{"colour", "--help"},
+       "Usage: mandel colour [OPTIONS] FILE",
        {"--palette", "--period", "--output"}},
       {{"info", "-h"}, "Usage: mandel info [OPTIONS] FILE", {"FILE"}},
       // Help wins over what else is wrong with the line.
@@ -82,22 +86,28 @@ TEST(MandelMain, UsageErrorsNameTheProblemAndWriteNothing) {
     std::vector<std::string> args;
     std::string err;
   } rows[] = {
-      {{}, "mandel: a subcommand is required; the commands are render, "
-           "colour and info\nTry 'mandel --help' for more information.\n"},
-      {{"paint", "-o", png}, "mandel: unknown command 'paint'; the commands "
-                             "are render, colour and info\nTry 'mandel "
-                             "--help' for more information.\n"},
-      {{"--bogus"}, "mandel: unknown option '--bogus'; the commands are render, colour and info\n"
-                    "Try 'mandel --help' for more information.\n"},
+      {{},
+       "mandel: a subcommand is required; the commands are render, "
+       "colour and info\nTry 'mandel --help' for more information.\n"},
+      {{"paint", "-o", png},
+       "mandel: unknown command 'paint'; the commands "
+       "are render, colour and info\nTry 'mandel "
+       "--help' for more information.\n"},
+      {{"--bogus"},
+       "mandel: unknown option '--bogus'; the commands are render, colour and "
+       "info\n"
+       "Try 'mandel --help' for more information.\n"},
       {{"render", "--zoom", "2", "-o", png},
        "mandel: the following arguments were not expected: 2 --zoom" + hint},
       {{"render"},
        "mandel: nothing to write: give -o FILE, --counts FILE.exr or "
-       "--save-view NAME" + hint},
+       "--save-view NAME" +
+           hint},
       {{"render", "-o", dir.File("out.jpg")},
        "mandel: -o " + dir.File("out.jpg") +
            ": the name must end in .png, .bmp or .exr, or be - for PNG on "
-           "the standard output" + hint},
+           "the standard output" +
+           hint},
       {{"render", "--size", "0x480", "-o", png},
        "mandel: --size: each side must be from 1 to 2147483647 pixels" + hint},
       {{"render", "--size", "640", "-o", png},
@@ -134,17 +144,20 @@ TEST(MandelMain, UsageErrorsNameTheProblemAndWriteNothing) {
       {{"render", "--julia", "-0.8,0.156", "--bailout", "2", "--save-view",
         dir.File("v")},
        "mandel: --save-view: a Julia view cannot be saved as .mni/.mnd, "
-       "whose info file has no place for the Julia constant" + hint},
+       "whose info file has no place for the Julia constant" +
+           hint},
       {{"render", "--save-view", dir.File("v")},
        "mandel: --save-view: the .mni/.mnd pair holds counts for bailout 2 "
-       "only; add --bailout 2" + hint},
+       "only; add --bailout 2" +
+           hint},
       {{"render", "--bailout", "2", "--samples", "2", "--save-view",
         dir.File("v")},
        "mandel: --save-view: the .mni/.mnd pair holds one count per pixel; "
-       "use --samples 1" + hint},
+       "use --samples 1" +
+           hint},
       {{"render", "--counts", dir.File("c.png"), "-o", png},
-       "mandel: --counts " + dir.File("c.png") +
-           ": the name must end in .exr" + hint},
+       "mandel: --counts " + dir.File("c.png") + ": the name must end in .exr" +
+           hint},
       {{"render", "--size", "2147483647x1", "-o", dir.File("out.bmp")},
        "mandel: --size 2147483647x1: too large for a BMP file" + hint},
       {{"colour", dir.File("c.exr")},
@@ -154,8 +167,9 @@ TEST(MandelMain, UsageErrorsNameTheProblemAndWriteNothing) {
        "mandel: -o " + dir.File("x.exr") +
            ": mandel colour writes pictures (.png or .bmp)\nTry 'mandel "
            "colour --help' for more information.\n"},
-      {{"info"}, "mandel: FILE is required\nTry 'mandel info --help' for "
-                 "more information.\n"},
+      {{"info"},
+       "mandel: FILE is required\nTry 'mandel info --help' for "
+       "more information.\n"},
   };
   for (const Row& row : rows) {
     std::string line;

@@ -20,7 +20,8 @@ namespace {
 
 int Usage(std::ostream& err, const std::string& text) {
   err << "mandel: " << text << "\nTry 'mandel render --help' for more "
-      << "information.\n" << std::flush;
+      << "information.\n"
+      << std::flush;
   return ExitUsage;
 }
 
@@ -63,12 +64,13 @@ std::string CheckOutputs(const RenderArgs& args, Plan& plan) {
     plan.countsName = args.counts;
   }
   const ViewSpec& v = plan.view;
-  if (plan.depth == 16 && !(plan.picture && plan.pictureKind == OutputKind::Png))
+  if (plan.depth == 16 &&
+      !(plan.picture && plan.pictureKind == OutputKind::Png))
     return "--depth 16 needs a PNG picture (-o FILE.png)";
   if (plan.picture && plan.pictureKind == OutputKind::Bmp &&
       !BmpWriter::Fits(v.sizeX, v.sizeY))
-    return "--size " + std::to_string(v.sizeX) + "x" +
-           std::to_string(v.sizeY) + ": too large for a BMP file";
+    return "--size " + std::to_string(v.sizeX) + "x" + std::to_string(v.sizeY) +
+           ": too large for a BMP file";
   if (!plan.countsName.empty() &&
       (v.sizeX * v.samples > MaxSide || v.sizeY * v.samples > MaxSide))
     return "--samples " + std::to_string(v.samples) +
@@ -117,7 +119,8 @@ int RenderCommand(const RenderArgs& args, std::ostream& err, bool terminal) {
   std::unique_ptr<ImageSink> picture;
   if (plan.picture && plan.pictureKind == OutputKind::Bmp) {
     auto bmp = std::make_unique<BmpWriter>();
-    if (!bmp->Open(args.output, v.sizeX, v.sizeY, why)) return Failure(err, why);
+    if (!bmp->Open(args.output, v.sizeX, v.sizeY, why))
+      return Failure(err, why);
     picture = std::move(bmp);
   } else if (plan.picture) {
     auto png = std::make_unique<PngWriter>();

@@ -88,8 +88,8 @@ bool ApplyViewArgs(const ViewArgs& args, ViewSpec& view, std::string& error) {
     const bool center = !args.center.empty();
     const std::string& text = center ? args.center : args.corner;
     if (!ParseDecimalPair(text, v.re, v.im, why))
-      return Fail(error, std::string(center ? "--center" : "--corner") +
-                             ": " + why);
+      return Fail(error,
+                  std::string(center ? "--center" : "--corner") + ": " + why);
     v.anchor = center ? Anchor::Center : Anchor::Corner;
   }
   if (!args.width.empty()) {
@@ -131,8 +131,9 @@ bool ApplyColourArgs(const ColourArgs& args, Colouring& colouring,
     if (!ParsePalette(args.gradient, p, why))
       return Fail(error, "--gradient: " + why);
     if (p.kind != Palette::Gradient)
-      return Fail(error, "--gradient: expected colour stops such as "
-                         "#000764,#edffff");
+      return Fail(error,
+                  "--gradient: expected colour stops such as "
+                  "#000764,#edffff");
     c.palette = p;
   }
   if (!args.period.empty()) {
@@ -186,7 +187,8 @@ bool ParseThreads(const std::string& text, unsigned& threads,
   if (text.empty()) return true;
   std::uint64_t n;
   std::string why;
-  if (!ParseWhole(text, 1, 1024, n, why)) return Fail(error, "--threads: " + why);
+  if (!ParseWhole(text, 1, 1024, n, why))
+    return Fail(error, "--threads: " + why);
   threads = static_cast<unsigned>(n);
   return true;
 }

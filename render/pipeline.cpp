@@ -383,8 +383,7 @@ bool RunRender(const RenderJob& job, std::string& error) {
       if (ok && job.pair) {
         const std::uint64_t l = bottom ? k : H - 1 - k;
         ok = job.pair->WriteLine(
-            l, reinterpret_cast<const std::uint16_t*>(row + pairOffset),
-            error);
+            l, reinterpret_cast<const std::uint16_t*>(row + pairOffset), error);
       }
       if (!ok) {
         rows.Cancel();

@@ -82,9 +82,8 @@ class PixelColourer {
   // width * samples values; writes width pixels in layout to out (a BMP
   // row's padding is the caller's). Safe from several threads at once; the
   // same samples give the same bytes every time.
-  void ColourRow(const SampleLine* lines, unsigned samples,
-                 std::uint64_t width, PixelLayout layout,
-                 unsigned char* out) const;
+  void ColourRow(const SampleLine* lines, unsigned samples, std::uint64_t width,
+                 PixelLayout layout, unsigned char* out) const;
 
  private:
   struct Linear {
@@ -161,9 +160,9 @@ struct RenderJob {
   const SampleLines* lines = nullptr;
   const PixelColourer* colourer = nullptr;  // needed with a picture
   ImageSink* picture = nullptr;             // optional
-  CountFileWriter* counts = nullptr;  // optional; opened in RowOrder
-  ViewPairWriter* pair = nullptr;     // optional; one sample per pixel
-  unsigned threads = 0;               // 0: one per processor
+  CountFileWriter* counts = nullptr;        // optional; opened in RowOrder
+  ViewPairWriter* pair = nullptr;           // optional; one sample per pixel
+  unsigned threads = 0;                     // 0: one per processor
   // Called on the writing thread after each row with the rows done.
   std::function<void(std::uint64_t done)> progress;
 };

@@ -100,9 +100,9 @@ TEST(ComputedLines, SamplesAreThePlainDefinitionAtTheirPoints) {
       for (std::uint64_t k = 0; k < a.dotsX * N; ++k) {
         const unsigned i = k % N;
         const double re = SampleRe(a, k / N, SampleDx(i, j, N));
-        EscapeResult e = a.julia ? Escape(re, im, a.juliaRe, a.juliaIm,
-                                          row.radius, a.limit)
-                                 : Escape(re, im, re, im, row.radius, a.limit);
+        EscapeResult e =
+            a.julia ? Escape(re, im, a.juliaRe, a.juliaIm, row.radius, a.limit)
+                    : Escape(re, im, re, im, row.radius, a.limit);
         CountSample want = ToCountSample(e, row.radius);
         ASSERT_EQ(n[k], want.n) << "line " << L << " sample " << k;
         ASSERT_EQ(std::memcmp(&nf[k], &want.nf, sizeof(float)), 0)
@@ -114,8 +114,8 @@ TEST(ComputedLines, SamplesAreThePlainDefinitionAtTheirPoints) {
 
 // The banded shortcut must store the very N the count files hold.
 TEST(ComputedLines, CountsWithoutFractionsAreTheCountFileCounts) {
-  const std::uint32_t counts[] = {0, 1, 2, 999, 65535, 65536,
-                                  0xFFFFFFFDu, 0xFFFFFFFEu, NeverEscaped};
+  const std::uint32_t counts[] = {
+      0, 1, 2, 999, 65535, 65536, 0xFFFFFFFDu, 0xFFFFFFFEu, NeverEscaped};
   for (std::uint32_t count : counts) {
     SCOPED_TRACE(count);
     EscapeResult e{count, count == NeverEscaped ? 0.0 : 300.0, 4.0};
@@ -143,8 +143,8 @@ struct Rendered {
 };
 
 Rendered RenderToMemory(const MandArea& a, unsigned samples, double radius,
-                        PixelLayout layout, bool bottomFirst,
-                        unsigned threads, const SampleLines* lines = nullptr) {
+                        PixelLayout layout, bool bottomFirst, unsigned threads,
+                        const SampleLines* lines = nullptr) {
   DoubleLineSource source(Rule(a, radius));
   ComputedLines computed(a, samples, radius, source);
   Colouring colouring;
@@ -200,57 +200,57 @@ TEST(PixelColourer, PixelsAreTheMeanOfTheirOwnSamples) {
   struct Row {
     Shading shading;
     std::uint32_t limit;
-  } rows[] = {{Shading::Smooth, 1000}, {Shading::Bands, 1000},
-              {Shading::Bands, 30}};
+  } rows[] = {
+      {Shading::Smooth, 1000}, {Shading::Bands, 1000}, {Shading::Bands, 30}};
   for (const Row& row : rows) {
-   for (unsigned N : {1u, 3u}) {
-    SCOPED_TRACE(row.limit);
-    SCOPED_TRACE(N);
-    Colouring colouring;
-    colouring.shading = row.shading;
-    colouring.period = 7;
-    colouring.inside = Rgb8{10, 200, 30};
-    Colourer colourer(colouring, 256, row.limit);
-    PixelColourer pixels(colourer, row.limit, N);
-    const std::uint64_t width = 5;
-    std::vector<std::uint32_t> n(N * width * N);
-    std::vector<float> nf(n.size());
-    for (std::size_t k = 0; k < n.size(); ++k) {
-      n[k] = k % 11 == 5 ? NeverEscaped
-                         : static_cast<std::uint32_t>(k * 7 % 50 + 1);
-      nf[k] = static_cast<float>(k % 8) / 8;
-    }
-    std::vector<SampleLine> band;
-    for (unsigned j = 0; j < N; ++j)
-      band.push_back(SampleLine{&n[j * width * N], &nf[j * width * N]});
-    std::vector<unsigned char> rgb16(width * 6), rgb8(width * 3),
-        bgr8(width * 3);
-    pixels.ColourRow(band.data(), N, width, PixelLayout::Rgb16, rgb16.data());
-    pixels.ColourRow(band.data(), N, width, PixelLayout::Rgb8, rgb8.data());
-    pixels.ColourRow(band.data(), N, width, PixelLayout::Bgr8, bgr8.data());
-    for (std::uint64_t m = 0; m < width; ++m) {
-      SCOPED_TRACE(m);
-      std::vector<Rgb16> own;
+    for (unsigned N : {1u, 3u}) {
+      SCOPED_TRACE(row.limit);
+      SCOPED_TRACE(N);
+      Colouring colouring;
+      colouring.shading = row.shading;
+      colouring.period = 7;
+      colouring.inside = Rgb8{10, 200, 30};
+      Colourer colourer(colouring, 256, row.limit);
+      PixelColourer pixels(colourer, row.limit, N);
+      const std::uint64_t width = 5;
+      std::vector<std::uint32_t> n(N * width * N);
+      std::vector<float> nf(n.size());
+      for (std::size_t k = 0; k < n.size(); ++k) {
+        n[k] = k % 11 == 5 ? NeverEscaped
+                           : static_cast<std::uint32_t>(k * 7 % 50 + 1);
+        nf[k] = static_cast<float>(k % 8) / 8;
+      }
+      std::vector<SampleLine> band;
       for (unsigned j = 0; j < N; ++j)
-        for (unsigned i = 0; i < N; ++i) {
-          std::size_t k = j * width * N + m * N + i;
-          own.push_back(colourer.Colour(CountSample{n[k], nf[k]}));
-        }
-      Rgb16 want = Average(own.data(), own.size());
-      std::uint16_t got[3];
-      std::memcpy(got, &rgb16[m * 6], sizeof got);
-      EXPECT_EQ(got[0], want.r);
-      EXPECT_EQ(got[1], want.g);
-      EXPECT_EQ(got[2], want.b);
-      Rgb8 want8 = To8(want);
-      EXPECT_EQ(rgb8[m * 3], want8.r);
-      EXPECT_EQ(rgb8[m * 3 + 1], want8.g);
-      EXPECT_EQ(rgb8[m * 3 + 2], want8.b);
-      EXPECT_EQ(bgr8[m * 3], want8.b);
-      EXPECT_EQ(bgr8[m * 3 + 1], want8.g);
-      EXPECT_EQ(bgr8[m * 3 + 2], want8.r);
+        band.push_back(SampleLine{&n[j * width * N], &nf[j * width * N]});
+      std::vector<unsigned char> rgb16(width * 6), rgb8(width * 3),
+          bgr8(width * 3);
+      pixels.ColourRow(band.data(), N, width, PixelLayout::Rgb16, rgb16.data());
+      pixels.ColourRow(band.data(), N, width, PixelLayout::Rgb8, rgb8.data());
+      pixels.ColourRow(band.data(), N, width, PixelLayout::Bgr8, bgr8.data());
+      for (std::uint64_t m = 0; m < width; ++m) {
+        SCOPED_TRACE(m);
+        std::vector<Rgb16> own;
+        for (unsigned j = 0; j < N; ++j)
+          for (unsigned i = 0; i < N; ++i) {
+            std::size_t k = j * width * N + m * N + i;
+            own.push_back(colourer.Colour(CountSample{n[k], nf[k]}));
+          }
+        Rgb16 want = Average(own.data(), own.size());
+        std::uint16_t got[3];
+        std::memcpy(got, &rgb16[m * 6], sizeof got);
+        EXPECT_EQ(got[0], want.r);
+        EXPECT_EQ(got[1], want.g);
+        EXPECT_EQ(got[2], want.b);
+        Rgb8 want8 = To8(want);
+        EXPECT_EQ(rgb8[m * 3], want8.r);
+        EXPECT_EQ(rgb8[m * 3 + 1], want8.g);
+        EXPECT_EQ(rgb8[m * 3 + 2], want8.b);
+        EXPECT_EQ(bgr8[m * 3], want8.b);
+        EXPECT_EQ(bgr8[m * 3 + 1], want8.g);
+        EXPECT_EQ(bgr8[m * 3 + 2], want8.r);
+      }
     }
-   }
   }
 }
 
@@ -378,7 +378,8 @@ TEST(CountStats, GatheredFromLinesEqualsTheBuilderOnTheSameData) {
     EXPECT_EQ(got.samples, want.samples);
     EXPECT_EQ(got.escaped, want.escaped);
     EXPECT_EQ(got.maxCount, want.maxCount);
-    for (int p = 0; p < 5; ++p) EXPECT_EQ(got.percentile[p], want.percentile[p]);
+    for (int p = 0; p < 5; ++p)
+      EXPECT_EQ(got.percentile[p], want.percentile[p]);
   }
   FailingLines bad(4, a.dotsX);
   CountStats got;

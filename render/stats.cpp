@@ -35,9 +35,9 @@ void CountStatsBuilder::Second(const std::uint32_t* n, std::size_t count) {
     const std::uint64_t range =
         std::uint64_t(stats.maxCount) - stats.minCount + 1;
     stats.binWidth = (range + HistogramBins - 1) / HistogramBins;
-    bins.assign(static_cast<std::size_t>((range + stats.binWidth - 1) /
-                                         stats.binWidth),
-                0);
+    bins.assign(
+        static_cast<std::size_t>((range + stats.binWidth - 1) / stats.binWidth),
+        0);
   }
   for (std::size_t k = 0; k < count; ++k) {
     if (!Escaped(n[k])) continue;
@@ -55,8 +55,7 @@ CountStats CountStatsBuilder::Result() const {
   for (int p = 0; p < 5; ++p) {
     // Nearest rank: the smallest count with at least this share at or
     // below it.
-    std::uint64_t rank =
-        (result.escaped * StatsPercentiles[p] + 99) / 100;
+    std::uint64_t rank = (result.escaped * StatsPercentiles[p] + 99) / 100;
     if (rank == 0) rank = 1;
     std::uint64_t seen = 0;
     std::size_t b = 0;

@@ -10,9 +10,9 @@
 #include "render/pipeline.h"
 
 struct CountStats {
-  std::uint64_t samples = 0;      // every sample seen
-  std::uint64_t escaped = 0;      // samples with a count
-  std::uint64_t notComputed = 0;  // N = 0 in a count file
+  std::uint64_t samples = 0;                 // every sample seen
+  std::uint64_t escaped = 0;                 // samples with a count
+  std::uint64_t notComputed = 0;             // N = 0 in a count file
   std::uint32_t minCount = 0, maxCount = 0;  // of the escaped; 0 when none
   // Counts at or below which 1, 10, 50, 90 and 99 percent of the escaped
   // samples lie (nearest rank). Exact when the count range is at most

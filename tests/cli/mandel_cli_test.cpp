@@ -17,8 +17,8 @@ namespace {
 
 // A build without the PNG and OpenEXR libraries has a mandel that says so;
 // these tests are for the formats themselves.
-#define NEED_FORMATS()                                           \
-  if (!PngAvailable() || !CountFilesAvailable())                 \
+#define NEED_FORMATS()                           \
+  if (!PngAvailable() || !CountFilesAvailable()) \
   GTEST_SKIP() << "this build writes neither PNG nor count files"
 
 using testutil::FileExists;
@@ -61,10 +61,23 @@ struct SetView {
 };
 
 std::vector<std::string> MandelFor(const SetView& v, const std::string& out) {
-  return {"render", "--palette", "cosine:3,2,1", "--period", v.limit,
-          "--bands", std::string("--corner=") + v.re + "," + v.im, "--width",
-          v.w, "--size", std::string(v.ww) + "x" + v.hh, "--limit", v.limit,
-          "--bailout", "2", "-o", out};
+  return {"render",
+          "--palette",
+          "cosine:3,2,1",
+          "--period",
+          v.limit,
+          "--bands",
+          std::string("--corner=") + v.re + "," + v.im,
+          "--width",
+          v.w,
+          "--size",
+          std::string(v.ww) + "x" + v.hh,
+          "--limit",
+          v.limit,
+          "--bailout",
+          "2",
+          "-o",
+          out};
 }
 
 const SetView SetViews[] = {
@@ -80,8 +93,8 @@ TEST(MandelCli, BmpIsSetrendersPictureByteForByte) {
   ScopedTempDir dir;
   for (const SetView& v : SetViews) {
     SCOPED_TRACE(std::string(v.re) + " " + v.im + " " + v.w);
-    ProgramResult set = RunProgram({SETRENDER_EXE, v.re, v.im, v.w, v.ww,
-                                    v.hh, v.limit, dir.File("set")});
+    ProgramResult set = RunProgram(
+        {SETRENDER_EXE, v.re, v.im, v.w, v.ww, v.hh, v.limit, dir.File("set")});
     ASSERT_EQ(set.exit, 0) << set.err;
     Ok(MandelFor(v, dir.File("mandel.bmp")));
     std::string want = ReadBytes(dir.File("set.bmp"));
@@ -120,16 +133,19 @@ struct Golden {
 const std::vector<Golden>& Goldens() {
   static const std::vector<Golden> goldens = {
       {"banded", {"--bands", "--limit", "200", "--period", "24"}},
-      {"smooth", {"--center=-0.7436,0.1318", "--width", "0.004",
-                  "--limit", "2000", "--period", "40"}},
-      {"gradient", {"--center=-0.16,1.035", "--width", "0.05", "--limit",
-                    "800", "--gradient", "#000000,#ff4000,#ffff80,#2040ff",
-                    "--period", "30", "--inside", "#102030"}},
-      {"antialiased", {"--samples", "3", "--center=-0.748,0.1", "--width",
-                       "0.02", "--limit", "1500", "--palette",
-                       "cosine:3,2,1", "--period", "150"}},
-      {"julia", {"--julia=-0.8,0.156", "--center", "0,0", "--width", "3.2",
-                 "--limit", "300", "--period", "20"}},
+      {"smooth",
+       {"--center=-0.7436,0.1318", "--width", "0.004", "--limit", "2000",
+        "--period", "40"}},
+      {"gradient",
+       {"--center=-0.16,1.035", "--width", "0.05", "--limit", "800",
+        "--gradient", "#000000,#ff4000,#ffff80,#2040ff", "--period", "30",
+        "--inside", "#102030"}},
+      {"antialiased",
+       {"--samples", "3", "--center=-0.748,0.1", "--width", "0.02", "--limit",
+        "1500", "--palette", "cosine:3,2,1", "--period", "150"}},
+      {"julia",
+       {"--julia=-0.8,0.156", "--center", "0,0", "--width", "3.2", "--limit",
+        "300", "--period", "20"}},
   };
   return goldens;
 }
@@ -156,9 +172,17 @@ TEST(MandelCli, GoldenPictures) {
 TEST(MandelCli, RoundTripsGiveTheSamePicture) {
   NEED_FORMATS();
   ScopedTempDir dir;
-  const std::vector<std::string> view = {
-      "--center=-0.7454,0.1128", "--width", "0.0008", "--size", "40x30",
-      "--limit", "1200", "--samples", "2", "--period", "90"};
+  const std::vector<std::string> view = {"--center=-0.7454,0.1128",
+                                         "--width",
+                                         "0.0008",
+                                         "--size",
+                                         "40x30",
+                                         "--limit",
+                                         "1200",
+                                         "--samples",
+                                         "2",
+                                         "--period",
+                                         "90"};
   auto with = [&](std::vector<std::string> more) {
     std::vector<std::string> args = {"render"};
     args.insert(args.end(), view.begin(), view.end());
@@ -187,16 +211,17 @@ TEST(MandelCli, RoundTripsGiveTheSamePicture) {
 
   // New colours from the counts equal a new render with those colours.
   const std::vector<std::string> recolour = {
-      "--bands", "--gradient", "#ffffff,#000000,#ff0000", "--period", "7",
-      "--inside", "#204060", "--depth", "16"};
+      "--bands",  "--gradient", "#ffffff,#000000,#ff0000",
+      "--period", "7",          "--inside",
+      "#204060",  "--depth",    "16"};
   std::vector<std::string> args = with({"-o", dir.File("f.png")});
   args.insert(args.end(), recolour.begin(), recolour.end());
   Ok(args);
   args = {"colour", dir.File("a.exr"), "-o", dir.File("g.png")};
   args.insert(args.end(), recolour.begin(), recolour.end());
   Ok(args);
-  EXPECT_TRUE(SameBytes(ReadBytes(dir.File("g.png")),
-                        ReadBytes(dir.File("f.png"))));
+  EXPECT_TRUE(
+      SameBytes(ReadBytes(dir.File("g.png")), ReadBytes(dir.File("f.png"))));
   EXPECT_TRUE(ReadBytes(dir.File("g.png")) != want);
 
   // A view file, and options beside it that override it.
@@ -213,8 +238,8 @@ TEST(MandelCli, RoundTripsGiveTheSamePicture) {
   Ok({"render", "--view", dir.File("v.view"), "--limit", "50", "-o",
       dir.File("i.png")});
   Ok(with({"--limit", "50", "-o", dir.File("j.png")}));
-  EXPECT_TRUE(SameBytes(ReadBytes(dir.File("i.png")),
-                        ReadBytes(dir.File("j.png"))));
+  EXPECT_TRUE(
+      SameBytes(ReadBytes(dir.File("i.png")), ReadBytes(dir.File("j.png"))));
   EXPECT_TRUE(ReadBytes(dir.File("i.png")) != want);
 }
 
@@ -227,12 +252,14 @@ TEST(MandelCli, CountsAreThePlainDefinition) {
     double radius;
     bool julia;
   } rows[] = {
-      {{"--corner=-2,-1.5", "--width", "3", "--size", "23x17", "--limit",
-        "100", "--bailout", "2"},
-       2, false},
+      {{"--corner=-2,-1.5", "--width", "3", "--size", "23x17", "--limit", "100",
+        "--bailout", "2"},
+       2,
+       false},
       {{"--julia=-0.8,0.156", "--center", "0,0", "--width", "3", "--size",
         "19x11", "--limit", "70000", "--bailout", "1000"},
-       1000, true},
+       1000,
+       true},
   };
   for (const Row& row : rows) {
     std::vector<std::string> args = {"render"};
@@ -251,7 +278,8 @@ TEST(MandelCli, CountsAreThePlainDefinition) {
     const double width = 3;
     const double lenIm = (double(h) * width) / double(w);
     const double minRe = corner ? -2 : 0 - width * 0.5;
-    const double minIm = corner ? -1.5 + (width - lenIm) * 0.5 : 0 - lenIm * 0.5;
+    const double minIm =
+        corner ? -1.5 + (width - lenIm) * 0.5 : 0 - lenIm * 0.5;
     std::vector<std::uint32_t> n(w);
     std::vector<float> nf(w);
     for (std::uint32_t l = 0; l < h; ++l) {
@@ -259,11 +287,9 @@ TEST(MandelCli, CountsAreThePlainDefinition) {
       const double im = minIm + (double(l) * lenIm) / double(h - 1);
       for (std::uint32_t m = 0; m < w; ++m) {
         const double re = minRe + (double(m) * width) / double(w - 1);
-        EscapeResult e = row.julia
-                             ? Escape(re, im, -0.8, 0.156, row.radius,
-                                      reader.Limit())
-                             : Escape(re, im, re, im, row.radius,
-                                      reader.Limit());
+        EscapeResult e =
+            row.julia ? Escape(re, im, -0.8, 0.156, row.radius, reader.Limit())
+                      : Escape(re, im, re, im, row.radius, reader.Limit());
         CountSample want = ToCountSample(e, row.radius);
         ASSERT_EQ(n[m], want.n) << l << "," << m;
         ASSERT_EQ(std::memcmp(&nf[m], &want.nf, sizeof(float)), 0);
@@ -276,8 +302,8 @@ TEST(MandelCli, InfoDescribesCountsInEveryForm) {
   NEED_FORMATS();
   ScopedTempDir dir;
   // Far outside the radius: every point escapes at once, count 0.
-  Ok({"render", "--center", "10,10", "--width", "1", "--size", "4x3",
-      "--limit", "5", "--bailout", "2", "--bands", "-o", dir.File("out.exr"),
+  Ok({"render", "--center", "10,10", "--width", "1", "--size", "4x3", "--limit",
+      "5", "--bailout", "2", "--bands", "-o", dir.File("out.exr"),
       "--save-view", dir.File("out")});
   ProgramResult r = RunProgram(Mandel({"info", dir.File("out.exr")}));
   EXPECT_EQ(r.exit, 0) << r.err;
@@ -297,17 +323,15 @@ TEST(MandelCli, InfoDescribesCountsInEveryForm) {
   // The pair cannot tell count 0 from the inside; all of it is inside.
   r = RunProgram(Mandel({"info", dir.File("out")}));
   EXPECT_EQ(r.exit, 0) << r.err;
-  EXPECT_NE(r.out.find("samples: 12\nescaped: 0 (0.00%)\n"),
-            std::string::npos)
+  EXPECT_NE(r.out.find("samples: 12\nescaped: 0 (0.00%)\n"), std::string::npos)
       << r.out;
 
   // A PNG's counts are computed again from its view.
-  Ok({"render", "--center", "0,0", "--width", "0.2", "--size", "5x5",
-      "--limit", "50", "-o", dir.File("inside.png")});
+  Ok({"render", "--center", "0,0", "--width", "0.2", "--size", "5x5", "--limit",
+      "50", "-o", dir.File("inside.png")});
   r = RunProgram(Mandel({"info", dir.File("inside.png")}));
   EXPECT_EQ(r.exit, 0) << r.err;
-  EXPECT_NE(r.out.find("samples: 25\nescaped: 0 (0.00%)\n"),
-            std::string::npos)
+  EXPECT_NE(r.out.find("samples: 25\nescaped: 0 (0.00%)\n"), std::string::npos)
       << r.out;
 }
 
@@ -332,14 +356,14 @@ TEST(MandelCli, MalformedInputsAreRefusedWithoutOutput) {
       {{"render", "--view", dir.File("unknown.view"), "-o", out},
        "mandel: " + dir.File("unknown.view") + ":2: unknown key \"zoom\"\n"},
       {{"render", "--view", dir.File("missing.view"), "-o", out},
-       "mandel: " + dir.File("missing.view") +
-           ": No such file or directory\n"},
+       "mandel: " + dir.File("missing.view") + ": No such file or directory\n"},
       {{"render", "--view", dir.File("cut.png"), "-o", out},
        "mandel: " + dir.File("cut.png") + ": truncated PNG file\n"},
       {{"colour", dir.File("cut.png"), "-o", out},
        "mandel: " + dir.File("cut.png") +
            ": a PNG holds no counts; render its view with 'mandel render "
-           "--view " + dir.File("cut.png") + "'\n"},
+           "--view " +
+           dir.File("cut.png") + "'\n"},
       {{"colour", dir.File("missing"), "-o", out}, ""},
       {{"colour", dir.File("cut.exr"), "-o", out}, ""},
       {{"info", dir.File("cut.exr")}, ""},
@@ -363,8 +387,8 @@ TEST(MandelCli, MalformedInputsAreRefusedWithoutOutput) {
   }
   // A refused command line writes nothing either, not even the count file
   // the line also asked for.
-  ProgramResult r = RunProgram(Mandel({"render", "--size", "8x0", "-o", out,
-                                       "--counts", dir.File("c.exr")}));
+  ProgramResult r = RunProgram(Mandel(
+      {"render", "--size", "8x0", "-o", out, "--counts", dir.File("c.exr")}));
   EXPECT_EQ(r.exit, 2);
   EXPECT_FALSE(FileExists(out));
   EXPECT_FALSE(FileExists(dir.File("c.exr")));
