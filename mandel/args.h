@@ -1,0 +1,78 @@
+// The command-line words of mandel's subcommands, as given, and the small
+// grammars they use (RE,IM pairs, WxH sizes, bounded whole numbers, output
+// names by extension). Numbers of the plane stay decimal text here: the view
+// keeps them at full precision, and only the engine turns them into doubles.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The options that describe a view. An empty text means "not given": the
+// view file (or the default view) supplies it.
+struct ViewArgs {
+  std::string view;     // --view FILE: view file, or a PNG / count file
+  std::string center;   // --center RE,IM
+  std::string corner;   // --corner RE,IM
+  std::string width;    // --width W
+  std::string size;     // --size WxH
+  std::string limit;    // --limit N
+  std::string julia;    // --julia RE,IM
+  std::string bailout;  // --bailout R
+};
+
+// The options that choose the colours. Empty or false: not given.
+struct ColourArgs {
+  bool bands = false;    // --bands
+  bool smooth = false;   // --smooth
+  std::string palette;   // --palette cosine:R,G,B | gradient:STOPS
+  std::string gradient;  // --gradient STOPS
+  std::string period;    // --period P
+  std::string inside;    // --inside #rrggbb
+  std::string depth;     // --depth 8|16
+};
+
+struct RenderArgs {
+  ViewArgs view;
+  ColourArgs colour;
+  std::string samples;   // --samples N
+  std::string threads;   // --threads N
+  std::string output;    // -o FILE
+  std::string counts;    // --counts FILE.exr
+  std::string saveView;  // --save-view NAME
+};
+
+struct ColourCommandArgs {
+  std::string input;  // FILE.exr, or NAME(.mni|.mnd)
+  ColourArgs colour;
+  std::string threads;
+  std::string output;
+};
+
+// What -o writes, by the name's extension (case-insensitive). "-" is a PNG
+// on the standard output.
+enum class OutputKind { Png, Bmp, CountFile };
+
+// Splits "RE,IM" into its two parts, each trimmed of blanks and not empty.
+// The parts are not checked as numbers here. False with error set
+// ("expected RE,IM") otherwise.
+bool SplitPair(const std::string& text, std::string& re, std::string& im,
+               std::string& error);
+
+// Reads "WxH" (an 'x' or 'X' between two whole numbers) with both sides in
+// 1 .. 2^31 - 1. False with error set otherwise.
+bool ParseSize(const std::string& text, std::uint64_t& width,
+               std::uint64_t& height, std::string& error);
+
+// Reads a whole decimal number in min .. max: digits only, no sign, no
+// blanks, no exponent. False with error set ("must be a whole number from
+// min to max") otherwise.
+bool ParseWhole(const std::string& text, std::uint64_t min, std::uint64_t max,
+                std::uint64_t& value, std::string& error);
+
+// The kind of file a name asks for: ".png", ".bmp", ".exr" or "-". False
+// with error set for any other name.
+bool OutputKindOf(const std::string& name, OutputKind& kind,
+                  std::string& error);
+
+// Whether a name ends in ext, ignoring the case of ASCII letters.
+bool HasExtension(const std::string& name, const char* ext);

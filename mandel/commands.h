@@ -1,0 +1,14 @@
+// The verbs of mandel, each run on its parsed words. Each returns the exit
+// status and writes its messages to err as "mandel: <text>".
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+#include "mandel/args.h"
+
+int RenderCommand(const RenderArgs& args, std::ostream& err, bool terminal);
+int ColourCommand(const ColourCommandArgs& args, std::ostream& err,
+                  bool terminal);
+// Prints the description to out.
+int InfoCommand(const std::string& input, std::ostream& out, std::ostream& err);

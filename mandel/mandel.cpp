@@ -1,0 +1,241 @@
+// The command line of mandel: one CLI11 application with a subcommand per
+// verb. Parsing ends here; each verb's work lives in its own file.
+#include "mandel/mandel.h"
+
+#include <CLI/CLI.hpp>
+#include <ostream>
+#include <string>
+
+#include "mandel/args.h"
+#include "mandel/commands.h"
+#include "viewspec/viewspec.h"
+
+#ifndef MANDEL_VERSION
+#error "MANDEL_VERSION must be defined by the build"
+#endif
+
+namespace {
+
+// The defaults shown in the help are those of the view itself.
+std::string Default(const std::string& text) {
+  return " (default " + text + ")";
+}
+
+void AddViewOptions(CLI::App& app, ViewArgs& v) {
+  const ViewSpec d;
+  const char* group = "View";
+  app.add_option("--view", v.view,
+                 "Take view and colouring from a view file, or from a PNG "
+                 "or count file of mandel; other options override it")
+      ->type_name("FILE")
+      ->group(group);
+  CLI::Option* center =
+      app.add_option("--center", v.center,
+                     "Centre of the picture" + Default(d.re + "," + d.im))
+          ->type_name("RE,IM")
+          ->group(group);
+  CLI::Option* corner =
+      app.add_option("--corner", v.corner,
+                     "Lower-left corner of the square of side W, as "
+                     "setrender takes it (the picture is centred on it)")
+          ->type_name("RE,IM")
+          ->group(group);
+  center->excludes(corner);
+  app.add_option("--width", v.width,
+                 "Extent along the real axis" + Default(d.width))
+      ->type_name("W")
+      ->group(group);
+  app.add_option(
+         "--size", v.size,
+         "Pixels per line and lines" +
+             Default(std::to_string(d.sizeX) + "x" + std::to_string(d.sizeY)))
+      ->type_name("WxH")
+      ->group(group);
+  app.add_option(
+         "--limit", v.limit,
+         "Iteration limit, 0 to 4294967295" + Default(std::to_string(d.limit)))
+      ->type_name("N")
+      ->group(group);
+  app.add_option("--julia", v.julia, "Draw the Julia set of this constant")
+      ->type_name("RE,IM")
+      ->group(group);
+  app.add_option("--bailout", v.bailout,
+                 "Escape radius" + Default(FormatDouble(d.bailout)) +
+                     "; 2 gives setrender's counts")
+      ->type_name("R")
+      ->group(group);
+}
+
+// A gradient's stops as --gradient takes them: its text without the prefix.
+std::string Stops(const Palette& p) {
+  std::string text = FormatPalette(p);
+  return text.substr(text.find(':') + 1);
+}
+
+void AddColourOptions(CLI::App& app, ColourArgs& c) {
+  const Colouring d;
+  const char* group = "Colour";
+  CLI::Option* bands =
+      app.add_flag("--bands", c.bands, "Colour by whole counts")->group(group);
+  CLI::Option* smooth =
+      app.add_flag("--smooth", c.smooth,
+                   "Colour by the continuous count (the default)")
+          ->group(group);
+  bands->excludes(smooth);
+  CLI::Option* palette =
+      app.add_option("--palette", c.palette,
+                     "cosine:R,G,B (setrender's palette at these channel "
+                     "rates) or gradient:STOPS")
+          ->type_name("SPEC")
+          ->group(group);
+  CLI::Option* gradient =
+      app.add_option("--gradient", c.gradient,
+                     "Colour stops, interpolated smoothly and cyclically" +
+                         Default(Stops(d.palette)))
+          ->type_name("STOPS")
+          ->group(group);
+  palette->excludes(gradient);
+  app.add_option("--period", c.period,
+                 "Counts per palette cycle" + Default(FormatDouble(d.period)))
+      ->type_name("P")
+      ->group(group);
+  app.add_option("--inside", c.inside,
+                 "Colour of points that never escape" +
+                     Default(FormatHexColour(d.inside)))
+      ->type_name("#RRGGBB")
+      ->group(group);
+  app.add_option("--depth", c.depth,
+                 "Bits per PNG channel, 8 or 16 (default 8)")
+      ->type_name("8|16")
+      ->group("Output");
+}
+
+void AddThreads(CLI::App& app, std::string& threads) {
+  app.add_option("--threads", threads,
+                 "Worker threads (default: one per processor); never "
+                 "changes an output byte")
+      ->type_name("N")
+      ->group("Performance");
+}
+
+// CLI11's texts start with a capital and end without a full stop; ours
+// follow "mandel: " in lower case.
+std::string Lower(std::string text) {
+  if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z' &&
+      !(text.size() > 1 && text[1] >= 'A' && text[1] <= 'Z'))
+    text[0] = static_cast<char>(text[0] - 'A' + 'a');
+  return text;
+}
+
+}  // namespace
+
+int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
+               bool terminal) {
+  CLI::App app{
+      "Renders the Mandelbrot set and its Julia sets by the escape-time "
+      "method, with exact counts, smooth colour and anti-aliasing.",
+      "mandel"};
+  app.set_version_flag("--version", std::string("mandel ") + MANDEL_VERSION,
+                       "Print the version and exit");
+  app.require_subcommand(1);
+  // An option given twice takes its last value, as GNU tools do, so that a
+  // script can append an override to a stored command line.
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+
+  RenderArgs render;
+  CLI::App* renderCmd = app.add_subcommand(
+      "render", "Compute a view and write a picture and/or its count file");
+  AddViewOptions(*renderCmd, render.view);
+  AddColourOptions(*renderCmd, render.colour);
+  renderCmd
+      ->add_option("--samples", render.samples,
+                   "Anti-aliasing: N x N samples per pixel, 1 to 16, "
+                   "averaged in linear light (default 1)")
+      ->type_name("N")
+      ->group("Colour");
+  renderCmd
+      ->add_option("-o,--output", render.output,
+                   "The picture: .png, .bmp, or .exr for a count file "
+                   "alone; - writes PNG to the standard output")
+      ->type_name("FILE")
+      ->group("Output");
+  renderCmd
+      ->add_option("--counts", render.counts,
+                   "Also write every sample's count, for 'mandel colour'")
+      ->type_name("FILE.exr")
+      ->group("Output");
+  renderCmd
+      ->add_option("--save-view", render.saveView,
+                   "Also write NAME.mni and NAME.mnd for 'setrender -f' "
+                   "(Mandelbrot, bailout 2, one sample)")
+      ->type_name("NAME")
+      ->group("Output");
+  AddThreads(*renderCmd, render.threads);
+
+  ColourCommandArgs colour;
+  CLI::App* colourCmd = app.add_subcommand(
+      "colour",
+      "Colour a count file, or a .mni/.mnd pair, again without computing");
+  colourCmd->alias("color");
+  colourCmd
+      ->add_option("FILE", colour.input,
+                   "A count file (.exr) or the name of a .mni/.mnd pair")
+      ->required();
+  AddColourOptions(*colourCmd, colour.colour);
+  colourCmd
+      ->add_option("-o,--output", colour.output,
+                   "The picture: .png or .bmp; - writes PNG to the standard "
+                   "output")
+      ->type_name("FILE")
+      ->required()
+      ->group("Output");
+  AddThreads(*colourCmd, colour.threads);
+
+  std::string infoInput;
+  CLI::App* infoCmd = app.add_subcommand(
+      "info",
+      "Print the view and the count statistics of a count file, a "
+      ".mni/.mnd pair or a PNG written by mandel");
+  infoCmd
+      ->add_option("FILE", infoInput,
+                   "A count file (.exr), a .mni/.mnd pair, or a PNG")
+      ->required();
+
+  // Set last: subcommands take over their parent's footer when created.
+  app.footer("Run 'mandel COMMAND --help' for the options of a command.");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    out << app.help() << std::flush;
+    return ExitOk;
+  } catch (const CLI::CallForAllHelp&) {
+    out << app.help("", CLI::AppFormatMode::All) << std::flush;
+    return ExitOk;
+  } catch (const CLI::CallForVersion& e) {
+    out << e.what() << '\n' << std::flush;
+    return ExitOk;
+  } catch (const CLI::ParseError& e) {
+    std::string where = "mandel";
+    for (CLI::App* sub : app.get_subcommands()) where += " " + sub->get_name();
+    std::string text = Lower(e.what());
+    // Without a known verb CLI11 only says that one is required.
+    if (app.get_subcommands().empty()) {
+      if (argc > 1)
+        text = std::string(argv[1][0] == '-' ? "unknown option '"
+                                             : "unknown command '") +
+               argv[1] + "'";
+      text += "; the commands are render, colour and info";
+    }
+    err << "mandel: " << text << "\nTry '" << where
+        << " --help' for more information.\n"
+        << std::flush;
+    return ExitUsage;
+  }
+
+  if (app.got_subcommand(renderCmd))
+    return RenderCommand(render, err, terminal);
+  if (app.got_subcommand(colourCmd))
+    return ColourCommand(colour, err, terminal);
+  return InfoCommand(infoInput, out, err);
+}

@@ -1,0 +1,419 @@
+// The render pipeline: rows of samples on the workers, sinks on the caller's
+// thread.
+#include "render/pipeline.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <vector>
+
+#include "colour/antialias.h"
+#include "core/orderedrows.h"
+#include "imageio/countfile.h"
+#include "imageio/viewpair.h"
+
+namespace {
+
+std::size_t Align(std::size_t bytes) { return (bytes + 63) / 64 * 64; }
+
+// Scratch of one worker thread, reused by every row it produces; its size
+// follows the widest line so far, so it stays one band whatever the height.
+struct Scratch {
+  std::vector<double> u;
+  std::vector<EscapeResult> results;
+  std::vector<std::uint32_t> n;
+  std::vector<float> nf;
+  std::vector<std::uint16_t> counts;
+  std::vector<LinearSum> sums;
+};
+
+Scratch& ThreadScratch() {
+  static thread_local Scratch scratch;
+  return scratch;
+}
+
+// The 16-bit count the five programs' saved views hold for a sample.
+std::uint16_t PairCount(std::uint32_t n) {
+  if (n == NeverEscaped || n == 0) return 0;
+  return static_cast<std::uint16_t>(n - 1);
+}
+
+}  // namespace
+
+ComputedLines::ComputedLines(const MandArea& area, unsigned samples,
+                             double bailout, const SampleLineSource& source,
+                             bool fractions)
+    : area(area),
+      samples(samples),
+      bailout(bailout),
+      fractions(fractions),
+      dx(static_cast<std::size_t>(samples) * samples),
+      dy(samples),
+      source(source) {
+  for (unsigned j = 0; j < samples; ++j) {
+    dy[j] = SampleDy(j, samples);
+    for (unsigned i = 0; i < samples; ++i)
+      dx[static_cast<std::size_t>(j) * samples + i] = SampleDx(i, j, samples);
+  }
+  if (samples == 1) {
+    reals.resize(area.dotsX);
+    for (std::uint64_t m = 0; m < area.dotsX; ++m)
+      reals[m] = SampleRe(area, m, 0);
+  }
+}
+
+bool ComputedLines::Line(std::uint64_t line, SampleLine out,
+                         std::string&) const {
+  // A line is computed in chunks, so a worker's scratch stays the same
+  // whatever the width.
+  constexpr std::size_t Chunk = 2048;
+  const unsigned N = samples;
+  const std::size_t width = static_cast<std::size_t>(area.dotsX) * N;
+  Scratch& s = ThreadScratch();
+  if (s.results.size() < Chunk) {
+    s.u.resize(Chunk);
+    s.results.resize(Chunk);
+  }
+  const std::uint64_t l = line / N;
+  const unsigned j = static_cast<unsigned>(line % N);
+  // Offset 0 gives the pixel's own point, so one sample per pixel computes
+  // exactly the points of the five programs.
+  const double v = SampleIm(area, l, dy[j]);
+  const double* rowDx = dx.data() + static_cast<std::size_t>(j) * N;
+  for (std::size_t first = 0; first < width; first += Chunk) {
+    const std::size_t count = std::min(Chunk, width - first);
+    const double* u = s.u.data();
+    if (!reals.empty()) {
+      u = reals.data() + first;
+    } else {
+      for (std::size_t k = 0; k < count; ++k) {
+        const std::size_t at = first + k;
+        s.u[k] = SampleRe(area, at / N, rowDx[at % N]);
+      }
+    }
+    source.ComputeLine(v, u, count, s.results.data());
+    std::uint32_t* n = out.n + first;
+    float* nf = out.nf + first;
+    if (!fractions) {
+      for (std::size_t k = 0; k < count; ++k) {
+        n[k] = CountOnly(s.results[k]);
+        nf[k] = 0;
+      }
+      continue;
+    }
+    for (std::size_t k = 0; k < count; ++k) {
+      CountSample c = ToCountSample(s.results[k], bailout);
+      n[k] = c.n;
+      nf[k] = c.nf;
+    }
+  }
+  return true;
+}
+
+PixelColourer::PixelColourer(const Colourer& colourer, std::uint32_t limit,
+                             unsigned samples)
+    : colourer(colourer) {
+  const bool linear = samples > 1;
+  if (linear) to8 = std::make_unique<LinearTo8>();
+  if (colourer.GetColouring().shading != Shading::Bands) return;
+  auto toLinear = [](Rgb16 c) {
+    return Linear{ToLinear(c.r), ToLinear(c.g), ToLinear(c.b)};
+  };
+  band8.resize(std::min<std::uint32_t>(limit, 65536));
+  if (linear) bandLinear.resize(band8.size());
+  for (std::uint32_t n = 0; n < band8.size(); ++n) {
+    Rgb16 c = colourer.Colour(CountSample{n + 1, 0});
+    band8[n] = To8(c);
+    if (linear) bandLinear[n] = toLinear(c);
+  }
+  Rgb16 c = colourer.Colour(CountSample{NeverEscaped, 0});
+  inside8 = To8(c);
+  if (linear) insideLinear = toLinear(c);
+}
+
+LinearTo8::LinearTo8() {
+  // FromLinear never decreases, so each 8-bit value starts at one
+  // threshold; found by bisection over the linear range once.
+  for (unsigned k = 1; k <= 255; ++k) {
+    std::uint32_t lo = 0, hi = 1u << 25;
+    while (lo < hi) {
+      std::uint32_t mid = lo + (hi - lo) / 2;
+      if (To8(FromLinear(mid)) >= k)
+        hi = mid;
+      else
+        lo = mid + 1;
+    }
+    thresholds[k - 1] = lo;
+  }
+}
+
+void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
+                              std::uint64_t width, PixelLayout layout,
+                              unsigned char* out) const {
+  auto put = [layout](unsigned char* p, Rgb16 c) {
+    switch (layout) {
+      case PixelLayout::Rgb8:
+        p[0] = To8(c.r), p[1] = To8(c.g), p[2] = To8(c.b);
+        break;
+      case PixelLayout::Bgr8:
+        p[0] = To8(c.b), p[1] = To8(c.g), p[2] = To8(c.r);
+        break;
+      case PixelLayout::Rgb16: {
+        std::uint16_t v[3] = {c.r, c.g, c.b};
+        std::memcpy(p, v, sizeof v);
+        break;
+      }
+    }
+  };
+  const std::size_t step = layout == PixelLayout::Rgb16 ? 6 : 3;
+  if (samples == 1) {
+    const SampleLine& line = lines[0];
+    if (layout == PixelLayout::Rgb16) {
+      for (std::uint64_t m = 0; m < width; ++m)
+        put(out + m * 6, colourer.Colour(CountSample{line.n[m], line.nf[m]}));
+      return;
+    }
+    const bool bgr = layout == PixelLayout::Bgr8;
+    for (std::uint64_t m = 0; m < width; ++m) {
+      const std::uint32_t n = line.n[m];
+      Rgb8 c;
+      if (!band8.empty() && (n == NeverEscaped || n == 0))
+        c = inside8;
+      else if (n - 1 < band8.size())
+        c = band8[n - 1];
+      else
+        c = To8(colourer.Colour(CountSample{n, line.nf[m]}));
+      unsigned char* p = out + m * 3;
+      p[0] = bgr ? c.b : c.r;
+      p[1] = c.g;
+      p[2] = bgr ? c.r : c.b;
+    }
+    return;
+  }
+  Scratch& s = ThreadScratch();
+  if (s.sums.size() < width) s.sums.resize(width);
+  // Always the lowest sample line first and the leftmost sample first, in
+  // whatever order the rows go out, so the sums are the same everywhere.
+  for (unsigned j = 0; j < samples; ++j) {
+    const SampleLine& line = lines[j];
+    for (std::uint64_t m = 0, k = 0; m < width; ++m) {
+      LinearSum& sum = s.sums[m];
+      for (unsigned i = 0; i < samples; ++i, ++k) {
+        const std::uint32_t n = line.n[k];
+        const Linear* lin = nullptr;
+        if (!bandLinear.empty()) {
+          if (n == NeverEscaped || n == 0)
+            lin = &insideLinear;
+          else if (n - 1 < bandLinear.size())
+            lin = &bandLinear[n - 1];
+        }
+        if (!lin) {
+          sum.Add(colourer.Colour(CountSample{n, line.nf[k]}));
+          continue;
+        }
+        // What Add does with the colour's codes, from the table.
+        sum.r += lin->r;
+        sum.g += lin->g;
+        sum.b += lin->b;
+        ++sum.count;
+      }
+    }
+  }
+  // The thresholds exist when the object was made for several samples.
+  const bool eight = layout != PixelLayout::Rgb16 && to8;
+  for (std::uint64_t m = 0; m < width; ++m) {
+    LinearSum& sum = s.sums[m];
+    if (!eight) {
+      put(out + m * step, sum.Mean());
+    } else {
+      // The 8-bit value of Mean's code: how many thresholds the mean
+      // light (rounded as Mean rounds it) has reached.
+      auto code8 = [&](std::uint64_t total) {
+        return (*to8)(
+            static_cast<std::uint32_t>((total + sum.count / 2) / sum.count));
+      };
+      unsigned char r = code8(sum.r), g = code8(sum.g), b = code8(sum.b);
+      unsigned char* p = out + m * step;
+      if (layout == PixelLayout::Rgb8)
+        p[0] = r, p[1] = g, p[2] = b;
+      else
+        p[0] = b, p[1] = g, p[2] = r;
+    }
+    sum = LinearSum();
+  }
+}
+
+struct CountFileLines::State {
+  CountFileReader& reader;
+  std::mutex lock;
+};
+
+CountFileLines::CountFileLines(CountFileReader& reader)
+    : state(new State{reader, {}}) {}
+CountFileLines::~CountFileLines() { delete state; }
+
+bool CountFileLines::Line(std::uint64_t line, SampleLine out,
+                          std::string& error) const {
+  std::lock_guard<std::mutex> guard(state->lock);
+  return state->reader.ReadLine(line, out.n, out.nf, error);
+}
+
+struct ViewPairLines::State {
+  ViewPairReader& reader;
+  std::mutex lock;
+};
+
+ViewPairLines::ViewPairLines(ViewPairReader& reader)
+    : state(new State{reader, {}}) {}
+ViewPairLines::~ViewPairLines() { delete state; }
+
+bool ViewPairLines::Line(std::uint64_t line, SampleLine out,
+                         std::string& error) const {
+  const std::uint64_t width = state->reader.Area().dotsX;
+  Scratch& s = ThreadScratch();
+  if (s.counts.size() < width) s.counts.resize(width);
+  {
+    std::lock_guard<std::mutex> guard(state->lock);
+    if (!state->reader.ReadLine(line, s.counts.data(), error)) return false;
+  }
+  for (std::uint64_t m = 0; m < width; ++m) {
+    CountSample sample = FromCount16(s.counts[m]);
+    out.n[m] = sample.n;
+    out.nf[m] = sample.nf;
+  }
+  return true;
+}
+
+bool BottomFirst(const ImageSink* picture) {
+  return picture ? picture->BottomFirst() : true;
+}
+
+bool RunRender(const RenderJob& job, std::string& error) {
+  const unsigned N = job.samples;
+  const std::uint64_t W = job.width, H = job.height;
+  const std::size_t lineValues = static_cast<std::size_t>(W) * N;
+  const bool bottom = BottomFirst(job.picture);
+  const bool keepSamples = job.counts || job.pair;
+  const PixelLayout layout =
+      job.picture ? job.picture->Layout() : PixelLayout::Rgb8;
+  const std::size_t pixelBytes = layout == PixelLayout::Rgb16 ? 6 : 3;
+
+  // One row of the ring: the picture row, then (when a sink keeps them) the
+  // band's N and NF values in the order they go out, then the pair's counts.
+  const std::size_t picBytes = job.picture ? job.picture->RowBytes() : 0;
+  const std::size_t nOffset = Align(picBytes);
+  const std::size_t bandValues = keepSamples ? lineValues * N : 0;
+  const std::size_t nfOffset = Align(nOffset + bandValues * 4);
+  const std::size_t pairOffset = Align(nfOffset + bandValues * 4);
+  const std::size_t rowBytes = pairOffset + (job.pair ? W * 2 : 0);
+
+  std::mutex failLock;
+  std::atomic<bool> failed{false};
+  std::string failure;
+
+  auto produce = [&](std::uint64_t k, unsigned char* out) {
+    const std::uint64_t l = bottom ? k : H - 1 - k;
+    Scratch& s = ThreadScratch();
+    std::vector<SampleLine> band(N);
+    if (keepSamples) {
+      auto* n = reinterpret_cast<std::uint32_t*>(out + nOffset);
+      auto* nf = reinterpret_cast<float*>(out + nfOffset);
+      for (unsigned j = 0; j < N; ++j) {
+        // Stored in the order the lines leave, so the writer passes them on.
+        std::size_t d = bottom ? j : N - 1 - j;
+        band[j] = SampleLine{n + d * lineValues, nf + d * lineValues};
+      }
+    } else {
+      if (s.n.size() < lineValues * N) {
+        s.n.resize(lineValues * N);
+        s.nf.resize(lineValues * N);
+      }
+      for (unsigned j = 0; j < N; ++j)
+        band[j] = SampleLine{s.n.data() + j * lineValues,
+                             s.nf.data() + j * lineValues};
+    }
+    std::string why;
+    for (unsigned j = 0; j < N; ++j) {
+      // After a failure the remaining rows are not worth computing.
+      if (failed.load(std::memory_order_relaxed)) {
+        std::memset(out, 0, rowBytes);
+        return;
+      }
+      if (!job.lines->Line(l * N + j, band[j], why)) {
+        std::lock_guard<std::mutex> guard(failLock);
+        if (!failed.exchange(true))
+          failure = why.empty() ? "cannot read the samples" : why;
+        std::memset(out, 0, rowBytes);
+        return;
+      }
+    }
+    if (job.picture) {
+      job.colourer->ColourRow(band.data(), N, W, layout, out);
+      // BMP rows end in padding that must be 0, as setrender writes it.
+      std::memset(out + W * pixelBytes, 0, picBytes - W * pixelBytes);
+    }
+    if (job.pair) {
+      auto* counts = reinterpret_cast<std::uint16_t*>(out + pairOffset);
+      for (std::uint64_t m = 0; m < W; ++m) counts[m] = PairCount(band[0].n[m]);
+    }
+  };
+
+  auto abandon = [&]() {
+    if (job.picture) job.picture->Abandon();
+    if (job.counts) job.counts->Abandon();
+    if (job.pair) job.pair->Abandon();
+  };
+
+  try {
+    OrderedRows rows(job.threads);
+    rows.Start(H, rowBytes, produce);
+    for (std::uint64_t k = 0; k < H; ++k) {
+      const unsigned char* row = rows.Next();
+      bool ok = row != nullptr && !failed.load();
+      if (ok && job.picture) ok = job.picture->WriteRow(row, error);
+      if (ok && job.counts) {
+        auto* n = reinterpret_cast<const std::uint32_t*>(row + nOffset);
+        auto* nf = reinterpret_cast<const float*>(row + nfOffset);
+        for (unsigned d = 0; ok && d < N; ++d)
+          ok = job.counts->WriteLine(n + d * lineValues, nf + d * lineValues,
+                                     error);
+      }
+      if (ok && job.pair) {
+        const std::uint64_t l = bottom ? k : H - 1 - k;
+        ok = job.pair->WriteLine(
+            l, reinterpret_cast<const std::uint16_t*>(row + pairOffset), error);
+      }
+      if (!ok) {
+        rows.Cancel();
+        if (failed.load()) {
+          std::lock_guard<std::mutex> guard(failLock);
+          error = failure;
+        }
+        abandon();
+        return false;
+      }
+      if (job.progress) job.progress(k + 1);
+    }
+  } catch (const std::bad_alloc&) {
+    error = "out of memory";
+    abandon();
+    return false;
+  }
+  // The count file and the pair first: a picture that is in place promises
+  // that its companions are too.
+  if (job.counts && !job.counts->Finish(error)) {
+    abandon();
+    return false;
+  }
+  if (job.pair && !job.pair->Finish(error)) {
+    abandon();
+    return false;
+  }
+  if (job.picture && !job.picture->Finish(error)) {
+    abandon();
+    return false;
+  }
+  return true;
+}

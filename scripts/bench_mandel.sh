@@ -1,0 +1,150 @@
+#!/bin/bash
+# Prints the speed and memory figures of mandel, each measured side by side
+# in one run (the runs of a pair alternate, so both see the same load on a
+# shared machine), as medians of CPU time (user + system) and wall time:
+#
+#   1. mandel, banded at bailout 2 with one sample, against setrender on the
+#      same views (target: at most 10% more);
+#   2. PNG against BMP for the whole set at 4000 x 4000 (at most 15% more);
+#   3. smooth against banded colouring (at most 10% more);
+#   4. N x N samples against one (at most 1.05 N^2);
+#   5. peak resident size for growing heights (constant in the height) and
+#      for a very wide view (at most 64 bytes per pixel of width + 16 MB).
+#
+# Pictures go to /dev/null through names with the right extension, so the
+# figures are the program's and not the disk's.
+#
+#   scripts/bench_mandel.sh [runs]
+#
+# BUILD_DIR names the build tree (default build-fast under the source tree);
+# it is configured when it has no build.ninja and mandel and setrender are
+# built in it.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+RUNS="${1:-3}"
+BUILD_DIR="${BUILD_DIR:-$ROOT/build-fast}"
+
+if [ ! -f "$BUILD_DIR/build.ninja" ]; then
+  cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DBUILD_VIEWER=OFF \
+    -DBUILD_BENCHMARKS=OFF >/dev/null
+fi
+ninja -C "$BUILD_DIR" mandel setrender >/dev/null
+MANDEL="$BUILD_DIR/mandel/mandel"
+SETRENDER="$BUILD_DIR/setrender/setrender"
+
+WORK="$(mktemp -d)"
+trap 'rm -rf "$WORK"' EXIT
+for ext in bmp png; do ln -s /dev/null "$WORK/null.$ext"; done
+
+# "wall cpu rss_kb" of one run.
+measure() {
+  /usr/bin/time -f '%e %U %S %M' -o "$WORK/time" "$@" >/dev/null 2>&1
+  awk '{ printf "%s %.2f %s\n", $1, $2 + $3, $4 }' "$WORK/time"
+}
+
+median() {
+  sort -g | awk '{ v[NR] = $1 } END {
+    if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# pair NAME TARGET -- COMMAND A -- COMMAND B: medians of both and B / A.
+pair() {
+  local name="$1" target="$2"
+  shift 2
+  local a=() b=() side=a
+  shift  # the first --
+  for word in "$@"; do
+    if [ "$word" = "--" ]; then side=b; continue; fi
+    if [ "$side" = a ]; then a+=("$word"); else b+=("$word"); fi
+  done
+  : >"$WORK/a"
+  : >"$WORK/b"
+  for ((i = 0; i < RUNS; i++)); do
+    measure "${a[@]}" >>"$WORK/a"
+    measure "${b[@]}" >>"$WORK/b"
+  done
+  local aw ac bw bc
+  aw=$(cut -d' ' -f1 "$WORK/a" | median)
+  ac=$(cut -d' ' -f2 "$WORK/a" | median)
+  bw=$(cut -d' ' -f1 "$WORK/b" | median)
+  bc=$(cut -d' ' -f2 "$WORK/b" | median)
+  printf '%-34s %7.2f %7.2f %7.2f %7.2f %7.3f %7.3f  %s\n' "$name" \
+    "$aw" "$bw" "$ac" "$bc" "$(echo "$bw / $aw" | bc -l)" \
+    "$(echo "$bc / $ac" | bc -l)" "$target"
+}
+
+echo "processor: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) processors;" \
+  "medians of $RUNS runs"
+echo
+printf '%-34s %7s %7s %7s %7s %7s %7s  %s\n' comparison "A wall" "B wall" \
+  "A cpu" "B cpu" "wall" "cpu" "target (B / A)"
+
+# 1. The same BMP from both programs.
+while read -r name re im w size limit; do
+  pair "setrender -> mandel, $name" "<= 1.10" \
+    -- "$SETRENDER" "$re" "$im" "$w" "${size%x*}" "${size#*x}" "$limit" \
+    "$WORK/null.bmp" \
+    -- "$MANDEL" render "--corner=$re,$im" --width "$w" --size "$size" \
+    --limit "$limit" --bailout 2 --bands --palette cosine:3,2,1 \
+    --period "$limit" -o "$WORK/null.bmp"
+done <<'EOF'
+whole -2 -2 4 2000x2000 1000
+seahorse -0.7454 0.1102 0.004 2000x2000 5000
+nearly-idle -2 -2 4 4000x4000 1
+EOF
+
+# 2. PNG against BMP at the PNG writer's defaults.
+whole=(--corner=-2,-2 --width 4 --size 4000x4000 --limit 1000 --bailout 2
+  --bands --palette cosine:3,2,1 --period 1000)
+pair "BMP -> PNG, whole set 4000x4000" "<= 1.15" \
+  -- "$MANDEL" render "${whole[@]}" -o "$WORK/null.bmp" \
+  -- "$MANDEL" render "${whole[@]}" -o "$WORK/null.png"
+
+# 3. Smooth against banded, at the default view and radius.
+pair "banded -> smooth, default view" "<= 1.10" \
+  -- "$MANDEL" render --size 3200x2400 --bands -o "$WORK/null.png" \
+  -- "$MANDEL" render --size 3200x2400 --smooth -o "$WORK/null.png"
+pair "banded -> smooth, seahorse" "<= 1.10" \
+  -- "$MANDEL" render --center=-0.7436,0.1318 --width 0.004 --limit 5000 \
+  --size 2000x2000 --bands -o "$WORK/null.png" \
+  -- "$MANDEL" render --center=-0.7436,0.1318 --width 0.004 --limit 5000 \
+  --size 2000x2000 --smooth -o "$WORK/null.png"
+
+# 4. N x N samples against one.
+for n in 2 3; do
+  pair "1 -> ${n}x${n} samples (banded)" "<= $(echo "1.05 * $n * $n" | bc)" \
+    -- "$MANDEL" render --size 1600x1200 --bands -o "$WORK/null.png" \
+    -- "$MANDEL" render --size 1600x1200 --bands --samples "$n" \
+    -o "$WORK/null.png"
+  pair "1 -> ${n}x${n} samples (smooth)" "<= $(echo "1.05 * $n * $n" | bc)" \
+    -- "$MANDEL" render --size 1600x1200 -o "$WORK/null.png" \
+    -- "$MANDEL" render --size 1600x1200 --samples "$n" -o "$WORK/null.png"
+done
+
+# 5. Peak resident size.
+echo
+printf '%-46s %10s %14s\n' "peak resident size" "KB" "bytes/px width"
+rss() {
+  local name="$1" width="$2"
+  shift 2
+  local kb
+  kb=$(measure "$@" | cut -d' ' -f3)
+  printf '%-46s %10d %14.1f\n' "$name" "$kb" \
+    "$(echo "($kb * 1024 - 16 * 1048576) / $width" | bc -l)"
+}
+for height in 250 1000 4000 16000; do
+  rss "1000x$height, counts file too" 1000 "$MANDEL" render \
+    --size "1000x$height" --limit 50 -o "$WORK/null.png" \
+    --counts "$WORK/rss.exr"
+done
+rss "200000x20 PNG" 200000 "$MANDEL" render --size 200000x20 --limit 50 \
+  -o "$WORK/null.png"
+rss "200000x20 BMP" 200000 "$MANDEL" render --size 200000x20 --limit 50 \
+  --bailout 2 -o "$WORK/null.bmp"
+rss "200000x20 PNG and count file" 200000 "$MANDEL" render \
+  --size 200000x20 --limit 50 -o "$WORK/null.png" --counts "$WORK/rss.exr"
+rss "50000x20, 3x3 samples (band of 3 lines)" 50000 "$MANDEL" render \
+  --size 50000x20 --limit 50 --samples 3 -o "$WORK/null.png"
+echo "(target: constant in the height; at most 64 bytes per pixel of width" \
+  "beyond 16 MB, plus the band of sample lines for N x N samples)"
