@@ -108,6 +108,16 @@ bool ApplyViewArgs(const ViewArgs& args, ViewSpec& view, std::string& error) {
   if (!args.julia.empty()) {
     if (!ParseDecimalPair(args.julia, v.juliaRe, v.juliaIm, why))
       return Fail(error, "--julia: " + why);
+    // The default view frames the Mandelbrot set, which lies left of the
+    // origin; a Julia set is centred on it. Only a position nobody chose
+    // moves: a view file's or an option's own stays.
+    const ViewSpec defaults;
+    if (!view.julia && args.center.empty() && args.corner.empty() &&
+        v.anchor == defaults.anchor && v.re == defaults.re &&
+        v.im == defaults.im) {
+      v.re = "0";
+      v.im = "0";
+    }
     v.julia = true;
   }
   if (!args.bailout.empty() && !ParseDouble(args.bailout, v.bailout))

@@ -45,7 +45,9 @@ lane() {
 }
 
 plain() {
-  build_tree build
+  # Everything, also where the quick picture of demo.sh configured this tree
+  # without the viewer and the benchmarks.
+  build_tree build -DBUILD_VIEWER=ON -DBUILD_BENCHMARKS=ON
   run_tests build
 }
 sanitize() {
