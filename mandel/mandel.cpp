@@ -31,7 +31,8 @@ void AddViewOptions(CLI::App& app, ViewArgs& v) {
       ->group(group);
   CLI::Option* center =
       app.add_option("--center", v.center,
-                     "Centre of the picture" + Default(d.re + "," + d.im))
+                     "Centre of the picture" +
+                         Default(d.re + "," + d.im + "; 0,0 for a Julia set"))
           ->type_name("RE,IM")
           ->group(group);
   CLI::Option* corner =
