@@ -160,6 +160,38 @@ TEST(DeepZoomCli, DeepMatchesExact) {
   }
 }
 
+// The deep engine's samples do not depend on how the lines are shared out.
+TEST(DeepZoomCli, SameFilesForAnyThreadCount) {
+  NEED_DEEP();
+  ScopedTempDir dir;
+  const Args view = {"render",
+                     "--engine",
+                     "deep",
+                     "--center",
+                     std::string(T1Re) + "," + T1Im,
+                     "--width",
+                     "4e-14",
+                     "--limit",
+                     "4036",
+                     "--size",
+                     "20x14",
+                     "--samples",
+                     "2"};
+  for (const char* threads : {"1", "3"}) {
+    Args args = view;
+    args.insert(
+        args.end(),
+        {"--threads", threads, "-o", dir.File(std::string(threads) + ".png"),
+         "--counts", dir.File(std::string(threads) + ".exr")});
+    ProgramResult r = Mandel(args);
+    ASSERT_EQ(r.exit, 0) << r.err;
+  }
+  EXPECT_EQ(testutil::ReadBytes(dir.File("1.png")),
+            testutil::ReadBytes(dir.File("3.png")));
+  EXPECT_EQ(testutil::ReadBytes(dir.File("1.exr")),
+            testutil::ReadBytes(dir.File("3.exr")));
+}
+
 // Where doubles are good, the deep engine computes the double engine's
 // points: a sample out of place (axes, offsets, the corner) shows at once
 // on views this coarse, where neighbouring samples differ. The limits stay
