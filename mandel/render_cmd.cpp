@@ -69,13 +69,14 @@ bool ParseEngine(const std::string& text, EngineKind& engine,
 }
 
 // Below this sample spacing, relative to the larger of 1 and the centre's
-// magnitude, auto leaves doubles for the deep engine. A double's 53 bits
-// then keep fewer than 2^13 roundings between neighbouring samples: the
-// points are still distinct and evenly spaced, but each step of an orbit
-// rounds at about 2^-53 of the centre, and that error, magnified along the
-// orbit, grows to a sizeable share of the spacing within a few thousand
-// steps, so counts at the limits deep views use start to move. A dozen
-// bits further on, neighbouring samples collapse onto the same double.
+// magnitude, auto leaves doubles for the deep engine. Doubles then keep only
+// about a dozen bits between neighbouring samples, and a dozen bits further
+// on neighbouring samples collapse onto the same double. Their counts part
+// from exact iteration long before, but only where orbits are long and
+// chaotic; the deep engine, though closer to exact there, costs an order of
+// magnitude more time at these moderate depths, where its reference orbit
+// is short. So doubles, the counts the five programs give, stay while the
+// points themselves are still well resolved.
 constexpr double DeepSpacing = 0x1p-40;
 
 // Whether doubles resolve the samples of v well enough (area = ViewArea(v)).
