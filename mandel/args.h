@@ -34,11 +34,14 @@ struct ColourArgs {
 struct RenderArgs {
   ViewArgs view;
   ColourArgs colour;
-  std::string samples;   // --samples N
-  std::string threads;   // --threads N
-  std::string output;    // -o FILE
-  std::string counts;    // --counts FILE.exr
-  std::string saveView;  // --save-view NAME
+  std::string samples;    // --samples N
+  std::string threads;    // --threads N
+  std::string output;     // -o FILE
+  std::string counts;     // --counts FILE.exr
+  std::string saveView;   // --save-view NAME
+  std::string engine;     // --engine auto|double|deep|exact
+  std::string maxMemory;  // --max-memory MIB: the deep reference's budget
+  bool verbose = false;   // --verbose: say which engine drew the view
 };
 
 struct ColourCommandArgs {

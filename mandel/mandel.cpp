@@ -171,6 +171,19 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
                    "(Mandelbrot, bailout 2, one sample)")
       ->type_name("NAME")
       ->group("Output");
+  renderCmd
+      ->add_option("--engine", render.engine,
+                   "auto (default): doubles while they resolve the pixels, "
+                   "else deep; double; deep (perturbation, any depth); "
+                   "exact (plain MPFR, slow, for small renders)")
+      ->type_name("ENGINE");
+  renderCmd
+      ->add_option("--max-memory", render.maxMemory,
+                   "The most the deep engine's reference orbit may take, in "
+                   "MiB (default: three quarters of the memory available)")
+      ->type_name("MIB");
+  renderCmd->add_flag("--verbose", render.verbose,
+                      "Say on the standard error which engine is used");
   AddThreads(*renderCmd, render.threads);
 
   ColourCommandArgs colour;
