@@ -73,6 +73,19 @@ bool FitsInBmp(std::uint64_t dotsX, std::uint64_t dotsY) {
   return true;
 }
 
+void SetRgbHeader(BMP& header, std::uint64_t dotsX, std::uint64_t dotsY) {
+  header.Init();
+  header.biBitCount = 24;
+  header.biCompression = 0;
+  header.biXPelsPerMeter = 144000;
+  header.biYPelsPerMeter = 144000;
+  header.biClrUsed = 0;
+  header.biClrImportant = 0;
+  header.biWidth = static_cast<std::int32_t>(dotsX);
+  header.biHeight = static_cast<std::int32_t>(dotsY);
+  header.ReCalc();
+}
+
 void BMP::ReCalc() {
   biSizeImage = static_cast<std::uint32_t>(scanLineBytes() *
                                            static_cast<std::uint32_t>(biHeight));

@@ -60,3 +60,9 @@ std::uint64_t BmpRowBytes(std::uint64_t width, unsigned bitCount);
 // True when a 24-bit BMP of this many pixels can be described by the
 // format's 32-bit header fields.
 bool FitsInBmp(std::uint64_t dotsX, std::uint64_t dotsY);
+
+// Fills a fresh header for a 24-bit picture of dotsX x dotsY pixels, with
+// the fields every program of the suite writes (144000 pixels per metre, no
+// compression, no colour table; sides cut to 32 bits) and recalculates the
+// sizes. Check FitsInBmp first.
+void SetRgbHeader(BMP& header, std::uint64_t dotsX, std::uint64_t dotsY);

@@ -29,15 +29,7 @@ bool BmpWriter::Open(const std::string& target, std::uint64_t width,
   }
   // The header exactly as setrender fills it.
   BMP header;
-  header.biBitCount = 24;
-  header.biCompression = 0;
-  header.biXPelsPerMeter = 144000;
-  header.biYPelsPerMeter = 144000;
-  header.biClrUsed = 0;
-  header.biClrImportant = 0;
-  header.biWidth = static_cast<std::int32_t>(width);
-  header.biHeight = static_cast<std::int32_t>(height);
-  header.ReCalc();
+  SetRgbHeader(header, width, height);
 
   std::unique_ptr<State> s(new State());
   s->rowBytes = width == 0 ? 0 : header.scanLineBytes();

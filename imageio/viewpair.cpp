@@ -32,21 +32,6 @@ bool SidesUsable(const MandArea& a) {
          a.dotsY <= MaxSide;
 }
 
-// Bytes left in the stream, or -1 when it cannot tell (a pipe).
-long long Remaining(std::istream& is) {
-  std::streampos here = is.tellg();
-  if (here == std::streampos(-1)) {
-    is.clear();
-    return -1;
-  }
-  is.seekg(0, std::ios::end);
-  std::streampos end = is.tellg();
-  is.clear();
-  is.seekg(here);
-  if (end == std::streampos(-1)) return -1;
-  return static_cast<long long>(end - here);
-}
-
 }  // namespace
 
 // --- reader -----------------------------------------------------------------
@@ -97,7 +82,7 @@ bool ViewPairReader::Open(const std::string& name, std::string& error) {
   // after the character SkipInfoEnd consumed.
   s->dataName = s->data.IFN();
   const std::uint64_t need = s->area.dotsX * s->area.dotsY * 2;
-  long long have = Remaining(*s->in);
+  long long have = libutils::remaining_bytes(*s->in);
   if (have >= 0 && static_cast<std::uint64_t>(have) < need) {
     error = s->dataName + ": data file too short";
     return false;

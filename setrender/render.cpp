@@ -27,24 +27,6 @@ const char* InfoExts[] = {".mni", ".MNI", nullptr};
 const char* DataExts[] = {".mnd", ".MND", nullptr};
 const char* BmpExts[] = {".bmp", ".BMP", nullptr};
 
-// Bytes the stream can still deliver, or -1 when it cannot tell (a pipe).
-long long Remaining(std::istream& is) {
-  std::streampos here = is.tellg();
-  if (here == std::streampos(-1)) {
-    is.clear();
-    return -1;
-  }
-  is.seekg(0, std::ios::end);
-  std::streampos end = is.tellg();
-  is.seekg(here);
-  if (end == std::streampos(-1) || !is) {
-    is.clear();
-    is.seekg(here);
-    return -1;
-  }
-  return static_cast<long long>(end - here);
-}
-
 // The message for a name the file helpers could not open.
 void ReportOpenFailure(std::ostream& err, const char* name, bool tooLong) {
   err << name << (tooLong ? ": File name too long." : ": File can't open.")
@@ -158,15 +140,7 @@ bool Load(const SetRenderCmdOption& option, Job& job, std::ostream& err) {
                     rateR, rateG, rateB);
 
   BMP& header = job.header;
-  header.biBitCount = 24;
-  header.biCompression = 0;
-  header.biXPelsPerMeter = 144000;
-  header.biYPelsPerMeter = 144000;
-  header.biClrUsed = 0;
-  header.biClrImportant = 0;
-  header.biWidth = static_cast<std::int32_t>(area.dotsX);
-  header.biHeight = static_cast<std::int32_t>(area.dotsY);
-  header.ReCalc();
+  SetRgbHeader(header, area.dotsX, area.dotsY);
   job.rowBytes = header.scanLineBytes();
 
   if (option.fromFile) {
@@ -177,7 +151,7 @@ bool Load(const SetRenderCmdOption& option, Job& job, std::ostream& err) {
     }
     if (!job.data.isStd()) job.dataName = job.data.IFN();
     // Checked before the output exists, so a short file costs no picture.
-    long long have = Remaining(*job.counts);
+    long long have = libutils::remaining_bytes(*job.counts);
     long long need = static_cast<long long>(area.dotsX * area.dotsY * 2);
     if (have >= 0 && have < need) {
       err << job.data.IFN() << ": Data file too short." << std::endl;

@@ -233,4 +233,21 @@ void WriteFile::Abort() {
   file.discard();
 }
 
+long long remaining_bytes(std::istream& is) {
+  std::streampos here = is.tellg();
+  if (here == std::streampos(-1)) {
+    is.clear();
+    return -1;
+  }
+  is.seekg(0, std::ios::end);
+  std::streampos end = is.tellg();
+  is.seekg(here);
+  if (end == std::streampos(-1) || !is) {
+    is.clear();
+    is.seekg(here);
+    return -1;
+  }
+  return static_cast<long long>(end - here);
+}
+
 }  // namespace libutils

@@ -142,4 +142,8 @@ class WriteFile {
   std::string errorText;
 };
 
+// Bytes the stream can still deliver from its read position, or -1 when it
+// cannot tell (a pipe). The read position and a good state are kept.
+long long remaining_bytes(std::istream& is);
+
 }  // namespace libutils
