@@ -23,14 +23,50 @@ constexpr float BelowOne = 0.99999994f;
 // The largest escaped count whose N (count + 1) is not NeverEscaped.
 constexpr std::uint32_t MaxStoredCount = 0xFFFFFFFDu;
 
+// NF from lnq = ln(ln|z| / ln R).
+// Without branches, so that a loop of it runs on vectors.
+inline float FractionOf(double lnq) {
+  double f = 1 - lnq * (1 / basicmath::Ln2);
+  float nf = static_cast<float>(f);
+  // Also catches NaN: a non-finite z, or a radius of 1 or less.
+  nf = f > 0 ? nf : 0.0f;
+  return nf < 1 ? nf : BelowOne;
+}
+
 // NF of a point z first seen outside radius R, for lnR = ln R.
 float Fraction(double zr, double zi, double lnR) {
   double q = basicmath::LnHypot(zr, zi) / lnR;
-  double f = 1 - basicmath::Ln(q) * (1 / basicmath::Ln2);
-  // Also catches NaN: a non-finite z, or a radius of 1 or less.
-  if (!(f > 0)) return 0;
-  float nf = static_cast<float>(f);
-  return nf < 1 ? nf : BelowOne;
+  return FractionOf(basicmath::Ln(q));
+}
+
+// NF of each of n results into nf, as Fraction gives it, whatever their
+// counts (the caller picks those it needs): the two logarithms of a block
+// are taken by LnLine. LnHypot's usual case is taken apart here with the
+// same operations; its other cases go to LnHypot itself.
+void Fractions(const EscapeResult* in, std::size_t n, double lnR, float* nf) {
+  constexpr std::size_t Block = 256;
+  double v[Block];
+  bool usual[Block];
+  for (std::size_t first = 0; first < n; first += Block) {
+    const std::size_t m = std::min(Block, n - first);
+    const EscapeResult* e = in + first;
+    bool allUsual = true;
+    for (std::size_t k = 0; k < m; ++k) {
+      double ax = std::fabs(e[k].zr), ay = std::fabs(e[k].zi);
+      double big = ax > ay ? ax : ay;
+      usual[k] = big > 0x1p-500 && big < 0x1p500;
+      allUsual &= usual[k];
+      v[k] = ax * ax + ay * ay;
+    }
+    basicmath::LnLine(v, m, v);
+    for (std::size_t k = 0; k < m; ++k) v[k] = (0.5 * v[k]) / lnR;
+    if (!allUsual) {
+      for (std::size_t k = 0; k < m; ++k)
+        if (!usual[k]) v[k] = basicmath::LnHypot(e[k].zr, e[k].zi) / lnR;
+    }
+    basicmath::LnLine(v, m, v);
+    for (std::size_t k = 0; k < m; ++k) nf[first + k] = FractionOf(v[k]);
+  }
 }
 
 // Monotone cubic through the stops of one channel, cyclic: the colour never
@@ -111,6 +147,23 @@ CountSample ToCountSample(const EscapeResult& e, double bailout) {
     lastLn = basicmath::Ln(bailout);
   }
   return Sample(e, lastLn);
+}
+
+void ToCountSamples(const EscapeResult* in, std::size_t count, double bailout,
+                    std::uint32_t* n, float* nf) {
+  Fractions(in, count, basicmath::Ln(bailout), nf);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint32_t c = in[i].count;
+    if (c == NeverEscaped) {
+      n[i] = NeverEscaped;
+      nf[i] = 0;
+    } else if (c > MaxStoredCount) {
+      n[i] = MaxStoredCount + 1;
+      nf[i] = BelowOne;
+    } else {
+      n[i] = c + 1;
+    }
+  }
 }
 
 CountSample FromCount16(std::uint16_t count) {
@@ -211,6 +264,27 @@ void Colourer::ColourLine(const EscapeResult* in, std::size_t n,
       out[i] = inside;
     else
       out[i] = Cycle(std::min(count, MaxStoredCount));
+  }
+}
+
+void Colourer::ColourLine(const std::uint32_t* n, const float* nf,
+                          std::size_t count, Rgb16* out) const {
+  if (colouring.shading == Shading::Bands || gradient.empty()) {
+    for (std::size_t i = 0; i < count; ++i)
+      out[i] = Colour(CountSample{n[i], nf[i]});
+    return;
+  }
+  // Colour() and Cycle() taken apart for the default colouring, step for
+  // step, so that the fraction's sum and one lookup are left per sample.
+  const Rgb16* table = gradient.data();
+  const double period = colouring.period;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (n[i] == NotComputed || n[i] == NeverEscaped) {
+      out[i] = inside;
+      continue;
+    }
+    double v = static_cast<double>(n[i] - 1) + static_cast<double>(nf[i]);
+    out[i] = table[GradientStep(v / period)];
   }
 }
 
