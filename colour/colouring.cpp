@@ -39,10 +39,11 @@ float Fraction(double zr, double zi, double lnR) {
   return FractionOf(basicmath::Ln(q));
 }
 
-// NF of each of n results into nf, as Fraction gives it, whatever their
-// counts (the caller picks those it needs): the two logarithms of a block
-// are taken by LnLine. LnHypot's usual case is taken apart here with the
-// same operations; its other cases go to LnHypot itself.
+// NF of each of n results into nf, as Fraction gives it, for those that
+// escaped with a count that is stored; the others get an NF the caller
+// replaces. The two logarithms of a block are taken by LnLine. LnHypot's
+// usual case is taken apart here with the same operations; its other cases
+// go to LnHypot itself.
 void Fractions(const EscapeResult* in, std::size_t n, double lnR, float* nf) {
   constexpr std::size_t Block = 256;
   double v[Block];
@@ -54,9 +55,12 @@ void Fractions(const EscapeResult* in, std::size_t n, double lnR, float* nf) {
     for (std::size_t k = 0; k < m; ++k) {
       double ax = std::fabs(e[k].zr), ay = std::fabs(e[k].zi);
       double big = ax > ay ? ax : ay;
-      usual[k] = big > 0x1p-500 && big < 0x1p500;
+      // Points that stayed inside keep a z of no use (often 0): they get
+      // the logarithm of a harmless 4 instead of LnHypot's rare cases.
+      const bool wanted = e[k].count <= MaxStoredCount;
+      usual[k] = !wanted || (big > 0x1p-500 && big < 0x1p500);
       allUsual &= usual[k];
-      v[k] = ax * ax + ay * ay;
+      v[k] = wanted ? ax * ax + ay * ay : 4.0;
     }
     basicmath::LnLine(v, m, v);
     for (std::size_t k = 0; k < m; ++k) v[k] = (0.5 * v[k]) / lnR;
@@ -128,8 +132,10 @@ inline std::size_t GradientStep(double t) {
   // The fraction of t >= 0, exactly; from 2^53 up t is whole. A period so
   // small that t overflows counts as phase 0.
   double phase = 0;
+  // (Through a signed integer, the same value in this range, which the
+  // processor converts in one instruction.)
   if (t >= 0 && t < 0x1p53)
-    phase = t - static_cast<double>(static_cast<std::uint64_t>(t));
+    phase = t - static_cast<double>(static_cast<std::int64_t>(t));
   // The nearest step; the last half step belongs to step 0 of the next
   // cycle.
   return static_cast<std::size_t>(phase * GradientSteps + 0.5) % GradientSteps;
