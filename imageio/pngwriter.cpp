@@ -1,12 +1,22 @@
 // PNG output through libpng. libpng reports errors by longjmp: every call
 // into it is made from a small function whose frame holds nothing with a
 // destructor, so the jump skips no C++ clean-up.
+//
+// Rows are compressed on an encoder thread of the picture's own: the thread
+// that hands them over only copies each into a small ring and goes back to
+// its work, so compression overlaps the rendering. The bytes are those of
+// compressing on the caller's thread: the encoder gets the same rows in the
+// same order.
 #include "imageio/pngwriter.h"
 
+#include <condition_variable>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <ostream>
+#include <thread>
+#include <vector>
 
 #include <png.h>
 #include <zlib.h>
@@ -24,8 +34,34 @@ struct PngWriter::State {
   bool failed = false;
   char message[256] = {0};  // set by the error handler before the jump
 
+  // The ring of rows between the caller and the encoder, guarded by lock:
+  // rows [first, first + queued) wait (modulo the ring's size).
+  std::mutex lock;
+  std::condition_variable changed;
+  std::vector<std::vector<unsigned char>> ring;
+  std::size_t first = 0, queued = 0;
+  bool closing = false;    // no more rows will come
+  bool stopping = false;   // abandoned: drop the rest
+  bool encodeFailed = false;  // message holds why
+  std::thread encoder;
+
   ~State() {
+    StopEncoder(true);
     if (png) png_destroy_write_struct(&png, &info);
+  }
+
+  void Encode();
+  // Waits for the encoder to end: after the rows queued, or at once when
+  // abandoning.
+  void StopEncoder(bool abandon) {
+    if (!encoder.joinable()) return;
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      closing = true;
+      stopping = stopping || abandon;
+    }
+    changed.notify_all();
+    encoder.join();
   }
 };
 
@@ -116,6 +152,28 @@ bool WriteTail(PngWriter::State* s) {
 
 }  // namespace
 
+void PngWriter::State::Encode() {
+  std::unique_lock<std::mutex> guard(lock);
+  for (;;) {
+    changed.wait(guard, [&] { return queued > 0 || closing || stopping; });
+    if (stopping || queued == 0) return;
+    // The row stays in the ring, out of the caller's reach, while it is
+    // compressed.
+    const unsigned char* row = ring[first].data();
+    guard.unlock();
+    const bool ok = WriteOneRow(this, row);
+    guard.lock();
+    if (!ok) {
+      encodeFailed = true;
+      changed.notify_all();
+      return;
+    }
+    first = (first + 1) % ring.size();
+    --queued;
+    changed.notify_all();
+  }
+}
+
 bool PngAvailable() { return true; }
 
 PngWriter::PngWriter() = default;
@@ -163,6 +221,14 @@ bool PngWriter::Open(const std::string& target, std::uint32_t width,
     error = target + ": " + s->message;
     return false;
   }
+  // A few rows: enough to even out the encoder's pace against the
+  // renderer's, few enough to keep memory small for very wide pictures.
+  constexpr std::size_t RingRows = 4;
+  const std::size_t rowBytes =
+      static_cast<std::size_t>(width) * 3 * (options.depth / 8);
+  s->ring.assign(RingRows, std::vector<unsigned char>(rowBytes));
+  State* raw = s.get();
+  s->encoder = std::thread([raw] { raw->Encode(); });
   state = std::move(s);
   return true;
 }
@@ -187,12 +253,27 @@ bool PngWriter::WriteRow(const void* row, std::string& error) {
     state->failed = true;
     return false;
   }
-  if (!WriteOneRow(state.get(), row)) {
-    error = state->out.Target() + ": " + state->message;
-    state->failed = true;
+  State& s = *state;
+  bool encodeFailed;
+  {
+    std::unique_lock<std::mutex> guard(s.lock);
+    s.changed.wait(guard,
+                   [&] { return s.queued < s.ring.size() || s.encodeFailed; });
+    encodeFailed = s.encodeFailed;
+    if (!encodeFailed) {
+      std::vector<unsigned char>& slot =
+          s.ring[(s.first + s.queued) % s.ring.size()];
+      std::memcpy(slot.data(), row, slot.size());
+      ++s.queued;
+    }
+  }
+  if (encodeFailed) {
+    error = s.out.Target() + ": " + s.message;
+    s.failed = true;
     return false;
   }
-  ++state->rows;
+  s.changed.notify_all();
+  ++s.rows;
   return true;
 }
 
@@ -202,7 +283,12 @@ bool PngWriter::Finish(std::string& error) {
     return false;
   }
   bool ok = false;
-  if (state->failed) {
+  // The rows queued are compressed to the end only when they can make a
+  // whole picture.
+  state->StopEncoder(state->failed || state->rows != state->height);
+  if (state->encodeFailed && !state->failed) {
+    error = state->out.Target() + ": " + state->message;
+  } else if (state->failed) {
     error = state->out.Target() + ": picture already failed";
   } else if (state->rows != state->height) {
     error = state->out.Target() + ": picture incomplete";
@@ -218,6 +304,7 @@ bool PngWriter::Finish(std::string& error) {
 
 void PngWriter::Abandon() {
   if (!state) return;
+  state->StopEncoder(true);
   state->out.Discard();
   state.reset();
 }

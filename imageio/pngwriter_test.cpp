@@ -144,6 +144,9 @@ TEST(PngWriter, RowsAndViewTextRoundTrip) {
       {16, 6, PngFilter::Adaptive, false, 4, 5},
       {16, 1, PngFilter::None, false, 4, 5},
       {8, 0, PngFilter::None, false, 1, 1},
+      // Taller than the encoder's ring of rows: it wraps several times.
+      {8, 1, PngFilter::Up, true, 9, 23},
+      {16, 1, PngFilter::Up, true, 2, 17},
   };
   const std::string view = "center = -0.75 0\nwidth = 3\n# comment\n";
   for (const Row& r : rows) {
@@ -316,6 +319,39 @@ TEST(PngWriter, DashWritesTheSamePictureToStandardOutput) {
   close(saved);
   ASSERT_TRUE(ok) << error;
   EXPECT_EQ(ReadBytes(dir.File("stdout.png")), ReadBytes(dir.File("named.png")));
+}
+
+// A write that fails on the encoder's thread is reported by a later
+// WriteRow or by Finish, never lost, and the writer can be used again.
+TEST(PngWriter, FullDeviceFailsWithAMessage) {
+  const int device = open("/dev/full", O_WRONLY);
+  if (device < 0) GTEST_SKIP() << "no /dev/full";
+  std::vector<std::string> picture = Picture(3000, 64, 8);
+  std::cout.flush();
+  std::fflush(stdout);
+  const int saved = dup(1);
+  dup2(device, 1);
+  close(device);
+  PngWriter png;
+  std::string error;
+  bool opened = png.Open("-", 3000, 64, PngOptions(), error);
+  bool ok = opened;
+  for (std::size_t y = 0; ok && y < picture.size(); ++y)
+    ok = png.WriteRow(picture[y].data(), error);
+  if (ok) ok = png.Finish(error);
+  std::cout.clear();
+  dup2(saved, 1);
+  close(saved);
+  // Small headers may still fit the stream's buffer: the failure can come
+  // at any row, or at the end.
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(error, "-: write error");
+  EXPECT_FALSE(png.Finish(error));
+
+  ScopedTempDir dir;
+  ASSERT_TRUE(Write(dir.File("p.png"), Picture(4, 3, 8), 4, PngOptions(),
+                    error))
+      << error;
 }
 
 }  // namespace
