@@ -9,6 +9,7 @@
 // same order.
 #include "imageio/pngwriter.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <csetjmp>
 #include <cstdio>
@@ -169,8 +170,9 @@ void PngWriter::State::Encode() {
       return;
     }
     first = (first + 1) % ring.size();
-    --queued;
-    changed.notify_all();
+    // Only a caller waiting for room needs waking: a wake-up per row costs
+    // more than the copy on a busy machine.
+    if (queued-- == ring.size()) changed.notify_all();
   }
 }
 
@@ -221,12 +223,13 @@ bool PngWriter::Open(const std::string& target, std::uint32_t width,
     error = target + ": " + s->message;
     return false;
   }
-  // A few rows: enough to even out the encoder's pace against the
-  // renderer's, few enough to keep memory small for very wide pictures.
-  constexpr std::size_t RingRows = 4;
+  // About a megabyte of rows: enough to even out the encoder's pace
+  // against the renderer's, little beside the rest for very wide pictures.
   const std::size_t rowBytes =
       static_cast<std::size_t>(width) * 3 * (options.depth / 8);
-  s->ring.assign(RingRows, std::vector<unsigned char>(rowBytes));
+  const std::size_t ringRows =
+      std::max<std::size_t>(2, std::min<std::size_t>(64, (1u << 20) / rowBytes));
+  s->ring.assign(ringRows, std::vector<unsigned char>(rowBytes));
   State* raw = s.get();
   s->encoder = std::thread([raw] { raw->Encode(); });
   state = std::move(s);
@@ -254,7 +257,7 @@ bool PngWriter::WriteRow(const void* row, std::string& error) {
     return false;
   }
   State& s = *state;
-  bool encodeFailed;
+  bool encodeFailed, wake = false;
   {
     std::unique_lock<std::mutex> guard(s.lock);
     s.changed.wait(guard,
@@ -264,7 +267,8 @@ bool PngWriter::WriteRow(const void* row, std::string& error) {
       std::vector<unsigned char>& slot =
           s.ring[(s.first + s.queued) % s.ring.size()];
       std::memcpy(slot.data(), row, slot.size());
-      ++s.queued;
+      // The encoder sleeps only on an empty ring.
+      wake = s.queued++ == 0;
     }
   }
   if (encodeFailed) {
@@ -272,7 +276,7 @@ bool PngWriter::WriteRow(const void* row, std::string& error) {
     s.failed = true;
     return false;
   }
-  s.changed.notify_all();
+  if (wake) s.changed.notify_all();
   ++s.rows;
   return true;
 }
