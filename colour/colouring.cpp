@@ -6,6 +6,10 @@
 
 #include "colour/basicmath.h"
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 bool operator==(const Colouring& a, const Colouring& b) {
   return a.shading == b.shading && a.palette == b.palette &&
          a.period == b.period && a.inside == b.inside;
@@ -46,27 +50,29 @@ float Fraction(double zr, double zi, double lnR) {
 // go to LnHypot itself.
 void Fractions(const EscapeResult* in, std::size_t n, double lnR, float* nf) {
   constexpr std::size_t Block = 256;
-  double v[Block];
-  bool usual[Block];
+  double sq[Block], v[Block];
   for (std::size_t first = 0; first < n; first += Block) {
     const std::size_t m = std::min(Block, n - first);
     const EscapeResult* e = in + first;
-    bool allUsual = true;
     for (std::size_t k = 0; k < m; ++k) {
-      double ax = std::fabs(e[k].zr), ay = std::fabs(e[k].zi);
-      double big = ax > ay ? ax : ay;
       // Points that stayed inside keep a z of no use (often 0): they get
       // the logarithm of a harmless 4 instead of LnHypot's rare cases.
       const bool wanted = e[k].count <= MaxStoredCount;
-      usual[k] = !wanted || (big > 0x1p-500 && big < 0x1p500);
-      allUsual &= usual[k];
-      v[k] = wanted ? ax * ax + ay * ay : 4.0;
+      sq[k] = wanted ? e[k].zr * e[k].zr + e[k].zi * e[k].zi : 4.0;
     }
-    basicmath::LnLine(v, m, v);
-    for (std::size_t k = 0; k < m; ++k) v[k] = (0.5 * v[k]) / lnR;
-    if (!allUsual) {
+    basicmath::LnLine(sq, m, v);
+    // A sum of squares in this range has the larger part in LnHypot's usual
+    // range (2^-500, 2^500), where it is 0.5 * Ln(sum); any other goes to
+    // LnHypot, which is exact in every case.
+    bool usual = true;
+    for (std::size_t k = 0; k < m; ++k) {
+      v[k] = (0.5 * v[k]) / lnR;
+      usual &= sq[k] > 0x1p-999 && sq[k] < 0x1p1000;
+    }
+    if (!usual) {
       for (std::size_t k = 0; k < m; ++k)
-        if (!usual[k]) v[k] = basicmath::LnHypot(e[k].zr, e[k].zi) / lnR;
+        if (!(sq[k] > 0x1p-999 && sq[k] < 0x1p1000))
+          v[k] = basicmath::LnHypot(e[k].zr, e[k].zi) / lnR;
     }
     basicmath::LnLine(v, m, v);
     for (std::size_t k = 0; k < m; ++k) nf[first + k] = FractionOf(v[k]);
@@ -139,6 +145,69 @@ inline std::size_t GradientStep(double t) {
   // The nearest step; the last half step belongs to step 0 of the next
   // cycle.
   return static_cast<std::size_t>(phase * GradientSteps + 0.5) % GradientSteps;
+}
+
+// The gradient steps of count-file samples (n[i], nf[i]) at the period:
+// GradientStep((n - 1 + nf) / period) for each, whatever n is (the caller
+// skips the samples that are not escaped ones).
+void GradientStepsPlain(const std::uint32_t* n, const float* nf,
+                        std::size_t count, double period,
+                        std::uint32_t* step) {
+  for (std::size_t i = 0; i < count; ++i) {
+    double v = static_cast<double>(n[i] - 1) + static_cast<double>(nf[i]);
+    step[i] = static_cast<std::uint32_t>(GradientStep(v / period));
+  }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define COLOURING_AVX2 1
+// Four at a time, each step one IEEE operation of the plain loop's: the
+// count through a signed conversion shifted by 2^31 (exact), the whole part
+// by truncation (equal to the integer round trip below 2^53), the rounding
+// to a step by truncation as the plain conversion does.
+__attribute__((target("avx2"))) void GradientStepsAvx2(
+    const std::uint32_t* n, const float* nf, std::size_t count, double period,
+    std::uint32_t* step) {
+  const __m128i one = _mm_set1_epi32(1);
+  const __m128i flip = _mm_set1_epi32(static_cast<int>(0x80000000u));
+  const __m256d shift = _mm256_set1_pd(0x1p31);
+  const __m256d per = _mm256_set1_pd(period);
+  const __m256d zero = _mm256_setzero_pd();
+  const __m256d whole = _mm256_set1_pd(0x1p53);
+  const __m256d steps = _mm256_set1_pd(static_cast<double>(GradientSteps));
+  const __m256d half = _mm256_set1_pd(0.5);
+  const __m128i mask = _mm_set1_epi32(static_cast<int>(GradientSteps - 1));
+  std::size_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    __m128i c = _mm_sub_epi32(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(n + i)), one);
+    __m256d cd = _mm256_add_pd(_mm256_cvtepi32_pd(_mm_xor_si128(c, flip)),
+                               shift);
+    __m256d v = _mm256_add_pd(cd, _mm256_cvtps_pd(_mm_loadu_ps(nf + i)));
+    __m256d t = _mm256_div_pd(v, per);
+    __m256d inRange = _mm256_and_pd(_mm256_cmp_pd(t, zero, _CMP_GE_OQ),
+                                    _mm256_cmp_pd(t, whole, _CMP_LT_OQ));
+    __m256d phase = _mm256_sub_pd(
+        t, _mm256_round_pd(t, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+    phase = _mm256_and_pd(phase, inRange);
+    __m256d x = _mm256_add_pd(_mm256_mul_pd(phase, steps), half);
+    __m128i k = _mm_and_si128(_mm256_cvttpd_epi32(x), mask);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(step + i), k);
+  }
+  GradientStepsPlain(n + i, nf + i, count - i, period, step + i);
+}
+#endif
+
+void StepsOfLine(const std::uint32_t* n, const float* nf, std::size_t count,
+                 double period, std::uint32_t* step) {
+#ifdef COLOURING_AVX2
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2) {
+    GradientStepsAvx2(n, nf, count, period, step);
+    return;
+  }
+#endif
+  GradientStepsPlain(n, nf, count, period, step);
 }
 
 }  // namespace
@@ -283,14 +352,16 @@ void Colourer::ColourLine(const std::uint32_t* n, const float* nf,
   // Colour() and Cycle() taken apart for the default colouring, step for
   // step, so that the fraction's sum and one lookup are left per sample.
   const Rgb16* table = gradient.data();
-  const double period = colouring.period;
-  for (std::size_t i = 0; i < count; ++i) {
-    if (n[i] == NotComputed || n[i] == NeverEscaped) {
-      out[i] = inside;
-      continue;
+  constexpr std::size_t Block = 256;
+  std::uint32_t step[Block];
+  for (std::size_t first = 0; first < count; first += Block) {
+    const std::size_t m = std::min(Block, count - first);
+    StepsOfLine(n + first, nf + first, m, colouring.period, step);
+    for (std::size_t k = 0; k < m; ++k) {
+      const std::uint32_t s = n[first + k];
+      out[first + k] =
+          s == NotComputed || s == NeverEscaped ? inside : table[step[k]];
     }
-    double v = static_cast<double>(n[i] - 1) + static_cast<double>(nf[i]);
-    out[i] = table[GradientStep(v / period)];
   }
 }
 

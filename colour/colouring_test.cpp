@@ -199,6 +199,8 @@ TEST(CountSample, LineFormsAreThePerSampleForms) {
     in.push_back({9, 1e-200, 0});
     in.push_back({9, 1e200, -1e200});
     in.push_back({9, std::numeric_limits<double>::infinity(), 0});
+    in.push_back({0x80000000u, 300, 0});
+    in.push_back({0x7FFFFFFFu, 300, 0});
     std::vector<std::uint32_t> n(in.size());
     std::vector<float> nf(in.size());
     ToCountSamples(in.data(), in.size(), bailout, n.data(), nf.data());
@@ -209,18 +211,23 @@ TEST(CountSample, LineFormsAreThePerSampleForms) {
     }
     n.push_back(NotComputed);
     nf.push_back(0.5f);
-    for (Shading shading : {Shading::Smooth, Shading::Bands}) {
-      for (const Palette* p : {&cosine, &gradient}) {
-        Colouring c;
-        c.shading = shading;
-        c.palette = *p;
-        c.period = 61.25;
-        c.inside = {9, 8, 7};
-        Colourer colourer(c, bailout, 300);
-        std::vector<Rgb16> out(n.size());
-        colourer.ColourLine(n.data(), nf.data(), n.size(), out.data());
-        for (std::size_t k = 0; k < n.size(); ++k)
-          ASSERT_EQ(colourer.Colour(CountSample{n[k], nf[k]}), out[k]) << k;
+    // Periods whose cycles hold the counts, halve them, or leave them past
+    // 2^53 cycles (phase 0).
+    for (double period : {61.25, 0.7, 1e-12}) {
+      for (Shading shading : {Shading::Smooth, Shading::Bands}) {
+        for (const Palette* p : {&cosine, &gradient}) {
+          Colouring c;
+          c.shading = shading;
+          c.palette = *p;
+          c.period = period;
+          c.inside = {9, 8, 7};
+          Colourer colourer(c, bailout, 300);
+          std::vector<Rgb16> out(n.size());
+          colourer.ColourLine(n.data(), nf.data(), n.size(), out.data());
+          for (std::size_t k = 0; k < n.size(); ++k)
+            ASSERT_EQ(colourer.Colour(CountSample{n[k], nf[k]}), out[k])
+                << k << " period " << period;
+        }
       }
     }
   }
