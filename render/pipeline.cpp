@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <type_traits>
 #include <vector>
 
 #include "colour/antialias.h"
@@ -194,21 +195,31 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
         put(out + m * 6, colourer.Colour(CountSample{line.n[m], line.nf[m]}));
       return;
     }
-    const bool bgr = layout == PixelLayout::Bgr8;
-    for (std::uint64_t m = 0; m < width; ++m) {
-      const std::uint32_t n = line.n[m];
-      Rgb8 c;
-      if (!band8.empty() && (n == NeverEscaped || n == 0))
-        c = inside8;
-      else if (n - 1 < band8.size())
-        c = band8[n - 1];
-      else
-        c = To8(colourer.Colour(CountSample{n, line.nf[m]}));
-      unsigned char* p = out + m * 3;
-      p[0] = bgr ? c.b : c.r;
-      p[1] = c.g;
-      p[2] = bgr ? c.r : c.b;
-    }
+    // Banded: the table first, as nearly every sample is found there (N - 1
+    // of NotComputed and NeverEscaped lies beyond any table); the byte
+    // order chosen once per row.
+    const Rgb8* table = band8.data();
+    const std::uint32_t entries = static_cast<std::uint32_t>(band8.size());
+    auto row = [&](auto bgr) {
+      for (std::uint64_t m = 0; m < width; ++m) {
+        const std::uint32_t n = line.n[m];
+        Rgb8 c;
+        if (n - 1 < entries)
+          c = table[n - 1];
+        else if (n == NeverEscaped || n == 0)
+          c = inside8;
+        else
+          c = To8(colourer.Colour(CountSample{n, line.nf[m]}));
+        unsigned char* p = out + m * 3;
+        p[0] = bgr ? c.b : c.r;
+        p[1] = c.g;
+        p[2] = bgr ? c.r : c.b;
+      }
+    };
+    if (layout == PixelLayout::Bgr8)
+      row(std::true_type());
+    else
+      row(std::false_type());
     return;
   }
   if (s.sums.size() < width) s.sums.resize(width);
