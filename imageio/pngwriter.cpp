@@ -223,12 +223,14 @@ bool PngWriter::Open(const std::string& target, std::uint32_t width,
     error = target + ": " + s->message;
     return false;
   }
-  // About a megabyte of rows: enough to even out the encoder's pace
-  // against the renderer's, little beside the rest for very wide pictures.
+  // Up to half a megabyte of rows: enough to even out the encoder's pace
+  // against the renderer's. A very wide picture gets one row, a few bytes
+  // per pixel of width: the rows waiting for the encoder then wait in the
+  // renderer's own ring instead.
   const std::size_t rowBytes =
       static_cast<std::size_t>(width) * 3 * (options.depth / 8);
   const std::size_t ringRows =
-      std::max<std::size_t>(2, std::min<std::size_t>(64, (1u << 20) / rowBytes));
+      std::max<std::size_t>(1, std::min<std::size_t>(64, (1u << 19) / rowBytes));
   s->ring.assign(ringRows, std::vector<unsigned char>(rowBytes));
   State* raw = s.get();
   s->encoder = std::thread([raw] { raw->Encode(); });

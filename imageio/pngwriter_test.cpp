@@ -144,9 +144,10 @@ TEST(PngWriter, RowsAndViewTextRoundTrip) {
       {16, 6, PngFilter::Adaptive, false, 4, 5},
       {16, 1, PngFilter::None, false, 4, 5},
       {8, 0, PngFilter::None, false, 1, 1},
-      // Taller than the encoder's ring of rows: it wraps several times.
-      {8, 1, PngFilter::Up, true, 9, 23},
-      {16, 1, PngFilter::Up, true, 2, 17},
+      // Taller than the encoder's ring of rows (of two rows, and of one):
+      // it wraps several times.
+      {8, 1, PngFilter::Up, true, 60000, 7},
+      {16, 1, PngFilter::Up, true, 100000, 3},
   };
   const std::string view = "center = -0.75 0\nwidth = 3\n# comment\n";
   for (const Row& r : rows) {

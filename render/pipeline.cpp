@@ -230,8 +230,7 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
     if (bandLinear.empty()) {
       const Rgb16* c = s.colours.data();
       colourer.ColourLine(line.n, line.nf, width * samples, s.colours.data());
-      for (std::uint64_t m = 0, k = 0; m < width; ++m)
-        for (unsigned i = 0; i < samples; ++i, ++k) s.sums[m].Add(c[k]);
+      AddSampleLine(c, width, samples, s.sums.data());
       continue;
     }
     for (std::uint64_t m = 0, k = 0; m < width; ++m) {
