@@ -92,11 +92,26 @@ TEST(BasicMath, SameBitsOnEveryBuild) {
 // not, in every lane position, in place or not.
 TEST(BasicMath, LnLineIsLnBitForBit) {
   const double inf = std::numeric_limits<double>::infinity();
-  std::vector<double> x = {1,       2,         0.5,     1 + 0x1p-52, 2 - 0x1p-52,
-                           0x1p-1022, 4e-320,  0,       -0.0,        -1,
-                           inf,     -inf,      std::nan(""),
-                           std::numeric_limits<double>::max(), 1e300, 1e-300,
-                           1.0078125, 1.4142135623730951, 65536, 3};
+  std::vector<double> x = {1,
+                           2,
+                           0.5,
+                           1 + 0x1p-52,
+                           2 - 0x1p-52,
+                           0x1p-1022,
+                           4e-320,
+                           0,
+                           -0.0,
+                           -1,
+                           inf,
+                           -inf,
+                           std::nan(""),
+                           std::numeric_limits<double>::max(),
+                           1e300,
+                           1e-300,
+                           1.0078125,
+                           1.4142135623730951,
+                           65536,
+                           3};
   std::mt19937_64 rng(7);
   std::uniform_real_distribution<double> exponent(-1070, 1020);
   std::uniform_real_distribution<double> near(1, 2);

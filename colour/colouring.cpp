@@ -151,8 +151,7 @@ inline std::size_t GradientStep(double t) {
 // GradientStep((n - 1 + nf) / period) for each, whatever n is (the caller
 // skips the samples that are not escaped ones).
 void GradientStepsPlain(const std::uint32_t* n, const float* nf,
-                        std::size_t count, double period,
-                        std::uint32_t* step) {
+                        std::size_t count, double period, std::uint32_t* step) {
   for (std::size_t i = 0; i < count; ++i) {
     double v = static_cast<double>(n[i] - 1) + static_cast<double>(nf[i]);
     step[i] = static_cast<std::uint32_t>(GradientStep(v / period));
@@ -165,9 +164,11 @@ void GradientStepsPlain(const std::uint32_t* n, const float* nf,
 // count through a signed conversion shifted by 2^31 (exact), the whole part
 // by truncation (equal to the integer round trip below 2^53), the rounding
 // to a step by truncation as the plain conversion does.
-__attribute__((target("avx2"))) void GradientStepsAvx2(
-    const std::uint32_t* n, const float* nf, std::size_t count, double period,
-    std::uint32_t* step) {
+__attribute__((target("avx2"))) void GradientStepsAvx2(const std::uint32_t* n,
+                                                       const float* nf,
+                                                       std::size_t count,
+                                                       double period,
+                                                       std::uint32_t* step) {
   const __m128i one = _mm_set1_epi32(1);
   const __m128i flip = _mm_set1_epi32(static_cast<int>(0x80000000u));
   const __m256d shift = _mm256_set1_pd(0x1p31);
@@ -181,8 +182,8 @@ __attribute__((target("avx2"))) void GradientStepsAvx2(
   for (; i + 4 <= count; i += 4) {
     __m128i c = _mm_sub_epi32(
         _mm_loadu_si128(reinterpret_cast<const __m128i*>(n + i)), one);
-    __m256d cd = _mm256_add_pd(_mm256_cvtepi32_pd(_mm_xor_si128(c, flip)),
-                               shift);
+    __m256d cd =
+        _mm256_add_pd(_mm256_cvtepi32_pd(_mm_xor_si128(c, flip)), shift);
     __m256d v = _mm256_add_pd(cd, _mm256_cvtps_pd(_mm_loadu_ps(nf + i)));
     __m256d t = _mm256_div_pd(v, per);
     __m256d inRange = _mm256_and_pd(_mm256_cmp_pd(t, zero, _CMP_GE_OQ),

@@ -9,6 +9,9 @@
 // same order.
 #include "imageio/pngwriter.h"
 
+#include <png.h>
+#include <zlib.h>
+
 #include <algorithm>
 #include <condition_variable>
 #include <csetjmp>
@@ -18,9 +21,6 @@
 #include <ostream>
 #include <thread>
 #include <vector>
-
-#include <png.h>
-#include <zlib.h>
 
 #include "imageio/outtarget.h"
 #include "imageio/pngtext.h"
@@ -41,8 +41,8 @@ struct PngWriter::State {
   std::condition_variable changed;
   std::vector<std::vector<unsigned char>> ring;
   std::size_t first = 0, queued = 0;
-  bool closing = false;    // no more rows will come
-  bool stopping = false;   // abandoned: drop the rest
+  bool closing = false;       // no more rows will come
+  bool stopping = false;      // abandoned: drop the rest
   bool encodeFailed = false;  // message holds why
   std::thread encoder;
 
@@ -130,11 +130,16 @@ bool WriteHead(PngWriter::State* s, int level, int filters, bool rle,
 
 int Filters(PngFilter f) {
   switch (f) {
-    case PngFilter::None: return PNG_FILTER_NONE;
-    case PngFilter::Sub: return PNG_FILTER_SUB;
-    case PngFilter::Up: return PNG_FILTER_UP;
-    case PngFilter::Paeth: return PNG_FILTER_PAETH;
-    case PngFilter::Adaptive: break;
+    case PngFilter::None:
+      return PNG_FILTER_NONE;
+    case PngFilter::Sub:
+      return PNG_FILTER_SUB;
+    case PngFilter::Up:
+      return PNG_FILTER_UP;
+    case PngFilter::Paeth:
+      return PNG_FILTER_PAETH;
+    case PngFilter::Adaptive:
+      break;
   }
   return PNG_ALL_FILTERS;
 }
@@ -229,8 +234,8 @@ bool PngWriter::Open(const std::string& target, std::uint32_t width,
   // renderer's own ring instead.
   const std::size_t rowBytes =
       static_cast<std::size_t>(width) * 3 * (options.depth / 8);
-  const std::size_t ringRows =
-      std::max<std::size_t>(1, std::min<std::size_t>(64, (1u << 19) / rowBytes));
+  const std::size_t ringRows = std::max<std::size_t>(
+      1, std::min<std::size_t>(64, (1u << 19) / rowBytes));
   s->ring.assign(ringRows, std::vector<unsigned char>(rowBytes));
   State* raw = s.get();
   s->encoder = std::thread([raw] { raw->Encode(); });
