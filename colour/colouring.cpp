@@ -6,6 +6,10 @@
 
 #include "colour/basicmath.h"
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 bool operator==(const Colouring& a, const Colouring& b) {
   return a.shading == b.shading && a.palette == b.palette &&
          a.period == b.period && a.inside == b.inside;
@@ -23,14 +27,56 @@ constexpr float BelowOne = 0.99999994f;
 // The largest escaped count whose N (count + 1) is not NeverEscaped.
 constexpr std::uint32_t MaxStoredCount = 0xFFFFFFFDu;
 
+// NF from lnq = ln(ln|z| / ln R).
+// Without branches, so that a loop of it runs on vectors.
+inline float FractionOf(double lnq) {
+  double f = 1 - lnq * (1 / basicmath::Ln2);
+  float nf = static_cast<float>(f);
+  // Also catches NaN: a non-finite z, or a radius of 1 or less.
+  nf = f > 0 ? nf : 0.0f;
+  return nf < 1 ? nf : BelowOne;
+}
+
 // NF of a point z first seen outside radius R, for lnR = ln R.
 float Fraction(double zr, double zi, double lnR) {
   double q = basicmath::LnHypot(zr, zi) / lnR;
-  double f = 1 - basicmath::Ln(q) * (1 / basicmath::Ln2);
-  // Also catches NaN: a non-finite z, or a radius of 1 or less.
-  if (!(f > 0)) return 0;
-  float nf = static_cast<float>(f);
-  return nf < 1 ? nf : BelowOne;
+  return FractionOf(basicmath::Ln(q));
+}
+
+// NF of each of n results into nf, as Fraction gives it, for those that
+// escaped with a count that is stored; the others get an NF the caller
+// replaces. The two logarithms of a block are taken by LnLine. LnHypot's
+// usual case is taken apart here with the same operations; its other cases
+// go to LnHypot itself.
+void Fractions(const EscapeResult* in, std::size_t n, double lnR, float* nf) {
+  constexpr std::size_t Block = 256;
+  double sq[Block], v[Block];
+  for (std::size_t first = 0; first < n; first += Block) {
+    const std::size_t m = std::min(Block, n - first);
+    const EscapeResult* e = in + first;
+    for (std::size_t k = 0; k < m; ++k) {
+      // Points that stayed inside keep a z of no use (often 0): they get
+      // the logarithm of a harmless 4 instead of LnHypot's rare cases.
+      const bool wanted = e[k].count <= MaxStoredCount;
+      sq[k] = wanted ? e[k].zr * e[k].zr + e[k].zi * e[k].zi : 4.0;
+    }
+    basicmath::LnLine(sq, m, v);
+    // A sum of squares in this range has the larger part in LnHypot's usual
+    // range (2^-500, 2^500), where it is 0.5 * Ln(sum); any other goes to
+    // LnHypot, which is exact in every case.
+    bool usual = true;
+    for (std::size_t k = 0; k < m; ++k) {
+      v[k] = (0.5 * v[k]) / lnR;
+      usual &= sq[k] > 0x1p-999 && sq[k] < 0x1p1000;
+    }
+    if (!usual) {
+      for (std::size_t k = 0; k < m; ++k)
+        if (!(sq[k] > 0x1p-999 && sq[k] < 0x1p1000))
+          v[k] = basicmath::LnHypot(e[k].zr, e[k].zi) / lnR;
+    }
+    basicmath::LnLine(v, m, v);
+    for (std::size_t k = 0; k < m; ++k) nf[first + k] = FractionOf(v[k]);
+  }
 }
 
 // Monotone cubic through the stops of one channel, cyclic: the colour never
@@ -92,11 +138,77 @@ inline std::size_t GradientStep(double t) {
   // The fraction of t >= 0, exactly; from 2^53 up t is whole. A period so
   // small that t overflows counts as phase 0.
   double phase = 0;
+  // (Through a signed integer, the same value in this range, which the
+  // processor converts in one instruction.)
   if (t >= 0 && t < 0x1p53)
-    phase = t - static_cast<double>(static_cast<std::uint64_t>(t));
+    phase = t - static_cast<double>(static_cast<std::int64_t>(t));
   // The nearest step; the last half step belongs to step 0 of the next
   // cycle.
   return static_cast<std::size_t>(phase * GradientSteps + 0.5) % GradientSteps;
+}
+
+// The gradient steps of count-file samples (n[i], nf[i]) at the period:
+// GradientStep((n - 1 + nf) / period) for each, whatever n is (the caller
+// skips the samples that are not escaped ones).
+void GradientStepsPlain(const std::uint32_t* n, const float* nf,
+                        std::size_t count, double period, std::uint32_t* step) {
+  for (std::size_t i = 0; i < count; ++i) {
+    double v = static_cast<double>(n[i] - 1) + static_cast<double>(nf[i]);
+    step[i] = static_cast<std::uint32_t>(GradientStep(v / period));
+  }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define COLOURING_AVX2 1
+// Four at a time, each step one IEEE operation of the plain loop's: the
+// count through a signed conversion shifted by 2^31 (exact), the whole part
+// by truncation (equal to the integer round trip below 2^53), the rounding
+// to a step by truncation as the plain conversion does.
+__attribute__((target("avx2"))) void GradientStepsAvx2(const std::uint32_t* n,
+                                                       const float* nf,
+                                                       std::size_t count,
+                                                       double period,
+                                                       std::uint32_t* step) {
+  const __m128i one = _mm_set1_epi32(1);
+  const __m128i flip = _mm_set1_epi32(static_cast<int>(0x80000000u));
+  const __m256d shift = _mm256_set1_pd(0x1p31);
+  const __m256d per = _mm256_set1_pd(period);
+  const __m256d zero = _mm256_setzero_pd();
+  const __m256d whole = _mm256_set1_pd(0x1p53);
+  const __m256d steps = _mm256_set1_pd(static_cast<double>(GradientSteps));
+  const __m256d half = _mm256_set1_pd(0.5);
+  const __m128i mask = _mm_set1_epi32(static_cast<int>(GradientSteps - 1));
+  std::size_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    __m128i c = _mm_sub_epi32(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(n + i)), one);
+    __m256d cd =
+        _mm256_add_pd(_mm256_cvtepi32_pd(_mm_xor_si128(c, flip)), shift);
+    __m256d v = _mm256_add_pd(cd, _mm256_cvtps_pd(_mm_loadu_ps(nf + i)));
+    __m256d t = _mm256_div_pd(v, per);
+    __m256d inRange = _mm256_and_pd(_mm256_cmp_pd(t, zero, _CMP_GE_OQ),
+                                    _mm256_cmp_pd(t, whole, _CMP_LT_OQ));
+    __m256d phase = _mm256_sub_pd(
+        t, _mm256_round_pd(t, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+    phase = _mm256_and_pd(phase, inRange);
+    __m256d x = _mm256_add_pd(_mm256_mul_pd(phase, steps), half);
+    __m128i k = _mm_and_si128(_mm256_cvttpd_epi32(x), mask);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(step + i), k);
+  }
+  GradientStepsPlain(n + i, nf + i, count - i, period, step + i);
+}
+#endif
+
+void StepsOfLine(const std::uint32_t* n, const float* nf, std::size_t count,
+                 double period, std::uint32_t* step) {
+#ifdef COLOURING_AVX2
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2) {
+    GradientStepsAvx2(n, nf, count, period, step);
+    return;
+  }
+#endif
+  GradientStepsPlain(n, nf, count, period, step);
 }
 
 }  // namespace
@@ -111,6 +223,23 @@ CountSample ToCountSample(const EscapeResult& e, double bailout) {
     lastLn = basicmath::Ln(bailout);
   }
   return Sample(e, lastLn);
+}
+
+void ToCountSamples(const EscapeResult* in, std::size_t count, double bailout,
+                    std::uint32_t* n, float* nf) {
+  Fractions(in, count, basicmath::Ln(bailout), nf);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint32_t c = in[i].count;
+    if (c == NeverEscaped) {
+      n[i] = NeverEscaped;
+      nf[i] = 0;
+    } else if (c > MaxStoredCount) {
+      n[i] = MaxStoredCount + 1;
+      nf[i] = BelowOne;
+    } else {
+      n[i] = c + 1;
+    }
+  }
 }
 
 CountSample FromCount16(std::uint16_t count) {
@@ -211,6 +340,29 @@ void Colourer::ColourLine(const EscapeResult* in, std::size_t n,
       out[i] = inside;
     else
       out[i] = Cycle(std::min(count, MaxStoredCount));
+  }
+}
+
+void Colourer::ColourLine(const std::uint32_t* n, const float* nf,
+                          std::size_t count, Rgb16* out) const {
+  if (colouring.shading == Shading::Bands || gradient.empty()) {
+    for (std::size_t i = 0; i < count; ++i)
+      out[i] = Colour(CountSample{n[i], nf[i]});
+    return;
+  }
+  // Colour() and Cycle() taken apart for the default colouring, step for
+  // step, so that the fraction's sum and one lookup are left per sample.
+  const Rgb16* table = gradient.data();
+  constexpr std::size_t Block = 256;
+  std::uint32_t step[Block];
+  for (std::size_t first = 0; first < count; first += Block) {
+    const std::size_t m = std::min(Block, count - first);
+    StepsOfLine(n + first, nf + first, m, colouring.period, step);
+    for (std::size_t k = 0; k < m; ++k) {
+      const std::uint32_t s = n[first + k];
+      out[first + k] =
+          s == NotComputed || s == NeverEscaped ? inside : table[step[k]];
+    }
   }
 }
 

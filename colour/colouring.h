@@ -63,6 +63,12 @@ constexpr std::uint32_t NotComputed = 0;
 // R^2, gives NF 0; a z on the radius itself the largest NF below 1.
 CountSample ToCountSample(const EscapeResult& e, double bailout);
 
+// ToCountSample of each of n engine results at one radius, into n[i] and
+// nf[i]: the same bits, with the radius's logarithm taken once and the
+// logarithms of the line computed together.
+void ToCountSamples(const EscapeResult* in, std::size_t count, double bailout,
+                    std::uint32_t* n, float* nf);
+
 // The count-file sample of a 16-bit count of the five programs' data files,
 // where 0 stands for every point that did not escape (and for a few that
 // did, which the 16-bit files cannot tell apart): 0 gives NeverEscaped,
@@ -86,6 +92,9 @@ class Colourer {
 
   void ColourLine(const EscapeResult* in, std::size_t n, Rgb16* out) const;
   void ColourLine(const CountSample* in, std::size_t n, Rgb16* out) const;
+  // The samples (n[i], nf[i]) of a count file's line, as Colour gives them.
+  void ColourLine(const std::uint32_t* n, const float* nf, std::size_t count,
+                  Rgb16* out) const;
 
   const Colouring& GetColouring() const { return colouring; }
   double Bailout() const { return bailout; }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <random>
 
 #include "core/cosinepalette.h"
@@ -182,6 +183,53 @@ TEST(Colourer, ColourLineIsColourPerSample) {
     std::vector<Rgb16> again(in.size());
     colourer.ColourLine(counts.data(), counts.size(), again.data());
     EXPECT_EQ(out, again);
+  }
+}
+
+// The line forms take their own roads to the same bits: fractions a block
+// at a time, colours of split count-file lines without Colour().
+TEST(CountSample, LineFormsAreThePerSampleForms) {
+  Palette cosine = Cosine(3, 2, 1);
+  Palette gradient = DefaultPalette();
+  for (double bailout : {2.0, 256.0, 1e10, 1.0}) {
+    std::vector<EscapeResult> in = SomeResults(bailout, 5000);
+    in.push_back({0xFFFFFFFEu, 3, 0});
+    in.push_back({0xFFFFFFFDu, 3, 0});
+    in.push_back({9, 0, 0});
+    in.push_back({9, 1e-200, 0});
+    in.push_back({9, 1e200, -1e200});
+    in.push_back({9, std::numeric_limits<double>::infinity(), 0});
+    in.push_back({0x80000000u, 300, 0});
+    in.push_back({0x7FFFFFFFu, 300, 0});
+    std::vector<std::uint32_t> n(in.size());
+    std::vector<float> nf(in.size());
+    ToCountSamples(in.data(), in.size(), bailout, n.data(), nf.data());
+    for (std::size_t k = 0; k < in.size(); ++k) {
+      CountSample s = ToCountSample(in[k], bailout);
+      ASSERT_EQ(s.n, n[k]) << k;
+      ASSERT_TRUE(SameBits(s.nf, nf[k])) << k << " " << in[k].zr;
+    }
+    n.push_back(NotComputed);
+    nf.push_back(0.5f);
+    // Periods whose cycles hold the counts, halve them, or leave them past
+    // 2^53 cycles (phase 0).
+    for (double period : {61.25, 0.7, 1e-12}) {
+      for (Shading shading : {Shading::Smooth, Shading::Bands}) {
+        for (const Palette* p : {&cosine, &gradient}) {
+          Colouring c;
+          c.shading = shading;
+          c.palette = *p;
+          c.period = period;
+          c.inside = {9, 8, 7};
+          Colourer colourer(c, bailout, 300);
+          std::vector<Rgb16> out(n.size());
+          colourer.ColourLine(n.data(), nf.data(), n.size(), out.data());
+          for (std::size_t k = 0; k < n.size(); ++k)
+            ASSERT_EQ(colourer.Colour(CountSample{n[k], nf[k]}), out[k])
+                << k << " period " << period;
+        }
+      }
+    }
   }
 }
 

@@ -1,15 +1,26 @@
 // PNG output through libpng. libpng reports errors by longjmp: every call
 // into it is made from a small function whose frame holds nothing with a
 // destructor, so the jump skips no C++ clean-up.
+//
+// Rows are compressed on an encoder thread of the picture's own: the thread
+// that hands them over only copies each into a small ring and goes back to
+// its work, so compression overlaps the rendering. The bytes are those of
+// compressing on the caller's thread: the encoder gets the same rows in the
+// same order.
 #include "imageio/pngwriter.h"
-
-#include <csetjmp>
-#include <cstdio>
-#include <cstring>
-#include <ostream>
 
 #include <png.h>
 #include <zlib.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <ostream>
+#include <thread>
+#include <vector>
 
 #include "imageio/outtarget.h"
 #include "imageio/pngtext.h"
@@ -24,8 +35,34 @@ struct PngWriter::State {
   bool failed = false;
   char message[256] = {0};  // set by the error handler before the jump
 
+  // The ring of rows between the caller and the encoder, guarded by lock:
+  // rows [first, first + queued) wait (modulo the ring's size).
+  std::mutex lock;
+  std::condition_variable changed;
+  std::vector<std::vector<unsigned char>> ring;
+  std::size_t first = 0, queued = 0;
+  bool closing = false;       // no more rows will come
+  bool stopping = false;      // abandoned: drop the rest
+  bool encodeFailed = false;  // message holds why
+  std::thread encoder;
+
   ~State() {
+    StopEncoder(true);
     if (png) png_destroy_write_struct(&png, &info);
+  }
+
+  void Encode();
+  // Waits for the encoder to end: after the rows queued, or at once when
+  // abandoning.
+  void StopEncoder(bool abandon) {
+    if (!encoder.joinable()) return;
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      closing = true;
+      stopping = stopping || abandon;
+    }
+    changed.notify_all();
+    encoder.join();
   }
 };
 
@@ -93,11 +130,16 @@ bool WriteHead(PngWriter::State* s, int level, int filters, bool rle,
 
 int Filters(PngFilter f) {
   switch (f) {
-    case PngFilter::None: return PNG_FILTER_NONE;
-    case PngFilter::Sub: return PNG_FILTER_SUB;
-    case PngFilter::Up: return PNG_FILTER_UP;
-    case PngFilter::Paeth: return PNG_FILTER_PAETH;
-    case PngFilter::Adaptive: break;
+    case PngFilter::None:
+      return PNG_FILTER_NONE;
+    case PngFilter::Sub:
+      return PNG_FILTER_SUB;
+    case PngFilter::Up:
+      return PNG_FILTER_UP;
+    case PngFilter::Paeth:
+      return PNG_FILTER_PAETH;
+    case PngFilter::Adaptive:
+      break;
   }
   return PNG_ALL_FILTERS;
 }
@@ -115,6 +157,29 @@ bool WriteTail(PngWriter::State* s) {
 }
 
 }  // namespace
+
+void PngWriter::State::Encode() {
+  std::unique_lock<std::mutex> guard(lock);
+  for (;;) {
+    changed.wait(guard, [&] { return queued > 0 || closing || stopping; });
+    if (stopping || queued == 0) return;
+    // The row stays in the ring, out of the caller's reach, while it is
+    // compressed.
+    const unsigned char* row = ring[first].data();
+    guard.unlock();
+    const bool ok = WriteOneRow(this, row);
+    guard.lock();
+    if (!ok) {
+      encodeFailed = true;
+      changed.notify_all();
+      return;
+    }
+    first = (first + 1) % ring.size();
+    // Only a caller waiting for room needs waking: a wake-up per row costs
+    // more than the copy on a busy machine.
+    if (queued-- == ring.size()) changed.notify_all();
+  }
+}
 
 bool PngAvailable() { return true; }
 
@@ -163,6 +228,17 @@ bool PngWriter::Open(const std::string& target, std::uint32_t width,
     error = target + ": " + s->message;
     return false;
   }
+  // Up to half a megabyte of rows: enough to even out the encoder's pace
+  // against the renderer's. A very wide picture gets one row, a few bytes
+  // per pixel of width: the rows waiting for the encoder then wait in the
+  // renderer's own ring instead.
+  const std::size_t rowBytes =
+      static_cast<std::size_t>(width) * 3 * (options.depth / 8);
+  const std::size_t ringRows = std::max<std::size_t>(
+      1, std::min<std::size_t>(64, (1u << 19) / rowBytes));
+  s->ring.assign(ringRows, std::vector<unsigned char>(rowBytes));
+  State* raw = s.get();
+  s->encoder = std::thread([raw] { raw->Encode(); });
   state = std::move(s);
   return true;
 }
@@ -187,12 +263,28 @@ bool PngWriter::WriteRow(const void* row, std::string& error) {
     state->failed = true;
     return false;
   }
-  if (!WriteOneRow(state.get(), row)) {
-    error = state->out.Target() + ": " + state->message;
-    state->failed = true;
+  State& s = *state;
+  bool encodeFailed, wake = false;
+  {
+    std::unique_lock<std::mutex> guard(s.lock);
+    s.changed.wait(guard,
+                   [&] { return s.queued < s.ring.size() || s.encodeFailed; });
+    encodeFailed = s.encodeFailed;
+    if (!encodeFailed) {
+      std::vector<unsigned char>& slot =
+          s.ring[(s.first + s.queued) % s.ring.size()];
+      std::memcpy(slot.data(), row, slot.size());
+      // The encoder sleeps only on an empty ring.
+      wake = s.queued++ == 0;
+    }
+  }
+  if (encodeFailed) {
+    error = s.out.Target() + ": " + s.message;
+    s.failed = true;
     return false;
   }
-  ++state->rows;
+  if (wake) s.changed.notify_all();
+  ++s.rows;
   return true;
 }
 
@@ -202,7 +294,12 @@ bool PngWriter::Finish(std::string& error) {
     return false;
   }
   bool ok = false;
-  if (state->failed) {
+  // The rows queued are compressed to the end only when they can make a
+  // whole picture.
+  state->StopEncoder(state->failed || state->rows != state->height);
+  if (state->encodeFailed && !state->failed) {
+    error = state->out.Target() + ": " + state->message;
+  } else if (state->failed) {
     error = state->out.Target() + ": picture already failed";
   } else if (state->rows != state->height) {
     error = state->out.Target() + ": picture incomplete";
@@ -218,6 +315,7 @@ bool PngWriter::Finish(std::string& error) {
 
 void PngWriter::Abandon() {
   if (!state) return;
+  state->StopEncoder(true);
   state->out.Discard();
   state.reset();
 }

@@ -1,7 +1,9 @@
 #include "imageio/pngwriter.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <png.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cstdio>
@@ -10,9 +12,6 @@
 #include <iostream>
 #include <string>
 #include <vector>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "imageio/pngtext.h"
 #include "imageio/testfiles.h"
@@ -144,6 +143,10 @@ TEST(PngWriter, RowsAndViewTextRoundTrip) {
       {16, 6, PngFilter::Adaptive, false, 4, 5},
       {16, 1, PngFilter::None, false, 4, 5},
       {8, 0, PngFilter::None, false, 1, 1},
+      // Taller than the encoder's ring of rows (of two rows, and of one):
+      // it wraps several times.
+      {8, 1, PngFilter::Up, true, 60000, 7},
+      {16, 1, PngFilter::Up, true, 100000, 3},
   };
   const std::string view = "center = -0.75 0\nwidth = 3\n# comment\n";
   for (const Row& r : rows) {
@@ -166,8 +169,7 @@ TEST(PngWriter, RowsAndViewTextRoundTrip) {
     std::vector<std::string> decoded = DecodeRows(png, r.w, r.h, r.depth);
     ASSERT_EQ(decoded.size(), picture.size());
     for (std::size_t y = 0; y < picture.size(); ++y) {
-      EXPECT_EQ(decoded[y],
-                r.depth == 8 ? picture[y] : BigEndian16(picture[y]))
+      EXPECT_EQ(decoded[y], r.depth == 8 ? picture[y] : BigEndian16(picture[y]))
           << "row " << y;
     }
     std::string text;
@@ -178,10 +180,11 @@ TEST(PngWriter, RowsAndViewTextRoundTrip) {
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_memory(&image, png.data(), png.size()));
+    ASSERT_TRUE(
+        png_image_begin_read_from_memory(&image, png.data(), png.size()));
     std::vector<unsigned char> pixels(PNG_IMAGE_SIZE(image));
-    EXPECT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0,
-                                      nullptr))
+    EXPECT_TRUE(
+        png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
         << image.message;
     EXPECT_EQ(image.width, r.w);
     EXPECT_EQ(image.height, r.h);
@@ -219,8 +222,7 @@ TEST(PngWriter, TinyPicturesMatchGoldenFiles) {
     const char* view;
     const char* golden;
   } rows[] = {
-      {8, "center = -0.5 0\nwidth = 3\nsize = 4 3\nlimit = 100\n",
-       "tiny.png"},
+      {8, "center = -0.5 0\nwidth = 3\nsize = 4 3\nlimit = 100\n", "tiny.png"},
       {16, "center = -0.5 0\nwidth = 3\nsize = 4 3\nlimit = 100\n",
        "tiny16.png"},
       {8, "", "noview.png"},
@@ -232,8 +234,8 @@ TEST(PngWriter, TinyPicturesMatchGoldenFiles) {
     options.depth = r.depth;
     options.viewText = r.view;
     std::string error;
-    ASSERT_TRUE(Write(dir.File("p.png"), Picture(4, 3, r.depth), 4, options,
-                      error))
+    ASSERT_TRUE(
+        Write(dir.File("p.png"), Picture(4, 3, r.depth), 4, options, error))
         << error;
     ExpectSameAsTestData(ReadBytes(dir.File("p.png")), r.golden);
   }
@@ -305,8 +307,8 @@ TEST(PngWriter, DashWritesTheSamePictureToStandardOutput) {
   std::cout.flush();
   std::fflush(stdout);
   const int saved = dup(1);
-  const int file = open(dir.File("stdout.png").c_str(),
-                        O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int file =
+      open(dir.File("stdout.png").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   ASSERT_GE(file, 0);
   dup2(file, 1);
   close(file);
@@ -315,7 +317,41 @@ TEST(PngWriter, DashWritesTheSamePictureToStandardOutput) {
   dup2(saved, 1);
   close(saved);
   ASSERT_TRUE(ok) << error;
-  EXPECT_EQ(ReadBytes(dir.File("stdout.png")), ReadBytes(dir.File("named.png")));
+  EXPECT_EQ(ReadBytes(dir.File("stdout.png")),
+            ReadBytes(dir.File("named.png")));
+}
+
+// A write that fails on the encoder's thread is reported by a later
+// WriteRow or by Finish, never lost, and the writer can be used again.
+TEST(PngWriter, FullDeviceFailsWithAMessage) {
+  const int device = open("/dev/full", O_WRONLY);
+  if (device < 0) GTEST_SKIP() << "no /dev/full";
+  std::vector<std::string> picture = Picture(3000, 64, 8);
+  std::cout.flush();
+  std::fflush(stdout);
+  const int saved = dup(1);
+  dup2(device, 1);
+  close(device);
+  PngWriter png;
+  std::string error;
+  bool opened = png.Open("-", 3000, 64, PngOptions(), error);
+  bool ok = opened;
+  for (std::size_t y = 0; ok && y < picture.size(); ++y)
+    ok = png.WriteRow(picture[y].data(), error);
+  if (ok) ok = png.Finish(error);
+  std::cout.clear();
+  dup2(saved, 1);
+  close(saved);
+  // Small headers may still fit the stream's buffer: the failure can come
+  // at any row, or at the end.
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(error, "-: write error");
+  EXPECT_FALSE(png.Finish(error));
+
+  ScopedTempDir dir;
+  ASSERT_TRUE(
+      Write(dir.File("p.png"), Picture(4, 3, 8), 4, PngOptions(), error))
+      << error;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <type_traits>
 #include <vector>
 
 #include "colour/antialias.h"
@@ -27,6 +28,7 @@ struct Scratch {
   std::vector<float> nf;
   std::vector<std::uint16_t> counts;
   std::vector<LinearSum> sums;
+  std::vector<Rgb16> colours;  // one sample line's, when not from a table
 };
 
 Scratch& ThreadScratch() {
@@ -103,11 +105,7 @@ bool ComputedLines::Line(std::uint64_t line, SampleLine out,
       }
       continue;
     }
-    for (std::size_t k = 0; k < count; ++k) {
-      CountSample c = ToCountSample(s.results[k], bailout);
-      n[k] = c.n;
-      nf[k] = c.nf;
-    }
+    ToCountSamples(s.results.data(), count, bailout, n, nf);
   }
   return true;
 }
@@ -168,6 +166,28 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
     }
   };
   const std::size_t step = layout == PixelLayout::Rgb16 ? 6 : 3;
+  Scratch& s = ThreadScratch();
+  if (band8.empty()) {
+    // Smooth colours come a line at a time, before any averaging.
+    const std::size_t values = static_cast<std::size_t>(width) * samples;
+    if (s.colours.size() < values) s.colours.resize(values);
+  }
+  if (samples == 1 && band8.empty()) {
+    const SampleLine& line = lines[0];
+    const Rgb16* c = s.colours.data();
+    colourer.ColourLine(line.n, line.nf, width, s.colours.data());
+    if (layout == PixelLayout::Rgb16) {
+      for (std::uint64_t m = 0; m < width; ++m) put(out + m * 6, c[m]);
+    } else if (layout == PixelLayout::Rgb8) {
+      for (std::uint64_t m = 0; m < width; ++m) {
+        unsigned char* p = out + m * 3;
+        p[0] = To8(c[m].r), p[1] = To8(c[m].g), p[2] = To8(c[m].b);
+      }
+    } else {
+      for (std::uint64_t m = 0; m < width; ++m) put(out + m * 3, c[m]);
+    }
+    return;
+  }
   if (samples == 1) {
     const SampleLine& line = lines[0];
     if (layout == PixelLayout::Rgb16) {
@@ -175,29 +195,44 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
         put(out + m * 6, colourer.Colour(CountSample{line.n[m], line.nf[m]}));
       return;
     }
-    const bool bgr = layout == PixelLayout::Bgr8;
-    for (std::uint64_t m = 0; m < width; ++m) {
-      const std::uint32_t n = line.n[m];
-      Rgb8 c;
-      if (!band8.empty() && (n == NeverEscaped || n == 0))
-        c = inside8;
-      else if (n - 1 < band8.size())
-        c = band8[n - 1];
-      else
-        c = To8(colourer.Colour(CountSample{n, line.nf[m]}));
-      unsigned char* p = out + m * 3;
-      p[0] = bgr ? c.b : c.r;
-      p[1] = c.g;
-      p[2] = bgr ? c.r : c.b;
-    }
+    // Banded: the table first, as nearly every sample is found there (N - 1
+    // of NotComputed and NeverEscaped lies beyond any table); the byte
+    // order chosen once per row.
+    const Rgb8* table = band8.data();
+    const std::uint32_t entries = static_cast<std::uint32_t>(band8.size());
+    auto row = [&](auto bgr) {
+      for (std::uint64_t m = 0; m < width; ++m) {
+        const std::uint32_t n = line.n[m];
+        Rgb8 c;
+        if (n - 1 < entries)
+          c = table[n - 1];
+        else if (n == NeverEscaped || n == 0)
+          c = inside8;
+        else
+          c = To8(colourer.Colour(CountSample{n, line.nf[m]}));
+        unsigned char* p = out + m * 3;
+        p[0] = bgr ? c.b : c.r;
+        p[1] = c.g;
+        p[2] = bgr ? c.r : c.b;
+      }
+    };
+    if (layout == PixelLayout::Bgr8)
+      row(std::true_type());
+    else
+      row(std::false_type());
     return;
   }
-  Scratch& s = ThreadScratch();
   if (s.sums.size() < width) s.sums.resize(width);
   // Always the lowest sample line first and the leftmost sample first, in
   // whatever order the rows go out, so the sums are the same everywhere.
   for (unsigned j = 0; j < samples; ++j) {
     const SampleLine& line = lines[j];
+    if (bandLinear.empty()) {
+      const Rgb16* c = s.colours.data();
+      colourer.ColourLine(line.n, line.nf, width * samples, s.colours.data());
+      AddSampleLine(c, width, samples, s.sums.data());
+      continue;
+    }
     for (std::uint64_t m = 0, k = 0; m < width; ++m) {
       LinearSum& sum = s.sums[m];
       for (unsigned i = 0; i < samples; ++i, ++k) {

@@ -9,7 +9,10 @@
 #   3. smooth against banded colouring (at most 10% more);
 #   4. N x N samples against one (at most 1.05 N^2);
 #   5. peak resident size for growing heights (constant in the height) and
-#      for a very wide view (at most 64 bytes per pixel of width + 16 MB).
+#      for a very wide view (at most 64 bytes per pixel of width + 16 MB);
+#   6. when valgrind is installed, the ratios of 1 to 3 again as counts of
+#      instructions on one worker thread, on smaller views: the same on a
+#      busy machine as on an idle one, where times are not.
 #
 # Pictures go to /dev/null through names with the right extension, so the
 # figures are the program's and not the disk's.
@@ -148,3 +151,41 @@ rss "50000x20, 3x3 samples (band of 3 lines)" 50000 "$MANDEL" render \
   --size 50000x20 --limit 50 --samples 3 -o "$WORK/null.png"
 echo "(target: constant in the height; at most 64 bytes per pixel of width" \
   "beyond 16 MB, plus the band of sample lines for N x N samples)"
+
+# 6. Instruction counts.
+if command -v valgrind >/dev/null; then
+  instructions() {
+    valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 |
+      sed -n 's/.*refs: *//p' | tr -d ,
+  }
+  ipair() {
+    local name="$1" target="$2" a b
+    shift 2
+    local left=() right=() side=a
+    shift
+    for word in "$@"; do
+      if [ "$word" = "--" ]; then side=b; continue; fi
+      if [ "$side" = a ]; then left+=("$word"); else right+=("$word"); fi
+    done
+    a=$(instructions "${left[@]}")
+    b=$(instructions "${right[@]}")
+    printf '%-34s %14d %14d %7.3f  %s\n' "$name" "$a" "$b" \
+      "$(echo "$b / $a" | bc -l)" "$target"
+  }
+  echo
+  printf '%-34s %14s %14s %7s  %s\n' "instructions (one worker)" A B "B / A" \
+    target
+  ipair "setrender -> mandel, nearly-idle" "<= 1.10" \
+    -- "$SETRENDER" -2 -2 4 1000 1000 1 "$WORK/null.bmp" \
+    -- "$MANDEL" render --corner=-2,-2 --width 4 --size 1000x1000 --limit 1 \
+    --bailout 2 --bands --palette cosine:3,2,1 --period 1 --threads 1 \
+    -o "$WORK/null.bmp"
+  small=(--corner=-2,-2 --width 4 --size 1000x1000 --limit 1000 --bailout 2
+    --bands --palette cosine:3,2,1 --period 1000 --threads 1)
+  ipair "BMP -> PNG, whole set 1000x1000" "<= 1.15" \
+    -- "$MANDEL" render "${small[@]}" -o "$WORK/null.bmp" \
+    -- "$MANDEL" render "${small[@]}" -o "$WORK/null.png"
+  ipair "banded -> smooth, default view" "<= 1.10" \
+    -- "$MANDEL" render --size 800x600 --bands --threads 1 -o "$WORK/null.png" \
+    -- "$MANDEL" render --size 800x600 --smooth --threads 1 -o "$WORK/null.png"
+fi
