@@ -49,6 +49,8 @@ std::vector<std::string> SplitCommas(const std::string& text) {
   }
 }
 
+}  // namespace
+
 std::string Quoted(const std::string& text) {
   // Long or unprintable text would make the message itself unreadable.
   std::string shown;
@@ -62,8 +64,6 @@ std::string Quoted(const std::string& text) {
   }
   return "\"" + shown + "\"";
 }
-
-}  // namespace
 
 bool ParseHexColour(const std::string& text, Rgb8& out) {
   if (text.size() != 7 || text[0] != '#') return false;

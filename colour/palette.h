@@ -38,6 +38,11 @@ constexpr std::size_t MaxStops = 256;
 // near black, which keeps contrast at any depth when cycled smoothly.
 Palette DefaultPalette();
 
+// Text as a message quotes it: in double quotes, cut after 40 characters,
+// with '?' for anything not printable, so a hostile value cannot make the
+// message unreadable or drive a terminal.
+std::string Quoted(const std::string& text);
+
 // Reads option text as described above. False with a message in error
 // (without the option's name, e.g. "bad colour stop \"#12345\"") when it is
 // malformed; out is then unchanged.

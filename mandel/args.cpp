@@ -5,15 +5,6 @@
 
 namespace {
 
-std::string Trim(const std::string& text) {
-  std::size_t begin = 0, end = text.size();
-  while (begin < end && std::isspace(static_cast<unsigned char>(text[begin])))
-    ++begin;
-  while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1])))
-    --end;
-  return text.substr(begin, end - begin);
-}
-
 // Digits only, at most max; false on anything else or on overflow.
 bool Digits(const std::string& text, std::uint64_t max, std::uint64_t& value) {
   if (text.empty() || text.size() > 20) return false;
@@ -29,25 +20,6 @@ bool Digits(const std::string& text, std::uint64_t max, std::uint64_t& value) {
 }
 
 }  // namespace
-
-bool SplitPair(const std::string& text, std::string& re, std::string& im,
-               std::string& error) {
-  std::size_t comma = text.find(',');
-  if (comma == std::string::npos ||
-      text.find(',', comma + 1) != std::string::npos) {
-    error = "expected RE,IM";
-    return false;
-  }
-  std::string a = Trim(text.substr(0, comma));
-  std::string b = Trim(text.substr(comma + 1));
-  if (a.empty() || b.empty()) {
-    error = "expected RE,IM";
-    return false;
-  }
-  re = a;
-  im = b;
-  return true;
-}
 
 bool ParseSize(const std::string& text, std::uint64_t& width,
                std::uint64_t& height, std::string& error) {

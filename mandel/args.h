@@ -55,12 +55,6 @@ struct ColourCommandArgs {
 // on the standard output.
 enum class OutputKind { Png, Bmp, CountFile };
 
-// Splits "RE,IM" into its two parts, each trimmed of blanks and not empty.
-// The parts are not checked as numbers here. False with error set
-// ("expected RE,IM") otherwise.
-bool SplitPair(const std::string& text, std::string& re, std::string& im,
-               std::string& error);
-
 // Reads "WxH" (an 'x' or 'X' between two whole numbers) with both sides in
 // 1 .. 2^31 - 1. False with error set otherwise.
 bool ParseSize(const std::string& text, std::uint64_t& width,

@@ -6,36 +6,6 @@
 
 namespace {
 
-TEST(MandelArgs, PairsSplitAtTheOneComma) {
-  struct Row {
-    const char* text;
-    bool ok;
-    const char* re;
-    const char* im;
-  } rows[] = {
-      {"-0.75,0.1", true, "-0.75", "0.1"},
-      {" -0.75 , 0.1 ", true, "-0.75", "0.1"},
-      {"1e-3,-2E+4", true, "1e-3", "-2E+4"},
-      {"-0.75", false, "", ""},
-      {"-0.75,", false, "", ""},
-      {",0.1", false, "", ""},
-      {"1,2,3", false, "", ""},
-      {"", false, "", ""},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.text);
-    std::string re = "unchanged", im = "unchanged", error;
-    EXPECT_EQ(SplitPair(row.text, re, im, error), row.ok);
-    if (row.ok) {
-      EXPECT_EQ(re, row.re);
-      EXPECT_EQ(im, row.im);
-    } else {
-      EXPECT_EQ(error, "expected RE,IM");
-      EXPECT_EQ(re, "unchanged");
-    }
-  }
-}
-
 TEST(MandelArgs, SizesAreTwoWholeSidesWithinTheFormatLimits) {
   struct Row {
     const char* text;

@@ -17,15 +17,7 @@
 namespace {
 
 int Usage(std::ostream& err, const std::string& text) {
-  err << "mandel: " << text << "\nTry 'mandel colour --help' for more "
-      << "information.\n"
-      << std::flush;
-  return ExitUsage;
-}
-
-int Failure(std::ostream& err, const std::string& text) {
-  err << "mandel: " << text << '\n' << std::flush;
-  return ExitFailure;
+  return UsageError(err, "colour", text);
 }
 
 }  // namespace

@@ -7,6 +7,12 @@
 
 #include "mandel/args.h"
 
+// Write "mandel: <text>" to err and give the exit status: a refused command
+// line (with the pointer to the verb's help), or a failure while working.
+int UsageError(std::ostream& err, const std::string& verb,
+               const std::string& text);
+int Failure(std::ostream& err, const std::string& text);
+
 int RenderCommand(const RenderArgs& args, std::ostream& err, bool terminal);
 int ColourCommand(const ColourCommandArgs& args, std::ostream& err,
                   bool terminal);

@@ -18,11 +18,6 @@
 
 namespace {
 
-int Failure(std::ostream& err, const std::string& text) {
-  err << "mandel: " << text << '\n' << std::flush;
-  return ExitFailure;
-}
-
 std::string Percent(std::uint64_t part, std::uint64_t whole) {
   char text[32];
   std::snprintf(text, sizeof text, "%.2f%%",

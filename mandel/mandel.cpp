@@ -14,6 +14,19 @@
 #error "MANDEL_VERSION must be defined by the build"
 #endif
 
+int UsageError(std::ostream& err, const std::string& verb,
+               const std::string& text) {
+  err << "mandel: " << text << "\nTry 'mandel " << verb
+      << " --help' for more information.\n"
+      << std::flush;
+  return ExitUsage;
+}
+
+int Failure(std::ostream& err, const std::string& text) {
+  err << "mandel: " << text << '\n' << std::flush;
+  return ExitFailure;
+}
+
 namespace {
 
 // The defaults shown in the help are those of the view itself.
@@ -87,7 +100,7 @@ void AddColourOptions(CLI::App& app, ColourArgs& c) {
       app.add_option("--palette", c.palette,
                      "cosine:R,G,B (setrender's palette at these channel "
                      "rates) or gradient:STOPS")
-          ->type_name("SPEC")
+          ->type_name("PALETTE")
           ->group(group);
   CLI::Option* gradient =
       app.add_option("--gradient", c.gradient,

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "colour/antialias.h"
+#include "colour/palette.h"
 #include "viewspec/decimal.h"
 
 bool operator==(const ViewSpec& a, const ViewSpec& b) {
@@ -20,19 +21,6 @@ namespace {
 
 // Larger text is no view file; refusing it early bounds the work.
 constexpr std::size_t MaxViewText = 1 << 20;
-
-std::string Quoted(const std::string& text) {
-  std::string shown;
-  for (char c : text) {
-    if (shown.size() >= 40) {
-      shown += "...";
-      break;
-    }
-    unsigned char u = static_cast<unsigned char>(c);
-    shown += (u < 0x20 || u >= 0x7f) ? '?' : c;
-  }
-  return "\"" + shown + "\"";
-}
 
 bool IsSpace(char c) { return c == ' ' || c == '\t'; }
 
