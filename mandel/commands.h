@@ -16,5 +16,7 @@ int Failure(std::ostream& err, const std::string& text);
 int RenderCommand(const RenderArgs& args, std::ostream& err, bool terminal);
 int ColourCommand(const ColourCommandArgs& args, std::ostream& err,
                   bool terminal);
+int AnimateCommand(const AnimateArgs& args, std::ostream& err, bool terminal);
+int VideoCommand(const VideoArgs& args, std::ostream& err);
 // Prints the description to out.
 int InfoCommand(const std::string& input, std::ostream& out, std::ostream& err);
