@@ -40,6 +40,7 @@ std::string Quote(const std::string& s) {
 // and the keyframe's own keys with the lines they are on.
 struct Block {
   std::size_t firstLine = 1;
+  bool empty = true;  // no key at all
   std::string viewText;
   std::string frames, ease, path;
   std::size_t framesLine = 0, easeLine = 0, pathLine = 0;
@@ -179,6 +180,7 @@ bool ParseKeyframes(const std::string& text, const std::string& source,
       value = &b.path;
       seenOn = &b.pathLine;
     }
+    if (!key.empty()) b.empty = false;
     if (!value) {
       if (!key.empty()) b.viewKeys.emplace(key, lineNo);
       b.viewText += raw + "\n";
@@ -200,6 +202,15 @@ bool ParseKeyframes(const std::string& text, const std::string& source,
             "separated by a line ---";
     return false;
   }
+  // An empty block is a stray separator far more often than a wish for the
+  // default view; told first, since it shifts the meaning of the others.
+  for (std::size_t k = 0; k < blocks.size(); ++k)
+    if (blocks[k].empty) {
+      error = source + ":" +
+              std::to_string(k == 0 ? 1 : blocks[k].firstLine - 1) +
+              ": an empty keyframe: a line --- too many, or a view left out";
+      return false;
+    }
   std::vector<Keyframe> frames(blocks.size());
   for (std::size_t k = 0; k < blocks.size(); ++k) {
     const Block& b = blocks[k];

@@ -52,9 +52,9 @@ TEST(Keyframes, RefusalsNameTheLine) {
        "z.txt:5: frames: the last keyframe has no next one"},
       {"frames = 1\n---\nease = in\n",
        "z.txt:3: ease: the last keyframe has no next one"},
-      {"frames = 1\nframes = 2\n---\n", "z.txt:2: frames: given twice"},
-      {"frames = 1\nease = fast\n---\n", "z.txt:2: ease: expected none"},
-      {"frames = 1\npath = line\n---\n", "z.txt:2: path: only a Julia set"},
+      {"frames = 1\nframes = 2\n---\nwidth = 2\n", "z.txt:2: frames: given twice"},
+      {"frames = 1\nease = fast\n---\nwidth = 2\n", "z.txt:2: ease: expected none"},
+      {"frames = 1\npath = line\n---\nwidth = 2\n", "z.txt:2: path: only a Julia set"},
       {"julia = 0 0\nframes = 1\npath = circle 0\n---\njulia = 1 0\n",
        "z.txt:3: path: expected line"},
       {"julia = 0 0\nframes = 1\npath = circle 0 0 left\n---\njulia = 1 0\n",
@@ -64,6 +64,9 @@ TEST(Keyframes, RefusalsNameTheLine) {
       {"frames = 1\n---\njulia = 0 0\n", "z.txt:3: julia: every keyframe"},
       {"frames = 1\n---\n# a comment\nzoom = 2\n", "z.txt:4: unknown key"},
       {"frames = 1\n---\nlimit = 0\n", "z.txt:3: limit: must be at least 1"},
+      {"frames = 1\n---\nwidth = 2\n---\n# nothing\n",
+       "z.txt:4: an empty keyframe"},
+      {"\n---\nwidth = 2\n", "z.txt:1: an empty keyframe"},
       {"frames = 1\n---\nwidth = -1\n", "z.txt:3: "},
   };
   for (const auto& c : cases) {
