@@ -2,6 +2,9 @@
 // and a PATH without ffmpeg.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -91,6 +94,55 @@ TEST(AnimatePosix, WithoutFfmpegTheCommandIsGiven) {
   EXPECT_NE(std::string::npos, r.err.find("-frames:v 4 " + dir.File("z.mp4")))
       << r.err;
   EXPECT_EQ(std::vector<std::string>{"zoom.txt"}, ListDirectory(dir.path()));
+}
+
+// A run killed outright (no chance to tidy up) and started again: the
+// frames finished before the kill are not touched, and the sequence ends as
+// an uninterrupted run's.
+TEST(AnimatePosix, KilledRunResumes) {
+  if (!PngAvailable()) GTEST_SKIP() << "this build writes no PNG";
+  namespace fs = std::filesystem;
+  ScopedTempDir dir;
+  WriteBytes(dir.File("zoom.txt"),
+             "width = 3.5\nsize = 240 160\nlimit = 3000\nframes = 11\n---\n"
+             "center = -0.7436 0.1318\nwidth = 0.002\nsize = 240 160\n"
+             "limit = 3000\n");
+  const std::string exe = MANDEL_EXE;
+  const std::string run = "'" + exe + "' animate '" + dir.File("zoom.txt") +
+                          "' --threads 1 -o '" + dir.File("cut") + "/z'";
+  // Killed once two frames are there; the shell waits for them by polling.
+  const ProgramResult killed = RunProgram(
+      {"/bin/sh", "-c",
+       run + " & pid=$!; while [ \"$(ls '" + dir.File("cut") +
+           "' 2>/dev/null | grep -c '^z-.*png$')\" -lt 2 ]; do "
+           "kill -0 $pid 2>/dev/null || break; sleep 0.01; done; "
+           "kill -9 $pid; wait $pid; exit 0"});
+  ASSERT_EQ(0, killed.exit) << killed.err;
+  std::vector<std::string> finished;
+  for (const std::string& name : ListDirectory(dir.File("cut")))
+    if (name[0] != '.') finished.push_back(name);
+  ASSERT_GE(finished.size(), 2u);
+  ASSERT_LT(finished.size(), 12u) << "the run ended before the kill";
+  const auto old = fs::file_time_type::clock::now() - std::chrono::hours(24);
+  for (const std::string& name : finished)
+    fs::last_write_time(dir.File("cut/" + name), old);
+
+  ASSERT_EQ(0, RunProgram({"/bin/sh", "-c", run}).exit);
+  ASSERT_EQ(0, RunProgram({"/bin/sh", "-c",
+                           "'" + exe + "' animate '" + dir.File("zoom.txt") +
+                               "' -o '" + dir.File("whole") + "/z'"})
+                   .exit);
+  const std::vector<std::string> whole = ListDirectory(dir.File("whole"));
+  ASSERT_EQ(12u, whole.size());
+  for (const std::string& name : whole) {
+    EXPECT_EQ(testutil::ReadBytes(dir.File("whole/" + name)),
+              testutil::ReadBytes(dir.File("cut/" + name)))
+        << name;
+    const bool kept = std::find(finished.begin(), finished.end(), name) !=
+                      finished.end();
+    EXPECT_EQ(kept, fs::last_write_time(dir.File("cut/" + name)) == old)
+        << name;
+  }
 }
 
 }  // namespace
