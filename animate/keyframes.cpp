@@ -108,12 +108,11 @@ bool ParsePath(const std::string& text, JuliaPath& path) {
     path.kind = PathKind::Polyline;
     return true;
   }
-  if ((t.size() == 3 || t.size() == 4) && t[0] == "circle" &&
-      IsDecimal(t[1]) && IsDecimal(t[2]) && t[1].size() <= MaxDecimalChars &&
+  if ((t.size() == 3 || t.size() == 4) && t[0] == "circle" && IsDecimal(t[1]) &&
+      IsDecimal(t[2]) && t[1].size() <= MaxDecimalChars &&
       t[2].size() <= MaxDecimalChars) {
     double re, im;
-    if (!DecimalToDouble(t[1], re) || !DecimalToDouble(t[2], im))
-      return false;
+    if (!DecimalToDouble(t[1], re) || !DecimalToDouble(t[2], im)) return false;
     if (t.size() == 4 && t[3] != "clockwise") return false;
     path.kind = PathKind::Circle;
     path.re = t[1];
@@ -198,7 +197,8 @@ bool ParseKeyframes(const std::string& text, const std::string& source,
   }
 
   if (blocks.size() < 2) {
-    error = source + ": a keyframe file needs at least two keyframes, "
+    error = source +
+            ": a keyframe file needs at least two keyframes, "
             "separated by a line ---";
     return false;
   }
@@ -226,9 +226,12 @@ bool ParseKeyframes(const std::string& text, const std::string& source,
     const bool last = k + 1 == blocks.size();
     if (last) {
       if (b.framesLine || b.easeLine || b.pathLine) {
-        const std::size_t line =
-            b.framesLine ? b.framesLine : b.easeLine ? b.easeLine : b.pathLine;
-        const char* key = b.framesLine ? "frames" : b.easeLine ? "ease" : "path";
+        const std::size_t line = b.framesLine ? b.framesLine
+                                 : b.easeLine ? b.easeLine
+                                              : b.pathLine;
+        const char* key = b.framesLine ? "frames"
+                          : b.easeLine ? "ease"
+                                       : "path";
         error = at(line) + key + ": the last keyframe has no next one";
         return false;
       }
@@ -277,8 +280,7 @@ bool ParseKeyframes(const std::string& text, const std::string& source,
         error = at(b.LineOf("size")) + "size: " + std::to_string(f.view.sizeX) +
                 " " + std::to_string(f.view.sizeY) +
                 " differs from the first keyframe's " +
-                std::to_string(first.sizeX) + " " +
-                std::to_string(first.sizeY);
+                std::to_string(first.sizeX) + " " + std::to_string(first.sizeY);
         return false;
       }
       if (f.view.julia != first.julia) {

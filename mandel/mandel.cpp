@@ -294,8 +294,7 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
                      "keyframes' (interpolated geometrically)")
         ->type_name("N")
         ->group(group);
-    animateCmd
-        ->add_option("--bailout", animate.bailout, "Escape radius")
+    animateCmd->add_option("--bailout", animate.bailout, "Escape radius")
         ->type_name("R")
         ->group(group);
     animateCmd
@@ -333,8 +332,7 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
                    "The video: .mp4, .mov or .mkv (H.264)")
       ->type_name("OUT.mp4")
       ->required();
-  videoCmd
-      ->add_option("--fps", video.fps, "Frames per second (default 30)")
+  videoCmd->add_option("--fps", video.fps, "Frames per second (default 30)")
       ->type_name("N");
 
   std::string infoInput;

@@ -12,8 +12,10 @@ TEST(MandelSequenceFiles, NamesHaveSixDigitsOrAsManyAsTheLastNeeds) {
     std::uint64_t count, index;
     const char* name;
   } rows[] = {
-      {1, 0, "d/z-000000.png"},          {1000000, 999999, "d/z-999999.png"},
-      {1000001, 1000000, "d/z-1000000.png"}, {1000001, 5, "d/z-0000005.png"},
+      {1, 0, "d/z-000000.png"},
+      {1000000, 999999, "d/z-999999.png"},
+      {1000001, 1000000, "d/z-1000000.png"},
+      {1000001, 5, "d/z-0000005.png"},
       {20000000000, 3, "d/z-00000000003.png"},
   };
   for (const auto& r : rows)

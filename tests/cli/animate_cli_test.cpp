@@ -93,8 +93,7 @@ TEST(AnimateCli, KeyframesAreTheirFramesAndTheFramesRedraw) {
     Ok({"render", "--view", Frame(dir, "two/z", i), "-o", dir.File("a.png")});
     Ok({"render", "--view", Frame(dir, "whole/z", 4 + i), "-o",
         dir.File("b.png")});
-    EXPECT_EQ(ReadBytes(dir.File("a.png")), ReadBytes(dir.File("b.png")))
-        << i;
+    EXPECT_EQ(ReadBytes(dir.File("a.png")), ReadBytes(dir.File("b.png"))) << i;
   }
 }
 
@@ -114,7 +113,8 @@ TEST(AnimateCli, ResumedRunsDrawOnlyMissingFrames) {
       "4:5"});
   WriteBytes(dir.File("cut/.z-000003.png.1234.0.tmp"), "half a frame");
   const auto old = fs::file_time_type::clock::now() - std::chrono::hours(24);
-  for (int i : {0, 1, 2, 4, 5}) fs::last_write_time(Frame(dir, "cut/z", i), old);
+  for (int i : {0, 1, 2, 4, 5})
+    fs::last_write_time(Frame(dir, "cut/z", i), old);
   Ok({"animate", dir.File("zoom.txt"), "-o", dir.File("cut/z")});
   for (int i = 0; i < ZoomFrames; ++i) {
     EXPECT_EQ(whole[i], ReadBytes(Frame(dir, "cut/z", i))) << i;
@@ -146,8 +146,7 @@ TEST(AnimateCli, SharesAddUpToTheWholeSequence) {
 TEST(AnimateCli, BadInputIsRefusedAndNothingWritten) {
   ScopedTempDir dir;
   WriteBytes(dir.File("zoom.txt"), Zoom);
-  WriteBytes(dir.File("bad.txt"),
-             "width = 1\nframes = 0\n---\nwidth = 2\n");
+  WriteBytes(dir.File("bad.txt"), "width = 1\nframes = 0\n---\nwidth = 2\n");
   WriteBytes(dir.File("one.txt"), "width = 1\n");
   WriteBytes(dir.File("a.view"), "width = 1\nsize = 40 30\n");
   WriteBytes(dir.File("b.view"), "width = 2\nsize = 40 20\n");
@@ -157,28 +156,36 @@ TEST(AnimateCli, BadInputIsRefusedAndNothingWritten) {
     int exit;
     const char* message;
   } cases[] = {
-      {{"bad.txt", "-o", out}, 1,
+      {{"bad.txt", "-o", out},
+       1,
        "bad.txt:2: frames: expected a whole number from 1 to 1000000"},
       {{"one.txt", "-o", out}, 1, "needs at least two keyframes"},
       {{"missing.txt", "-o", out}, 1, "missing.txt"},
-      {{"zoom.txt", "-o", out, "--range", "5:8"}, 2,
+      {{"zoom.txt", "-o", out, "--range", "5:8"},
+       2,
        "--range 5:8: the sequence has frames 0 to 7"},
       {{"zoom.txt", "-o", out, "--range", "5:2"}, 2, "--range 5:2:"},
-      {{"zoom.txt", "-o", out, "--task", "3", "--tasks", "3"}, 2,
+      {{"zoom.txt", "-o", out, "--task", "3", "--tasks", "3"},
+       2,
        "--task 3: the task index must be below the number of tasks, 3"},
       {{"zoom.txt", "-o", out, "--task", "0"}, 2, "--task needs --tasks"},
       {{"zoom.txt", "-o", out, "--tasks", "2", "--task", "0", "--video",
         "v.mp4"},
-       2, "--video with 2 tasks"},
+       2,
+       "--video with 2 tasks"},
       {{"zoom.txt", "-o", out, "--video", "v.avi"}, 2, "--video v.avi"},
       {{"zoom.txt", "-o", out, "--fps", "25"}, 2, "--fps is for --video"},
       {{"zoom.txt", "-o", dir.File("out/z.png")}, 2, "without an extension"},
       {{"zoom.txt"}, 2, "give -o DIR/NAME"},
-      {{"zoom.txt", "-o", out, "--limit", "0"}, 2, "--limit: must be at least 1"},
+      {{"zoom.txt", "-o", out, "--limit", "0"},
+       2,
+       "--limit: must be at least 1"},
       {{"zoom.txt", "-o", out, "--from", "a.view"}, 2, "not both"},
-      {{"-o", out, "--from", "a.view", "--to", "b.view", "--frames", "1"}, 2,
+      {{"-o", out, "--from", "a.view", "--to", "b.view", "--frames", "1"},
+       2,
        "--frames: must be a whole number from 2"},
-      {{"-o", out, "--from", "a.view", "--to", "b.view", "--frames", "3"}, 1,
+      {{"-o", out, "--from", "a.view", "--to", "b.view", "--frames", "3"},
+       1,
        "differ in size; give --size"},
   };
   for (const auto& c : cases) {
@@ -191,7 +198,8 @@ TEST(AnimateCli, BadInputIsRefusedAndNothingWritten) {
     }
     const ProgramResult r = RunProgram(args);
     EXPECT_EQ(c.exit, r.exit) << line << "\n" << r.err;
-    EXPECT_NE(std::string::npos, r.err.find(c.message)) << line << "\n" << r.err;
+    EXPECT_NE(std::string::npos, r.err.find(c.message)) << line << "\n"
+                                                        << r.err;
     EXPECT_FALSE(FileExists(dir.File("out"))) << line;
   }
 }
@@ -250,8 +258,8 @@ TEST(AnimateCli, VideoHasEveryFrameAtTheFrameSize) {
   Ok({"video", dir.File("f/z"), "-o", dir.File("again.mkv")});
   EXPECT_EQ(std::to_string(ZoomFrames),
             ProbeVideo(dir.File("again.mkv")).frames);
-  Ok({"animate", dir.File("zoom.txt"), "-o", dir.File("f/z"), "--range",
-      "2:4", "--video", dir.File("part.mp4")});
+  Ok({"animate", dir.File("zoom.txt"), "-o", dir.File("f/z"), "--range", "2:4",
+      "--video", dir.File("part.mp4")});
   EXPECT_EQ("3", ProbeVideo(dir.File("part.mp4")).frames);
 }
 
@@ -267,8 +275,8 @@ TEST(AnimateCli, VideoOfAnIncompleteSequenceIsRefused) {
     std::string sequence, message;
   } cases[] = {
       // Frames 6 and 7 are known missing from the frames' own note.
-      {dir.File("f/z"), "3 of 8 frames missing, the first " +
-                            Frame(dir, "f/z", 3)},
+      {dir.File("f/z"),
+       "3 of 8 frames missing, the first " + Frame(dir, "f/z", 3)},
       {dir.File("f/none"), "no frames"},
   };
   for (const auto& c : cases) {

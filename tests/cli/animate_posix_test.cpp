@@ -52,7 +52,9 @@ TEST(AnimatePosix, TaskIndexFromTheBatchEngine) {
        {},
        0,
        {"z-000007.png", "z-000008.png", "z-000009.png"}},
-      {{"JOB_COMPLETION_INDEX=0"}, {"--tasks", "5"}, 0,
+      {{"JOB_COMPLETION_INDEX=0"},
+       {"--tasks", "5"},
+       0,
        {"z-000000.png", "z-000001.png"}},
       // The flags win over the environment.
       {{"SLURM_ARRAY_TASK_ID=0", "SLURM_ARRAY_TASK_COUNT=3"},
@@ -111,12 +113,12 @@ TEST(AnimatePosix, KilledRunResumes) {
   const std::string run = "'" + exe + "' animate '" + dir.File("zoom.txt") +
                           "' --threads 1 -o '" + dir.File("cut") + "/z'";
   // Killed once two frames are there; the shell waits for them by polling.
-  const ProgramResult killed = RunProgram(
-      {"/bin/sh", "-c",
-       run + " & pid=$!; while [ \"$(ls '" + dir.File("cut") +
-           "' 2>/dev/null | grep -c '^z-.*png$')\" -lt 2 ]; do "
-           "kill -0 $pid 2>/dev/null || break; sleep 0.01; done; "
-           "kill -9 $pid; wait $pid; exit 0"});
+  const ProgramResult killed =
+      RunProgram({"/bin/sh", "-c",
+                  run + " & pid=$!; while [ \"$(ls '" + dir.File("cut") +
+                      "' 2>/dev/null | grep -c '^z-.*png$')\" -lt 2 ]; do "
+                      "kill -0 $pid 2>/dev/null || break; sleep 0.01; done; "
+                      "kill -9 $pid; wait $pid; exit 0"});
   ASSERT_EQ(0, killed.exit) << killed.err;
   std::vector<std::string> finished;
   for (const std::string& name : ListDirectory(dir.File("cut")))
@@ -138,8 +140,8 @@ TEST(AnimatePosix, KilledRunResumes) {
     EXPECT_EQ(testutil::ReadBytes(dir.File("whole/" + name)),
               testutil::ReadBytes(dir.File("cut/" + name)))
         << name;
-    const bool kept = std::find(finished.begin(), finished.end(), name) !=
-                      finished.end();
+    const bool kept =
+        std::find(finished.begin(), finished.end(), name) != finished.end();
     EXPECT_EQ(kept, fs::last_write_time(dir.File("cut/" + name)) == old)
         << name;
   }
