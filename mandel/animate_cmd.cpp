@@ -165,6 +165,32 @@ class FrameProgress {
 
 }  // namespace
 
+bool AnimationKeyframes(const AnimateArgs& args, std::vector<Keyframe>& keys,
+                        bool& usage, std::string& why) {
+  usage = false;
+  if (args.keyframes.empty()) {
+    if (!TwoViews(args, keys, why, usage)) return false;
+  } else if (!ReadKeyframeFile(args.keyframes, keys, why)) {
+    return false;
+  }
+  if (!ApplyOverrides(args, keys, why)) {
+    usage = true;
+    return false;
+  }
+  for (const Keyframe& k : keys) {
+    if (k.view.sizeX != keys[0].view.sizeX ||
+        k.view.sizeY != keys[0].view.sizeY) {
+      why = "the views differ in size; give --size WxH";
+      return false;
+    }
+    if (k.view.limit == 0) {
+      why = "a view has limit 0; limits move geometrically, give --limit N";
+      return false;
+    }
+  }
+  return true;
+}
+
 int AnimateCommand(const AnimateArgs& args, std::ostream& err, bool terminal) {
   std::string why;
   const bool twoViews =
@@ -217,23 +243,9 @@ int AnimateCommand(const AnimateArgs& args, std::ostream& err, bool terminal) {
   }
 
   std::vector<Keyframe> keys;
-  if (args.keyframes.empty()) {
-    bool usage = false;
-    if (!TwoViews(args, keys, why, usage))
-      return usage ? Usage(err, why) : Failure(err, why);
-  } else if (!ReadKeyframeFile(args.keyframes, keys, why)) {
-    return Failure(err, why);
-  }
-  if (!ApplyOverrides(args, keys, why)) return Usage(err, why);
-  for (const Keyframe& k : keys) {
-    if (k.view.sizeX != keys[0].view.sizeX ||
-        k.view.sizeY != keys[0].view.sizeY)
-      return Failure(err, "the views differ in size; give --size WxH");
-    if (k.view.limit == 0)
-      return Failure(err,
-                     "a view has limit 0; limits move geometrically, "
-                     "give --limit N");
-  }
+  bool usage = false;
+  if (!AnimationKeyframes(args, keys, usage, why))
+    return usage ? Usage(err, why) : Failure(err, why);
 
   const std::uint64_t count = FrameCount(keys);
   FrameSpan span{0, count};
