@@ -98,6 +98,28 @@ TEST(AnimatePosix, WithoutFfmpegTheCommandIsGiven) {
   EXPECT_EQ(std::vector<std::string>{"zoom.txt"}, ListDirectory(dir.path()));
 }
 
+// An ffmpeg that fails leaves no video, not even a partial one, and the
+// frames drawn meanwhile stay for the next attempt.
+TEST(AnimatePosix, FailedEncodingLeavesNoVideo) {
+  if (!PngAvailable()) GTEST_SKIP() << "this build writes no PNG";
+  ScopedTempDir dir;
+  WriteBytes(dir.File("zoom.txt"), Zoom);
+  std::filesystem::create_directory(dir.File("bin"));
+  WriteBytes(dir.File("bin/ffmpeg"),
+             "#!/bin/sh\nhead -c 100 >/dev/null\necho broken >&2\nexit 3\n");
+  std::filesystem::permissions(dir.File("bin/ffmpeg"),
+                               std::filesystem::perms::owner_all);
+  const ProgramResult r =
+      MandelWith({"PATH=" + dir.File("bin") + ":/usr/bin:/bin"},
+                 {"animate", dir.File("zoom.txt"), "-o", dir.File("f/z"),
+                  "--video", dir.File("z.mp4")});
+  EXPECT_EQ(1, r.exit);
+  EXPECT_NE(std::string::npos, r.err.find("mandel: ffmpeg")) << r.err;
+  EXPECT_EQ((std::vector<std::string>{"bin", "f", "zoom.txt"}),
+            ListDirectory(dir.path()));
+  EXPECT_FALSE(ListDirectory(dir.File("f")).empty());
+}
+
 // A run killed outright (no chance to tidy up) and started again: the
 // frames finished before the kill are not touched, and the sequence ends as
 // an uninterrupted run's.
