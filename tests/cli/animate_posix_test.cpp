@@ -96,6 +96,20 @@ TEST(AnimatePosix, WithoutFfmpegTheCommandIsGiven) {
   EXPECT_NE(std::string::npos, r.err.find("-frames:v 4 " + dir.File("z.mp4")))
       << r.err;
   EXPECT_EQ(std::vector<std::string>{"zoom.txt"}, ListDirectory(dir.path()));
+
+  // mandel video, once the frames are there.
+  ASSERT_EQ(0, MandelWith(
+                   {}, {"animate", dir.File("zoom.txt"), "-o", dir.File("f/z")})
+                   .exit);
+  const ProgramResult v = MandelWith(
+      {"PATH=/nonexistent"},
+      {"video", dir.File("f/z"), "-o", dir.File("z.mp4"), "--fps", "24"});
+  EXPECT_EQ(1, v.exit);
+  EXPECT_NE(std::string::npos, v.err.find("ffmpeg -framerate 24 -i " +
+                                          dir.File("f/z") + "-%06d.png"))
+      << v.err;
+  EXPECT_EQ((std::vector<std::string>{"f", "zoom.txt"}),
+            ListDirectory(dir.path()));
 }
 
 // An ffmpeg that fails leaves no video, not even a partial one, and the
