@@ -51,6 +51,28 @@ struct ColourCommandArgs {
   std::string output;
 };
 
+struct AnimateArgs {
+  std::string keyframes;  // KEYFRAMES file
+  std::string from, to;   // --from A --to B: views, PNGs or count files
+  std::string frames;     // --frames N, with --from/--to
+  std::string output;     // -o DIR/NAME
+  // Options that apply to every frame, overriding the keyframes.
+  std::string size, limit, bailout;
+  ColourArgs colour;
+  std::string samples, threads, engine, maxMemory;
+  bool verbose = false;
+  std::string range;        // --range A:B
+  std::string task, tasks;  // --task K --tasks T
+  std::string video;        // --video OUT.mp4
+  std::string fps;          // --fps N
+};
+
+struct VideoArgs {
+  std::string sequence;  // DIR/NAME of a frame sequence
+  std::string output;    // -o OUT.mp4
+  std::string fps;       // --fps N
+};
+
 // What -o writes, by the name's extension (case-insensitive). "-" is a PNG
 // on the standard output.
 enum class OutputKind { Png, Bmp, CountFile };
@@ -70,6 +92,11 @@ bool ParseWhole(const std::string& text, std::uint64_t min, std::uint64_t max,
 // with error set for any other name.
 bool OutputKindOf(const std::string& name, OutputKind& kind,
                   std::string& error);
+
+// Reads "A:B", two whole numbers with A <= B. False with error set
+// otherwise.
+bool ParseRange(const std::string& text, std::uint64_t& first,
+                std::uint64_t& last, std::string& error);
 
 // Whether a name ends in ext, ignoring the case of ASCII letters.
 bool HasExtension(const std::string& name, const char* ext);

@@ -218,6 +218,124 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
       ->group("Output");
   AddThreads(*colourCmd, colour.threads);
 
+  AnimateArgs animate;
+  CLI::App* animateCmd = app.add_subcommand(
+      "animate",
+      "Render the frames of a keyframe file, or of a zoom from one view to "
+      "another, as a numbered PNG sequence; optionally a video");
+  animateCmd
+      ->add_option("KEYFRAMES", animate.keyframes,
+                   "Keyframe file: views separated by lines ---, each with "
+                   "the number of frames to the next")
+      ->type_name("FILE");
+  {
+    const char* group = "Sequence";
+    animateCmd
+        ->add_option("--from", animate.from,
+                     "Instead of a keyframe file: the first frame's view (a "
+                     "view file, or a PNG or count file of mandel)")
+        ->type_name("FILE")
+        ->group(group);
+    animateCmd->add_option("--to", animate.to, "The last frame's view")
+        ->type_name("FILE")
+        ->group(group);
+    animateCmd
+        ->add_option("--frames", animate.frames,
+                     "Frames in all with --from/--to, the first and last "
+                     "included (2 or more)")
+        ->type_name("N")
+        ->group(group);
+    animateCmd
+        ->add_option("-o,--output", animate.output,
+                     "Frames go to DIR/NAME-000000.png onward; frames "
+                     "already there are kept, so a stopped run resumes")
+        ->type_name("DIR/NAME")
+        ->group(group);
+    animateCmd
+        ->add_option("--range", animate.range,
+                     "Only frames A to B, inclusive, counted from 0")
+        ->type_name("A:B")
+        ->group(group);
+    animateCmd
+        ->add_option("--task", animate.task,
+                     "Render the K-th (from 0) of --tasks contiguous shares "
+                     "of the frames; default: SLURM_ARRAY_TASK_ID or "
+                     "JOB_COMPLETION_INDEX when set")
+        ->type_name("K")
+        ->group(group);
+    animateCmd
+        ->add_option("--tasks", animate.tasks,
+                     "The number of shares (default: SLURM_ARRAY_TASK_COUNT "
+                     "under Slurm)")
+        ->type_name("T")
+        ->group(group);
+    animateCmd
+        ->add_option("--video", animate.video,
+                     "Also pipe the frames, in order, to ffmpeg for an H.264 "
+                     "video (.mp4, .mov or .mkv)")
+        ->type_name("OUT.mp4")
+        ->group("Output");
+    animateCmd
+        ->add_option("--fps", animate.fps,
+                     "Frames per second of the video (default 30)")
+        ->type_name("N")
+        ->group("Output");
+  }
+  {
+    const char* group = "Every frame";
+    animateCmd
+        ->add_option("--size", animate.size,
+                     "Pixels per line and lines, for every keyframe")
+        ->type_name("WxH")
+        ->group(group);
+    animateCmd
+        ->add_option("--limit", animate.limit,
+                     "Iteration limit of every frame, instead of the "
+                     "keyframes' (interpolated geometrically)")
+        ->type_name("N")
+        ->group(group);
+    animateCmd->add_option("--bailout", animate.bailout, "Escape radius")
+        ->type_name("R")
+        ->group(group);
+    animateCmd
+        ->add_option("--samples", animate.samples,
+                     "Anti-aliasing: N x N samples per pixel, 1 to 16")
+        ->type_name("N")
+        ->group(group);
+  }
+  AddColourOptions(*animateCmd, animate.colour);
+  animateCmd
+      ->add_option("--engine", animate.engine,
+                   "auto (default, chosen per frame), double, deep or exact")
+      ->type_name("ENGINE");
+  animateCmd
+      ->add_option("--max-memory", animate.maxMemory,
+                   "The most the deep engine's reference orbit may take, in "
+                   "MiB")
+      ->type_name("MIB");
+  animateCmd->add_flag("--verbose", animate.verbose,
+                       "Say on the standard error which engine draws each "
+                       "frame");
+  AddThreads(*animateCmd, animate.threads);
+
+  VideoArgs video;
+  CLI::App* videoCmd = app.add_subcommand(
+      "video",
+      "Assemble a complete frame sequence of mandel animate into a video "
+      "with ffmpeg");
+  videoCmd
+      ->add_option("SEQUENCE", video.sequence,
+                   "The frames DIR/NAME-000000.png onward")
+      ->type_name("DIR/NAME")
+      ->required();
+  videoCmd
+      ->add_option("-o,--output", video.output,
+                   "The video: .mp4, .mov or .mkv (H.264)")
+      ->type_name("OUT.mp4")
+      ->required();
+  videoCmd->add_option("--fps", video.fps, "Frames per second (default 30)")
+      ->type_name("N");
+
   std::string infoInput;
   CLI::App* infoCmd = app.add_subcommand(
       "info",
@@ -264,5 +382,8 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
     return RenderCommand(render, err, terminal);
   if (app.got_subcommand(colourCmd))
     return ColourCommand(colour, err, terminal);
+  if (app.got_subcommand(animateCmd))
+    return AnimateCommand(animate, err, terminal);
+  if (app.got_subcommand(videoCmd)) return VideoCommand(video, err);
   return InfoCommand(infoInput, out, err);
 }
