@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "viewer/history.h"
+#include "viewer/precisespin.h"
 #include "viewer/viewmodel.h"
 #include "viewer/zvarea.h"
 
@@ -109,6 +110,12 @@ class zvwin : public Gtk::Window {
   Gtk::Label label_status;
 
  private:
+  // The corner and the width through their spin buttons at any depth.
+  void set_corner_or_width(std::string preciseview::*field,
+                           const std::string& text);
+  std::string increment(bool page) const;
+  precisespin precise_x, precise_y, precise_width;
+
   // One run of the pending view; what follows a finished one (the
   // specified history, the session) is the caller's.
   runresult run_pending();
