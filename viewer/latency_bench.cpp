@@ -126,16 +126,16 @@ int main(int argc, char** argv) {
   std::printf("  longest status line gap:   %8.1f ms\n", esc_status_gap);
   std::printf("  longest event loop gap:    %8.1f ms\n", esc_loop_gap);
 
-  // Alt+Left: two quick views, a heavy run, and back from it: the heavy
-  // run was not finished, so back is the first quick view, from memory.
+  // Alt+Left: two quick views, then a heavy run of a new view, and back
+  // from it: the view shown before the run, from memory.
   win.spin_iterations.set_value(100);
   win.spin_x.set_value(-2);
   win.spin_y.set_value(-2);
   win.spin_width.set_value(4);
   win.button_run.clicked();
-  const zv::preciseview first = win.area.computed_data().view;
   win.spin_width.set_value(2);
   win.button_run.clicked();
+  const zv::preciseview before = win.area.computed_data().view;
   heavy(win);
   Glib::signal_timeout().connect_once(
       [&] {
@@ -149,7 +149,7 @@ int main(int argc, char** argv) {
   double back_ms = -1;
   const auto give_up = clock_type::now() + std::chrono::seconds(60);
   while (clock_type::now() < give_up) {
-    if (zv::same_precise(win.area.computed_data().view, first) &&
+    if (zv::same_precise(win.area.computed_data().view, before) &&
         !win.area.running()) {
       back_ms = ms_since(pressed);
       break;
