@@ -82,10 +82,14 @@ runner::~runner() {
 
 void runner::setup() {
   try {
-    const double bailout = 2;
+    double bailout = 2;
     if (kind == engine_kind::deep) {
       deep::View dv;
       centre_of(view, area.dotsX, area.dotsY, dv.re, dv.im);
+      // The viewer's Julia sets escape at |z0| + 2; across a deep view z0
+      // is the centre to far below a pixel.
+      if (view.julia)
+        bailout = std::hypot(to_double(dv.re), to_double(dv.im)) + 2;
       dv.width = view.width;
       dv.limit = static_cast<std::uint32_t>(area.limit);
       dv.bailout = bailout;

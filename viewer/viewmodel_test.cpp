@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 
+#include "core/escape.h"
 #include "core/mandelbrot.h"
 #include "viewer/runner.h"
 #include "viewspec/decimal.h"
@@ -172,6 +174,49 @@ TEST(Runner, DoubleRunsCountAsThePlainEngine) {
         wrong += engine.GetBuf()[m] != banded_count(counts.n[l * 64 + m]);
     }
     EXPECT_EQ(0, wrong);
+  }
+}
+
+// Deep Julia runs keep the viewer's own escape radius, |z0| + 2: at a
+// width doubles still nearly resolve, they count as the double definition.
+TEST(Runner, DeepJuliaRunsEscapeAsTheViewersJuliaSets) {
+  struct Row {
+    const char *re, *im;
+  } rows[] = {
+      {"0.3", "0.52"},  // near the set: counts of all sizes
+      // |z0| = 2.1: a radius of 2 would count 0 steps, the viewer's 1.
+      {"1.5", "1.5"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.re);
+    preciseview v;
+    v.julia = true;
+    v.re = row.re;
+    v.im = row.im;
+    v.width = "5e-13";
+    v.limit = 1000;
+    const MandArea area = to_area(v, 16, 8);
+    ASSERT_TRUE(needs_deep(v, 16));
+    countpicture counts;
+    {
+      runner run(v, area, counts, 2);
+      EXPECT_EQ(engine_kind::deep, run.engine());
+      for (std::uint64_t l = 0; l < area.dotsY; ++l)
+        ASSERT_TRUE(run.wait_line(l, std::chrono::seconds(20))) << run.error();
+    }
+    int same = 0, escaped = 0;
+    for (std::uint64_t l = 0; l < area.dotsY; ++l)
+      for (std::uint64_t m = 0; m < area.dotsX; ++m) {
+        const double re = area.minRe + area.lenRe * static_cast<double>(m) / 16;
+        const double im = area.minIm + area.lenIm * static_cast<double>(l) / 8;
+        const EscapeResult e = Escape(re, im, v.julia_re, v.julia_im,
+                                      std::hypot(re, im) + 2, 1000);
+        const std::uint32_t got = counts.n[l * 16 + m];
+        escaped += got != NeverEscaped;
+        same += got != NeverEscaped && got == e.count + 1;
+      }
+    EXPECT_GT(escaped, 0);
+    EXPECT_GE(same, escaped * 9 / 10);
   }
 }
 
