@@ -334,13 +334,23 @@ void zvwin::add_to_session() {
     session.push_back(c.view);
     session_at = session.size() - 1;
   }
+  remember(c);
+}
+
+void zvwin::remember(const computedview& c) {
   for (auto it = cache.begin(); it != cache.end(); ++it)
     if (same_precise(it->view, c.view)) {
       cache.erase(it);
       break;
     }
+  if (c.counts.bytes() > CachedBytes) return;
   cache.push_front(c);
-  if (cache.size() > CachedPictures) cache.pop_back();
+  std::size_t bytes = 0;
+  for (const computedview& v : cache) bytes += v.counts.bytes();
+  while (cache.size() > CachedPictures || bytes > CachedBytes) {
+    bytes -= cache.back().counts.bytes();
+    cache.pop_back();
+  }
 }
 
 void zvwin::go(int step) {
@@ -391,8 +401,7 @@ void zvwin::go(int step) {
     area.set_precise(model);
     if (run_pending() != runresult::finished) return;
     const computedview& c = area.computed_data();
-    cache.push_front(c);
-    if (cache.size() > CachedPictures) cache.pop_back();
+    remember(c);
   });
 }
 
