@@ -115,6 +115,9 @@ void runner::setup() {
       source->lines =
           std::make_unique<ComputedLines>(area, 1, bailout, *source->source);
     }
+    // Under the lock: a worker between its look at ready and its wait
+    // would otherwise miss the notification and sit the run out.
+    std::lock_guard<std::mutex> lock(mutex);
     ready = true;
   } catch (const std::exception& e) {
     std::lock_guard<std::mutex> lock(mutex);
