@@ -32,11 +32,15 @@ std::vector<edge> outline_edges(const MandArea& pending,
 
   const double aw = g.area_width, ah = g.area_height;
   const double cw = computed.lenRe, ch = computed.lenIm;
-  const std::int64_t x0 = to_i64((pending.minRe - computed.minRe) * aw / cw);
-  const std::int64_t ws = to_i64(aw * pending.lenRe / cw);
-  const std::int64_t hs = to_i64(ah * pending.lenIm / ch);
+  auto place = [&g](double v) {
+    if (g.snap && std::abs(v - std::nearbyint(v)) < 1e-6) v = std::nearbyint(v);
+    return to_i64(v);
+  };
+  const std::int64_t x0 = place((pending.minRe - computed.minRe) * aw / cw);
+  const std::int64_t ws = place(aw * pending.lenRe / cw);
+  const std::int64_t hs = place(ah * pending.lenIm / ch);
   const std::int64_t yb0 =
-      to_i64(ah - (pending.minIm - computed.minIm) * ah / ch - 1.0);
+      place(ah - (pending.minIm - computed.minIm) * ah / ch - 1.0);
 
   // A box is never less than a pixel nor more than the widget; its right
   // and bottom edges past the widget are drawn on its last column and row.

@@ -20,6 +20,10 @@ struct outlinegeometry {
   double area_width, area_height;             // widget size as last configured
   std::uint32_t widget_width, widget_height;  // widget size now
   std::uint32_t picture_width, picture_height;
+  // Positions within a millionth of a pixel of a whole one count as it:
+  // for views past double precision, whose corners come through decimal
+  // arithmetic and land a rounding short of the pixel they were taken at.
+  bool snap = false;
 };
 
 // The edges of pending drawn over the picture of computed, in the order

@@ -125,6 +125,20 @@ TEST(Outline, SelectionPastTheTopOrLeftIsClipped) {
   }
 }
 
+// Past double precision the corners come a rounding short of the pixel
+// they were taken at; snapping places them on it, and only then.
+TEST(Outline, SnapPlacesNearlyWholePositionsOnThePixel) {
+  // (-1e-15 + 2) * 800 / 4 = 399.9999999999998.
+  const MandArea p = pending(-1e-15, 0, 1);
+  outlinegeometry snapped = Same800;
+  snapped.snap = true;
+  EXPECT_EQ(399u, outline_edges(p, computed800(), Same800)[0].x);
+  EXPECT_EQ(400u, outline_edges(p, computed800(), snapped)[0].x);
+  // Far from a whole pixel nothing moves: 0.006 is 401.2 pixels in.
+  EXPECT_EQ(401u,
+            outline_edges(pending(0.006, 0, 1), computed800(), snapped)[0].x);
+}
+
 // A computed view of width 0, or one zoomed beyond the range of integers,
 // gives no number to place edges by; that must not be undefined.
 TEST(Outline, DegenerateComputedViewsStayInside) {

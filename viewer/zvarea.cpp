@@ -309,15 +309,16 @@ void zvarea::paint_outline(const Cairo::RefPtr<Cairo::Context>& cr) {
   // Placed through the picture's size, as the mouse maps; at depth both
   // views are taken relative to the computed corner so doubles suffice.
   const pictureframe f = frame();
-  const outlinegeometry g = {f.width,
-                             f.height,
-                             static_cast<std::uint32_t>(get_allocated_width()),
-                             static_cast<std::uint32_t>(get_allocated_height()),
-                             picture.width,
-                             picture.height};
+  outlinegeometry g = {f.width,
+                       f.height,
+                       static_cast<std::uint32_t>(get_allocated_width()),
+                       static_cast<std::uint32_t>(get_allocated_height()),
+                       picture.width,
+                       picture.height};
   MandArea pending_rel, computed_rel;
   relative_areas(precise, view, computed.view, computed.area, pending_rel,
                  computed_rel);
+  g.snap = computed.engine == engine_kind::deep;
   // Each edge is a lightened copy of the picture's own pixels, redrawn from
   // the clean picture on every paint so outlines never accumulate.
   for (const edge& e : outline_edges(pending_rel, computed_rel, g)) {

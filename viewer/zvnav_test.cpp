@@ -234,6 +234,12 @@ TEST_F(Navigation, DragAtWidthOneInTenBillionChangesTheView) {
   EXPECT_EQ(2.5e-12, win.spin_width.get_value());
   EXPECT_EQ(-0.749999999995, win.area.pending_view().minRe);
   EXPECT_EQ(2.5e-12, win.area.pending_view().lenRe);
+  // The outline, placed at depth from the precise views: the left edge on
+  // column 400 from row 10 (the top, 10 rows above the press) down.
+  offscreen shot(win.area);
+  EXPECT_NE(picture_at(win.area, 400, 15), shot.at(400, 15));
+  EXPECT_EQ(picture_at(win.area, 399, 15), shot.at(399, 15));
+  EXPECT_EQ(picture_at(win.area, 400, 5), shot.at(400, 5));
   // The next run computes what the outline showed.
   win.button_run.clicked();
   ExpectView(win.area.computed_data().view, "-0.749999999995",
