@@ -10,6 +10,8 @@
 #include <exception>
 #include <stdexcept>
 
+#include <mpfr.h>
+
 #include "core/orderedrows.h"
 #include "deep/deep.h"
 #include "render/deepsource.h"
@@ -72,6 +74,8 @@ runner::runner(const preciseview& v, const MandArea& a, countpicture& o,
       yield_to_the_window();
       if (t == 0) setup();
       work();
+      // MPFR keeps caches per thread, which would be lost with it.
+      mpfr_free_cache2(MPFR_FREE_LOCAL_CACHE);
     });
 }
 
