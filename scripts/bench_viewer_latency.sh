@@ -6,7 +6,7 @@
 #
 #   scripts/bench_viewer_latency.sh [delay_ms]
 #
-# delay_ms: how long the run goes before the key (default 1500). Runs under
+# delay_ms: how long the run goes before the key (default 500). Runs under
 # Xvfb when there is no display. BUILD_DIR names the build tree (default
 # build-bench under the source tree).
 set -euo pipefail
