@@ -1,0 +1,96 @@
+// The viewer's two colourings of kept counts.
+#include "viewer/countcolour.h"
+
+#include <cmath>
+#include <vector>
+
+#include "core/escape.h"
+
+namespace zv {
+
+namespace {
+constexpr double TwoPi = 6.283185307179586;
+
+unsigned char wave(double t) {
+  return static_cast<unsigned char>((1 - std::cos(t)) * 127);
+}
+
+// The window's colour of an escape count: the same operations, in the same
+// order, as count_colour, which takes the 16-bit counts of the window's own
+// engine; counts of an opened file may be larger, and are not wrapped.
+void banded(std::uint32_t count, std::uint32_t limit, unsigned char* rgb) {
+  if (limit == 0 || count == 0) {
+    rgb[0] = rgb[1] = rgb[2] = 0;
+    return;
+  }
+  const double t = static_cast<double>(count) / static_cast<double>(limit) *
+                   TwoPi;
+  rgb[0] = wave(t);
+  rgb[1] = wave(3 * t);
+  rgb[2] = wave(2 * t);
+}
+}  // namespace
+
+bool operator==(const colourmode& a, const colourmode& b) {
+  if (a.smooth != b.smooth) return false;
+  return !a.smooth || (a.palette == b.palette && a.period == b.period);
+}
+
+Colouring mandel_colouring(const colourmode& mode, std::uint32_t limit) {
+  Colouring c;
+  if (mode.smooth) {
+    c.shading = Shading::Smooth;
+    c.palette = mode.palette;
+    c.period = mode.period;
+    return c;
+  }
+  c.shading = Shading::Bands;
+  c.palette.kind = Palette::Cosine;
+  c.palette.rates[0] = 1;  // red, green, blue as the window has them
+  c.palette.rates[1] = 3;
+  c.palette.rates[2] = 2;
+  c.palette.stops.clear();
+  // A period of 0 is refused; a view of limit 0 is all inside anyway.
+  c.period = limit == 0 ? 1 : limit;
+  return c;
+}
+
+countcolourer::countcolourer(const colourmode& mode, std::uint32_t limit)
+    : limit(limit) {
+  if (mode.smooth) {
+    Colouring c = mandel_colouring(mode, limit);
+    // The radius only enters when colouring engine results; kept counts
+    // carry their fraction already.
+    smooth = std::make_unique<Colourer>(c, 2.0, limit);
+  }
+}
+
+countcolourer::~countcolourer() = default;
+
+void countcolourer::line(const std::uint32_t* n, const float* nf,
+                         std::size_t count, unsigned char* rgb) const {
+  if (!smooth) {
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::uint32_t s = n[i];
+      const bool escaped = s != NotComputed && s != NeverEscaped;
+      banded(escaped ? s - 1 : 0, limit, rgb + 3 * i);
+    }
+    return;
+  }
+  // A bounded scratch line keeps memory flat for any picture width.
+  constexpr std::size_t Chunk = 1024;
+  Rgb16 out[Chunk];
+  for (std::size_t at = 0; at < count; at += Chunk) {
+    const std::size_t k = count - at < Chunk ? count - at : Chunk;
+    smooth->ColourLine(n + at, nf + at, k, out);
+    for (std::size_t i = 0; i < k; ++i) {
+      const Rgb8 c = To8(out[i]);
+      unsigned char* p = rgb + 3 * (at + i);
+      p[0] = c.r;
+      p[1] = c.g;
+      p[2] = c.b;
+    }
+  }
+}
+
+}  // namespace zv
