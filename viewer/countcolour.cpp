@@ -2,6 +2,7 @@
 #include "viewer/countcolour.h"
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "core/escape.h"
@@ -30,6 +31,48 @@ void banded(std::uint32_t count, std::uint32_t limit, unsigned char* rgb) {
   rgb[2] = wave(2 * t);
 }
 }  // namespace
+
+const std::vector<namedpalette>& palette_choices() {
+  static const std::vector<namedpalette> choices = [] {
+    std::vector<namedpalette> out;
+    const std::pair<const char*, const char*> texts[] = {
+        {"白と金 (blue, white and gold)", nullptr},
+        {"白黒 (black and white)", "gradient:#000000,#ffffff"},
+        {"炎 (fire)", "gradient:#000000,#800000,#ff8000,#ffff80,#ffffff"},
+        {"海 (sea)", "gradient:#001018,#005078,#40c0d0,#f0fff0"},
+        {"余弦 1,3,2 (cosine 1,3,2)", "cosine:1,3,2"},
+        {"余弦 3,2,1 (cosine 3,2,1)", "cosine:3,2,1"},
+    };
+    for (const auto& t : texts) {
+      Palette p = DefaultPalette();
+      std::string why;
+      if (t.second && !ParsePalette(t.second, p, why)) continue;
+      out.push_back({t.first, p});
+    }
+    return out;
+  }();
+  return choices;
+}
+
+Palette next_palette(const colourmode& mode) {
+  const auto& choices = palette_choices();
+  for (std::size_t i = 0; i < choices.size(); ++i)
+    if (choices[i].palette == mode.palette)
+      return choices[(i + 1) % choices.size()].palette;
+  return choices.front().palette;
+}
+
+const std::vector<double>& period_choices() {
+  static const std::vector<double> periods = {8,   16,  32,   64,  128,
+                                              256, 512, 1024, 4096};
+  return periods;
+}
+
+double scaled_period(double period, double factor) {
+  const double p = period * factor;
+  if (!(p >= MinPeriod)) return MinPeriod;  // also NaN
+  return p > MaxPeriod ? MaxPeriod : p;
+}
 
 bool operator==(const colourmode& a, const colourmode& b) {
   if (a.smooth != b.smooth) return false;

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "colour/colouring.h"
 #include "colour/palette.h"
@@ -25,6 +26,24 @@ bool operator==(const colourmode& a, const colourmode& b);
 inline bool operator!=(const colourmode& a, const colourmode& b) {
   return !(a == b);
 }
+
+// The palettes the viewer's menu offers for smooth colouring, the default
+// first; name is "日本語 (English)" for the menu.
+struct namedpalette {
+  const char* name;
+  Palette palette;
+};
+const std::vector<namedpalette>& palette_choices();
+
+// The palette after mode's among palette_choices, wrapping round; the first
+// when mode's is none of them (a palette from an opened file).
+Palette next_palette(const colourmode& mode);
+
+// The periods the menu offers, and the bounds of halving and doubling.
+const std::vector<double>& period_choices();
+constexpr double MinPeriod = 1, MaxPeriod = 1 << 20;
+// The period halved (factor 0.5) or doubled (2), kept within the bounds.
+double scaled_period(double period, double factor);
 
 // The colouring mandel would use for the same picture: banded cosine with
 // the window's channel rates and the limit as period, or the smooth

@@ -125,4 +125,35 @@ TEST(CountColour, MandelColouringOfEachMode) {
   EXPECT_NE(banded, other);
 }
 
+// Every offered palette is one mandel reads back from its text, the
+// default comes first, and stepping through them visits each once.
+TEST(CountColour, PaletteAndPeriodChoices) {
+  const auto& choices = zv::palette_choices();
+  ASSERT_GE(choices.size(), 4u);
+  EXPECT_EQ(DefaultPalette(), choices.front().palette);
+  colourmode mode;
+  mode.smooth = true;
+  for (std::size_t i = 0; i < choices.size(); ++i) {
+    SCOPED_TRACE(choices[i].name);
+    Palette back;
+    std::string why;
+    ASSERT_TRUE(ParsePalette(FormatPalette(choices[i].palette), back, why));
+    EXPECT_EQ(choices[i].palette, back);
+    EXPECT_EQ(choices[i].palette, mode.palette);
+    mode.palette = zv::next_palette(mode);
+  }
+  EXPECT_EQ(DefaultPalette(), mode.palette);  // round again
+  std::string why;
+  ASSERT_TRUE(ParsePalette("#123456,#654321", mode.palette, why));
+  EXPECT_EQ(DefaultPalette(), zv::next_palette(mode));
+
+  struct Row {
+    double period, factor, want;
+  } rows[] = {{128, 2, 256},   {128, 0.5, 64},     {1.5, 0.5, 1},
+              {1, 0.5, 1},     {1 << 20, 2, 1 << 20}, {700000, 2, 1 << 20}};
+  for (const Row& row : rows)
+    EXPECT_EQ(row.want, zv::scaled_period(row.period, row.factor))
+        << row.period << " x " << row.factor;
+}
+
 }  // namespace
