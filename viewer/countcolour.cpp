@@ -98,6 +98,16 @@ Colouring mandel_colouring(const colourmode& mode, std::uint32_t limit) {
   return c;
 }
 
+colourmode mode_of(const Colouring& colouring) {
+  colourmode mode;
+  if (colouring.shading == Shading::Smooth) {
+    mode.smooth = true;
+    mode.palette = colouring.palette;
+    mode.period = colouring.period;
+  }
+  return mode;
+}
+
 countcolourer::countcolourer(const colourmode& mode, std::uint32_t limit)
     : limit(limit) {
   if (mode.smooth) {

@@ -52,6 +52,12 @@ double scaled_period(double period, double factor);
 // the byte.
 Colouring mandel_colouring(const colourmode& mode, std::uint32_t limit);
 
+// The mode that shows a view's colouring, for a view read from a file:
+// smooth colouring as it is, anything banded as the window's own banding
+// (the one banded colouring the window has; an opened picture of other
+// bands is shown in the window's).
+colourmode mode_of(const Colouring& colouring);
+
 // Colours samples of one view, in the count files' convention: n is 0 for
 // a sample not computed, NeverEscaped for one that never escaped, else the
 // escape count plus one, and nf the fraction for smooth colouring. Builds

@@ -117,6 +117,14 @@ TEST(CountColour, MandelColouringOfEachMode) {
   EXPECT_EQ(Shading::Smooth, c.shading);
   EXPECT_EQ(DefaultPalette(), c.palette);
   EXPECT_EQ(64, c.period);
+  // Back from what the view files hold: each mode comes back as itself.
+  EXPECT_EQ(banded, zv::mode_of(zv::mandel_colouring(banded, 500)));
+  EXPECT_EQ(smooth, zv::mode_of(zv::mandel_colouring(smooth, 500)));
+  Colouring other_bands;
+  other_bands.shading = Shading::Bands;
+  other_bands.period = 77;
+  EXPECT_EQ(banded, zv::mode_of(other_bands));
+  EXPECT_TRUE(zv::mode_of(Colouring{}).smooth);  // mandel's default
   // Settings of the smooth colouring do not tell banded modes apart.
   colourmode other = banded;
   other.period = 7;
