@@ -24,9 +24,11 @@ struct outlinegeometry {
 
 // The edges of pending drawn over the picture of computed, in the order
 // left, right, bottom, top. Empty when the two views give the same picture
-// or pending has no width or height. The edges are placed from the widget's
-// size, clamped to the widget's last row and column, and then cut to the
-// picture: a part outside the picture is dropped, never read or painted.
+// or pending has no width or height. The edges are placed from area_width
+// and area_height, those past the right or bottom clamped to the widget's
+// last column or row, those left of or above it dropped (the edges across
+// then start at its border), and then cut to the picture: a part outside
+// the picture is dropped, never read or painted.
 std::vector<edge> outline_edges(const MandArea& pending,
                                 const MandArea& computed,
                                 const outlinegeometry& g);

@@ -76,8 +76,9 @@ TEST(Outline, EdgesOfASelection) {
 TEST(Outline, EdgesAreCutToAPictureSmallerThanTheWidget) {
   const outlinegeometry grown = {1000, 1000, 1000, 1000, 800, 800};
   // Corner (1, 1), width 1: bottom edge at row 249 from column 750, 250
-  // wide; the rest falls outside the picture or wraps to the last row.
-  ExpectEdges({{750, 249, 50, 1}},
+  // wide, cut to the picture; the left edge runs from there to the top,
+  // which the box passes by one row; the right edge lies outside.
+  ExpectEdges({{750, 0, 1, 249}, {750, 249, 50, 1}},
               outline_edges(pending(1, 1, 1), computed800(), grown));
 
   const MandArea views[] = {pending(-3, -3, 4),   pending(1.9, 1.9, 4),
@@ -92,6 +93,35 @@ TEST(Outline, EdgesAreCutToAPictureSmallerThanTheWidget) {
       EXPECT_LE(e.x + e.w, 800u);
       EXPECT_LE(e.y + e.h, 800u);
     }
+  }
+}
+
+// A selection reaching past the top or the left of the picture is clipped
+// to it: nothing of it lands on the far side.
+TEST(Outline, SelectionPastTheTopOrLeftIsClipped) {
+  struct Row {
+    const char* what;
+    MandArea p;
+    std::vector<edge> edges;
+  } rows[] = {
+      // Top at im 2.5, above the picture's 2: the sides run from row 0.
+      {"past the top",
+       pending(0, 0.5, 2),
+       {{400, 0, 1, 299}, {799, 0, 1, 299}, {400, 299, 400, 1}}},
+      // Left at re -2.5: the bottom and top start at column 0.
+      {"past the left",
+       pending(-2.5, 0, 1),
+       {{100, 199, 1, 200}, {0, 399, 100, 1}, {0, 199, 100, 1}}},
+      {"past both",
+       pending(-2.5, 0.5, 2),
+       {{300, 0, 1, 299}, {0, 299, 300, 1}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::vector<edge> edges =
+        outline_edges(row.p, computed800(), Same800);
+    ExpectEdges(row.edges, edges);
+    for (const edge& e : edges) EXPECT_NE(799u, e.y) << "on the bottom row";
   }
 }
 

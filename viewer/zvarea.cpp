@@ -2,11 +2,6 @@
 // drawing area.
 #include "viewer/zvarea.h"
 
-#include "libutils/imgops.h"
-#include "viewer/colouring.h"
-#include "viewer/outline.h"
-#include "viewer/zvwin.h"
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -14,6 +9,10 @@
 #include <exception>
 #include <iostream>
 #include <new>
+
+#include "libutils/imgops.h"
+#include "viewer/colouring.h"
+#include "viewer/outline.h"
 
 namespace zv {
 
@@ -29,11 +28,14 @@ Glib::RefPtr<Gdk::Pixbuf> wrap(const unsigned char* first, std::uint32_t width,
 
 }  // namespace
 
-zvarea::zvarea(zvwin* owner) : owner(owner), engine(Mandelbrot::ReducedBuffer) {
+zvarea::zvarea() {
   set_size_request(800, 800);
   add_events(Gdk::BUTTON_PRESS_MASK | Gdk::BUTTON_RELEASE_MASK |
-             Gdk::BUTTON1_MOTION_MASK);
+             Gdk::BUTTON1_MOTION_MASK | Gdk::BUTTON2_MOTION_MASK |
+             Gdk::SCROLL_MASK);
 }
+
+zvarea::~zvarea() = default;
 
 void zvarea::set_x(double v) { view.minRe = v; }
 void zvarea::set_y(double v) { view.minIm = v; }
@@ -63,84 +65,194 @@ void zvarea::redraw_line(int row) {
 
 void zvarea::stop_run() { stop_requested = true; }
 
-void zvarea::calculate() {
-  const int w = get_allocated_width(), h = get_allocated_height();
-  if (w <= 0 || h <= 0) return;
-  stop_requested = false;
-
-  view.dotsX = static_cast<std::uint64_t>(w);
-  view.dotsY = static_cast<std::uint64_t>(h);
-  view.lenIm = static_cast<double>(h) * view.lenRe / static_cast<double>(w);
-  engine.SetArea(view);
-
-  const double step = view.lenRe / 100, page = step * 10;
-  owner->spin_x.set_increments(step, page);
-  owner->spin_y.set_increments(step, page);
-  owner->spin_width.set_increments(step, page);
-
+void zvarea::clear_picture() {
   picture.fmt = {libutils::imgfmt::RGB, libutils::imgfmt::UINT,
                  libutils::imgfmt::BITS8};
   picture.compressed = false;
-  picture.width = static_cast<std::uint32_t>(w);
-  picture.height = static_cast<std::uint32_t>(h);
+  picture.width = static_cast<std::uint32_t>(computed.counts.width);
+  picture.height = static_cast<std::uint32_t>(computed.counts.height);
   if (!picture.allocate()) {
     std::cerr << "img2d allocate() fail." << std::endl;
     std::exit(1);
   }
+  for (std::uint32_t y = 0; y < picture.height; ++y)
+    std::fill_n(picture.pixel(0, y), 3 * std::size_t{picture.width}, 0);
+}
+
+void zvarea::colour_line_of(std::uint64_t l) {
+  const countpicture& c = computed.counts;
+  const std::uint32_t* n = c.n.data() + l * c.width;
+  std::vector<unsigned short> counts(c.width);
+  for (std::uint64_t m = 0; m < c.width; ++m) counts[m] = banded_count(n[m]);
+  const auto row = static_cast<std::uint32_t>(c.height - l - 1);
+  colour_line(counts.data(), counts.size(), computed.area.limit,
+              picture.pixel(0, row));
+}
+
+void zvarea::show(const computedview& c) {
+  computed = c;
+  view = c.area;
+  precise = c.view;
+  clear_picture();
+  for (std::uint64_t l = 0; l < computed.counts.height; ++l) colour_line_of(l);
+  redraw();
+}
+
+namespace {
+void pump_events() {
+  while (Gtk::Main::events_pending()) Gtk::Main::iteration(false);
+}
+
+// Iterations spent on one line of counts: an escaped sample's N is its
+// count plus one; one that never escaped ran to the limit.
+double line_iterations(const std::uint32_t* n, std::uint64_t width,
+                       std::uint64_t limit) {
+  double sum = 0;
+  for (std::uint64_t m = 0; m < width; ++m)
+    sum += n[m] == 0 || n[m] == 0xFFFFFFFFu ? static_cast<double>(limit)
+                                            : static_cast<double>(n[m] - 1);
+  return sum;
+}
+}  // namespace
+
+runresult zvarea::calculate() {
+  const int w = get_allocated_width(), h = get_allocated_height();
+  if (w <= 0 || h <= 0) return runresult::none;
+  stop_requested = false;
+  is_running = true;
+
+  view.dotsX = static_cast<std::uint64_t>(w);
+  view.dotsY = static_cast<std::uint64_t>(h);
+  view.lenIm = static_cast<double>(h) * view.lenRe / static_cast<double>(w);
+  run_started.emit(view);
 
   // Handlers run nested between lines may edit the pending view and resize
-  // the widget; the run keeps to the view and size it started with, which
-  // are the engine's, so nothing is written outside the picture or the
-  // engine's line.
-  const std::uint64_t limit = engine.GetArea().limit;
-  const std::uint32_t width = picture.width, height = picture.height;
-  // Lines are computed ahead on every processor and taken strictly in
-  // order; while the next one is not ready the toolkit's events keep
-  // running, so the window stays responsive during long lines too.
+  // the widget; the run keeps to the view and size it started with, so
+  // nothing is written outside the picture or the counts.
+  computed.area = view;
+  computed.view = precise;
+  runprogress progress;
+  progress.lines = view.dotsY;
+  const auto start = std::chrono::steady_clock::now();
+  auto seconds = [&] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() -
+                                         start)
+        .count();
+  };
   try {
-    pool.Start(engine.GetArea());
-  } catch (const std::bad_alloc&) {
-    std::cerr << "LinePool Start() fail." << std::endl;
-    return;
-  }
-  for (std::uint32_t i = 0; i < height && !stop_requested; ++i) {
-    const std::uint32_t row = height - i - 1;  // line 0 is the bottom row
-    while (!pool.WaitReady(std::chrono::milliseconds(20)) && !stop_requested) {
-      while (Gtk::Main::events_pending()) Gtk::Main::iteration(false);
+    // The counts are written by the workers until the runner is gone.
+    runner run(computed.view, computed.area, computed.counts);
+    computed.engine = progress.engine = run.engine();
+    clear_picture();
+    const std::uint64_t height = computed.counts.height;
+    double last_report = -1;
+    for (std::uint64_t i = 0; i < height && !stop_requested; ++i) {
+      // Short waits with the events handled between them, so a key or a
+      // close is seen within a few milliseconds even during long lines or
+      // while the deep engine prepares.
+      while (!run.wait_line(i, std::chrono::milliseconds(5)) &&
+             !stop_requested && !run.failed()) {
+        pump_events();
+        progress.elapsed = seconds();
+        progress.preparing = run.preparing();
+        if (progress.elapsed - last_report >= 0.05) {
+          last_report = progress.elapsed;
+          run_progress.emit(progress);
+        }
+      }
+      if (stop_requested) break;
+      if (run.failed()) {
+        std::cerr << "zoomview: " << run.error() << std::endl;
+        stop_requested = true;
+        break;
+      }
+      progress.preparing = false;
+      colour_line_of(i);
+      redraw_line(static_cast<int>(height - i - 1));
+      progress.lines_done = i + 1;
+      progress.iterations +=
+          line_iterations(computed.counts.n.data() + i * computed.counts.width,
+                          computed.counts.width, computed.area.limit);
+      progress.elapsed = seconds();
+      if (progress.elapsed - last_report >= 0.05) {
+        last_report = progress.elapsed;
+        run_progress.emit(progress);
+      }
+      pump_events();
     }
-    if (stop_requested) break;
-    engine.SetLine(i);
-    colour_line(pool.Next(), width, limit, picture.pixel(0, row));
-    redraw_line(static_cast<int>(row));
-    while (Gtk::Main::events_pending()) Gtk::Main::iteration(false);
+  } catch (const std::exception& e) {
+    std::cerr << "zoomview: " << e.what() << std::endl;
+    stop_requested = true;
   }
+  progress.elapsed = seconds();
+  is_running = false;
+  const runresult result =
+      stop_requested ? runresult::cancelled : runresult::finished;
+  run_finished.emit(result, progress);
+  return result;
+}
+
+pictureframe zvarea::frame() const {
+  pictureframe f;
+  f.view = computed.view;
+  const bool shown = picture.width > 0 && picture.height > 0;
+  f.width = shown ? picture.width : area_width;
+  f.height = shown ? picture.height : area_height;
+  f.aspect = computed.area.lenRe != 0
+                 ? computed.area.lenIm / computed.area.lenRe
+                 : f.height / f.width;
+  return f;
 }
 
 bool zvarea::on_button_press_event(GdkEventButton* event) {
+  if (event->button == 2) {
+    panning = true;
+    pan_from[0] = event->x;
+    pan_from[1] = event->y;
+    return true;
+  }
   if (event->button != 1) return true;
+  const pictureframe f = frame();
+  if (!(f.width > 0 && f.height > 0)) return true;
   dragging = true;
-  const double fy = get_allocated_height() - event->y - 1.0;
   press_point[0] = event->x;
-  press_point[1] = fy;
-  const MandArea& c = engine.GetArea();
-  const double re = event->x / area_width * c.lenRe + c.minRe;
-  const double im = fy / area_height * c.lenIm + c.minIm;
-  owner->spin_x.set_value(re);
-  owner->spin_y.set_value(im);
+  press_point[1] = f.height - event->y - 1.0;
+  std::string re, im;
+  corner_at(f, event->x, event->y, re, im);
+  corner_picked.emit(re, im);
   return true;
 }
 
 bool zvarea::on_button_release_event(GdkEventButton* event) {
   if (event->button == 1) dragging = false;
+  if (event->button == 2 && panning) {
+    panning = false;
+    const pictureframe f = frame();
+    if (!(f.width > 0 && f.height > 0)) return true;
+    if (event->x == pan_from[0] && event->y == pan_from[1]) return true;
+    view_requested.emit(
+        panned(f, precise, pan_from[0], pan_from[1], event->x, event->y));
+  }
   return true;
 }
 
 bool zvarea::on_motion_notify_event(GdkEventMotion* event) {
   if (!dragging) return true;
-  const MandArea& c = engine.GetArea();
-  owner->spin_width.set_value((event->x - press_point[0]) / area_width *
-                              c.lenRe);
+  const pictureframe f = frame();
+  width_dragged.emit(drag_width(f, press_point[0], event->x));
   redraw();
+  return true;
+}
+
+bool zvarea::on_scroll_event(GdkEventScroll* event) {
+  double factor = 0;
+  if (event->direction == GDK_SCROLL_UP) factor = 2;
+  if (event->direction == GDK_SCROLL_DOWN) factor = 0.5;
+  if (event->direction == GDK_SCROLL_SMOOTH && event->delta_y != 0)
+    factor = event->delta_y < 0 ? 2 : 0.5;
+  const pictureframe f = frame();
+  if (factor == 0 || !(f.width > 0 && f.height > 0)) return true;
+  view_requested.emit(zoomed_about(f, precise, event->x, event->y, factor));
   return true;
 }
 
@@ -191,15 +303,21 @@ void zvarea::paint_picture(const Cairo::RefPtr<Cairo::Context>& cr) {
 }
 
 void zvarea::paint_outline(const Cairo::RefPtr<Cairo::Context>& cr) {
-  const outlinegeometry g = {area_width,
-                             area_height,
+  // Placed through the picture's size, as the mouse maps; at depth both
+  // views are taken relative to the computed corner so doubles suffice.
+  const pictureframe f = frame();
+  const outlinegeometry g = {f.width,
+                             f.height,
                              static_cast<std::uint32_t>(get_allocated_width()),
                              static_cast<std::uint32_t>(get_allocated_height()),
                              picture.width,
                              picture.height};
+  MandArea pending_rel, computed_rel;
+  relative_areas(precise, view, computed.view, computed.area, pending_rel,
+                 computed_rel);
   // Each edge is a lightened copy of the picture's own pixels, redrawn from
   // the clean picture on every paint so outlines never accumulate.
-  for (const edge& e : outline_edges(view, engine.GetArea(), g)) {
+  for (const edge& e : outline_edges(pending_rel, computed_rel, g)) {
     libutils::img2d cut, strip;
     if (!libutils::subimage(cut, picture, e.x, e.y, e.w, e.h)) continue;
     // The copy is compact, so its rows are what a pixbuf expects.

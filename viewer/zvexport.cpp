@@ -99,7 +99,7 @@ void zvwin::on_batch_clicked() {
 
   std::string reason;
   const bool written = write_script_file(
-      name, driver_script(history, spin_divisions.get_value()), &reason);
+      name, driver_script(history, shown_count(spin_divisions)), &reason);
   ui.finished();
   // Without this the user would believe the animation was saved.
   if (!written) ui.report_write_failure(name, reason);

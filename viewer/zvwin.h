@@ -5,9 +5,14 @@
 
 #include <gtkmm.h>
 
+#include <cstddef>
+#include <functional>
+#include <list>
 #include <string>
+#include <vector>
 
 #include "viewer/history.h"
+#include "viewer/viewmodel.h"
 #include "viewer/zvarea.h"
 
 namespace zv {
@@ -31,6 +36,10 @@ class exportui {
   virtual void finished() = 0;
 };
 
+// The whole number a spin button without digits shows, which is the
+// number its value stands for.
+double shown_count(const Gtk::SpinButton& spin);
+
 class zvwin : public Gtk::Window {
  public:
   zvwin();
@@ -45,7 +54,15 @@ class zvwin : public Gtk::Window {
   // The window does not take ownership.
   void set_export_ui(exportui* ui);
 
+  // The pending view in full precision; the spin buttons show it rounded.
+  const preciseview& view() const { return model; }
+  // The status line's text.
+  std::string status_text() const { return label_status.get_text(); }
+  // How many finished pictures back and forward keep in memory at most.
+  static constexpr std::size_t CachedPictures = 8;
+
  protected:
+  bool on_key_press_event(GdkEventKey* event) override;
   void on_x_changed();
   void on_y_changed();
   void on_width_changed();
@@ -58,10 +75,13 @@ class zvwin : public Gtk::Window {
   void on_batch_clicked();
   // Closing the window must not leave a run computing on unseen.
   void on_window_hidden();
-
-  // The drawing area sets the corner and width controls from the mouse and
-  // the spin buttons' increments from each run.
-  friend class zvarea;
+  // From the drawing area.
+  void on_corner_picked(const std::string& re, const std::string& im);
+  void on_width_dragged(const std::string& width);
+  void on_view_requested(const preciseview& v);
+  void on_run_started(const MandArea& area);
+  void on_run_progress(const runprogress& p);
+  void on_run_finished(runresult result, const runprogress& p);
 
   // Members in construction order; destroyed in reverse.
   viewhistory history;
@@ -86,9 +106,33 @@ class zvwin : public Gtk::Window {
   Gtk::Label label_divisions;
   Gtk::SpinButton spin_divisions;
   Gtk::Button button_batch;
+  Gtk::Label label_status;
 
  private:
+  // One run of the pending view; what follows a finished one (the
+  // specified history, the session) is the caller's.
+  runresult run_pending();
+  // The spin buttons show the model, without their handlers reacting.
+  void show_model();
+  // Moves through the session's views by step (-1 back, +1 forward).
+  void go(int step);
+  // A view finished by a run (not by going back or forward) joins the
+  // session after the current entry, dropping those forward of it.
+  void add_to_session();
+  // Runs now, or when a run is under way ends it and runs after it.
+  void run_after_current(std::function<void()> action);
+
   exportui* export_ui = nullptr;
+  preciseview model;
+  bool showing_model = false;  // the spin buttons are being set from model
+
+  // The views computed in this session, oldest first, and the one shown.
+  std::vector<preciseview> session;
+  std::size_t session_at = 0;
+  // The finished pictures of the latest views, newest first, at most
+  // CachedPictures of them.
+  std::list<computedview> cache;
+  std::function<void()> queued;  // what runs once the current run ends
 };
 
 }  // namespace zv
