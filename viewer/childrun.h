@@ -62,7 +62,10 @@ class childrun {
 };
 
 // How many frames of an animation written to DIR/NAME are complete: the
-// files NAME-<digits>.png in DIR (each appears whole under that name).
-std::uint64_t frames_written(const std::string& dir, const std::string& name);
+// files NAME-<digits>.png in DIR (each appears whole under that name)
+// last modified at or after since (seconds since the epoch), so frames
+// left from an earlier rendering do not count.
+std::uint64_t frames_written(const std::string& dir, const std::string& name,
+                             std::int64_t since = 0);
 
 }  // namespace zv

@@ -13,6 +13,7 @@
 #include "imageio/pngtext.h"
 #include "imageio/pngwriter.h"
 #include "imageio/viewpair.h"
+#include "viewer/countcolour.h"
 #include "viewspec/decimal.h"
 
 namespace zv {
@@ -110,6 +111,8 @@ bool pair_view(const MandArea& area, ViewSpec& view, std::string& error) {
   v.sizeY = area.dotsY;
   v.limit = static_cast<std::uint32_t>(area.limit);
   v.bailout = 2;
+  // The five programs colour a pair in bands: the window's colouring.
+  v.colouring = mandel_colouring(colourmode(), v.limit);
   if (!CheckViewSpec(v, error)) return false;
   view = v;
   return true;
