@@ -99,6 +99,25 @@ std::uint32_t offscreen::at(int x, int y) const {
   return reinterpret_cast<const std::uint32_t*>(row)[x - left] & 0xFFFFFF;
 }
 
+void wheel(Gtk::Widget& widget, double x, double y, bool up) {
+  GdkEvent* event = new_event(widget, GDK_SCROLL);
+  event->scroll.x = x;
+  event->scroll.y = y;
+  event->scroll.direction = up ? GDK_SCROLL_UP : GDK_SCROLL_DOWN;
+  widget.event(event);
+  gdk_event_free(event);
+}
+
+void key(Gtk::Window& window, unsigned keyval, unsigned state) {
+  GdkEvent* event = new_event(window, GDK_KEY_PRESS);
+  event->key.keyval = keyval;
+  event->key.state = state;
+  GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
+  gdk_event_set_device(event, gdk_seat_get_keyboard(seat));
+  window.event(event);
+  gdk_event_free(event);
+}
+
 std::uint32_t picture_at(const zvarea& area, int x, int y) {
   const unsigned char* p = area.current_picture().pixel(x, y);
   return std::uint32_t{p[0]} << 16 | std::uint32_t{p[1]} << 8 | p[2];

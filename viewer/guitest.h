@@ -51,6 +51,10 @@ bool resize_area(testwin& win, int width, int height);
 void press(Gtk::Widget& widget, double x, double y, unsigned button = 1);
 void release(Gtk::Widget& widget, double x, double y, unsigned button = 1);
 void drag_to(Gtk::Widget& widget, double x, double y);
+// One wheel step at (x, y): up (towards the screen) or down.
+void wheel(Gtk::Widget& widget, double x, double y, bool up);
+// A key press delivered to the window (state: GDK_MOD1_MASK for Alt).
+void key(Gtk::Window& window, unsigned keyval, unsigned state = 0);
 
 // What the widget paints, drawn into an offscreen image; pixels read as
 // 0xRRGGBB at widget coordinates. Unpainted pixels read as 0x0000FF.
