@@ -227,5 +227,52 @@ TEST_F(Files, ColouringSwitchesWithoutComputing) {
   EXPECT_EQ(recoloured, picture_bytes(win.area));
 }
 
+// The keys reach the window whichever control has the focus, change only
+// the colouring (no run), and F1 brings up the keys window.
+TEST_F(Files, ColouringCopyAndHelpKeys) {
+  ASSERT_TRUE(resize_area(win, 800, 60));
+  run_view(win, -2, -0.1, 3, 150);
+  const std::vector<unsigned char> banded = picture_bytes(win.area);
+  runcounter counter(win.area);
+  win.spin_width.grab_focus();
+  struct Step {
+    unsigned keyval;
+    bool smooth;
+    double period;
+    std::size_t palette;  // index in palette_choices
+  } steps[] = {
+      {GDK_KEY_m, true, 128, 0},           {GDK_KEY_bracketleft, true, 64, 0},
+      {GDK_KEY_bracketright, true, 128, 0}, {GDK_KEY_bracketright, true, 256, 0},
+      {GDK_KEY_p, true, 256, 1},           {GDK_KEY_b, false, 256, 1},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(gdk_keyval_name(step.keyval));
+    key(win, step.keyval, GDK_CONTROL_MASK);
+    EXPECT_EQ(step.smooth, win.colour_mode().smooth);
+    EXPECT_EQ(step.period, win.colour_mode().period);
+    EXPECT_EQ(palette_choices()[step.palette].palette,
+              win.colour_mode().palette);
+  }
+  EXPECT_EQ(banded, picture_bytes(win.area));
+  EXPECT_EQ(0, counter.runs);
+
+  // With the number field's text selected, Ctrl+C is the field's copy;
+  // elsewhere it copies the command.
+  auto clipboard = Gtk::Clipboard::get();
+  clipboard->set_text("before");
+  key(win, GDK_KEY_c, GDK_CONTROL_MASK);
+  EXPECT_NE(win.render_command_line(), clipboard->wait_for_text());
+  win.button_run.grab_focus();
+  key(win, GDK_KEY_c, GDK_CONTROL_MASK);
+  EXPECT_EQ(win.render_command_line(), clipboard->wait_for_text());
+
+  key(win, GDK_KEY_F1);
+  pump();
+  bool shown = false;
+  for (Gtk::Window* w : Gtk::Window::list_toplevels())
+    shown = shown || (dynamic_cast<Gtk::ShortcutsWindow*>(w) && w->get_visible());
+  EXPECT_TRUE(shown);
+}
+
 }  // namespace
 }  // namespace zv
