@@ -62,10 +62,9 @@ class childrun {
 };
 
 // How many frames of an animation written to DIR/NAME are complete: the
-// files NAME-<digits>.png in DIR (each appears whole under that name)
-// last modified at or after since (seconds since the epoch), so frames
-// left from an earlier rendering do not count.
-std::uint64_t frames_written(const std::string& dir, const std::string& name,
-                             std::int64_t since = 0);
+// files NAME-<digits>.png in DIR (each appears whole under that name).
+// Frames already there count too, as mandel animate keeps them and draws
+// only the others.
+std::uint64_t frames_written(const std::string& dir, const std::string& name);
 
 }  // namespace zv

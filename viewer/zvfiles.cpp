@@ -4,7 +4,6 @@
 #include "viewer/zvwin.h"
 
 #include <algorithm>
-#include <ctime>
 
 #include "viewer/helpwin.h"
 #include "viewer/keyframes.h"
@@ -375,7 +374,6 @@ void zvwin::render_animation(const std::string& keyframes,
 
   childrun child;
   std::string error;
-  const std::int64_t started = std::time(nullptr);
   if (!child.start({mandel, "animate", keyframes, "-o", target}, &error)) {
     report_error("描けませんでした (could not render)", error);
     return;
@@ -391,7 +389,7 @@ void zvwin::render_animation(const std::string& keyframes,
   auto tick = Glib::signal_timeout().connect(
       [&] {
         const bool running = child.poll();
-        const std::uint64_t done = frames_written(folder, stem, started);
+        const std::uint64_t done = frames_written(folder, stem);
         bar.set_fraction(frames ? std::min(1.0, static_cast<double>(done) /
                                                     static_cast<double>(frames))
                                 : 0);
