@@ -65,8 +65,7 @@ childrun::~childrun() {
   if (err_fd >= 0) ::close(err_fd);
 }
 
-bool childrun::start(const std::vector<std::string>& argv,
-                     std::string* error) {
+bool childrun::start(const std::vector<std::string>& argv, std::string* error) {
   if (running() || argv.empty()) {
     *error = running() ? "already running" : "no program";
     return false;
@@ -87,7 +86,8 @@ bool childrun::start(const std::vector<std::string>& argv,
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
   posix_spawnattr_setpgroup(&attr, 0);
   std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  for (const std::string& a : argv)
+    args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   pid_t child = -1;
   const int rc = ::posix_spawn(&child, argv[0].c_str(), &actions, &attr,

@@ -4,9 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
-
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "tests/support/testutil.h"

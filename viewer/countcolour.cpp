@@ -24,8 +24,8 @@ void banded(std::uint32_t count, std::uint32_t limit, unsigned char* rgb) {
     rgb[0] = rgb[1] = rgb[2] = 0;
     return;
   }
-  const double t = static_cast<double>(count) / static_cast<double>(limit) *
-                   TwoPi;
+  const double t =
+      static_cast<double>(count) / static_cast<double>(limit) * TwoPi;
   rgb[0] = wave(t);
   rgb[1] = wave(3 * t);
   rgb[2] = wave(2 * t);

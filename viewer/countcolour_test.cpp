@@ -31,8 +31,8 @@ TEST(CountColour, BandedIsTheWindowsColouring) {
     counts.push_back(0);
     std::vector<float> nf(n.size(), 0.5f);  // banded never reads it
     std::vector<unsigned char> got(3 * n.size()), want(3 * n.size());
-    countcolourer(colourmode(), limit).line(n.data(), nf.data(), n.size(),
-                                            got.data());
+    countcolourer(colourmode(), limit)
+        .line(n.data(), nf.data(), n.size(), got.data());
     zv::colour_line(counts.data(), counts.size(), limit, want.data());
     EXPECT_EQ(want, got);
   }
@@ -157,8 +157,8 @@ TEST(CountColour, PaletteAndPeriodChoices) {
 
   struct Row {
     double period, factor, want;
-  } rows[] = {{128, 2, 256},   {128, 0.5, 64},     {1.5, 0.5, 1},
-              {1, 0.5, 1},     {1 << 20, 2, 1 << 20}, {700000, 2, 1 << 20}};
+  } rows[] = {{128, 2, 256}, {128, 0.5, 64},        {1.5, 0.5, 1},
+              {1, 0.5, 1},   {1 << 20, 2, 1 << 20}, {700000, 2, 1 << 20}};
   for (const Row& row : rows)
     EXPECT_EQ(row.want, zv::scaled_period(row.period, row.factor))
         << row.period << " x " << row.factor;

@@ -26,12 +26,12 @@ bool keyframe_text(const std::vector<ViewSpec>& views,
     return false;
   }
   if (frames_per_step < 1 || frames_per_step > MaxKeyframeStep) {
-    *error = "frames per step must be from 1 to " +
-             std::to_string(MaxKeyframeStep);
+    *error =
+        "frames per step must be from 1 to " + std::to_string(MaxKeyframeStep);
     return false;
   }
-  std::string out = "# zoomview: " + std::to_string(views.size()) +
-                    " views, " + std::to_string(frames_per_step) +
+  std::string out = "# zoomview: " + std::to_string(views.size()) + " views, " +
+                    std::to_string(frames_per_step) +
                     " frames from each to the next\n";
   for (std::size_t i = 0; i < views.size(); ++i) {
     if (i > 0) out += "---\n";

@@ -111,8 +111,7 @@ TEST(Keyframes, AnimationViewsFitTogether) {
   // The Julia views kept when the last view is one.
   ViewSpec deeper = julia;
   deeper.width = "0.5";
-  const std::vector<ViewSpec> sets =
-      zv::animation_views({a, julia, b, deeper});
+  const std::vector<ViewSpec> sets = zv::animation_views({a, julia, b, deeper});
   ASSERT_EQ(2u, sets.size());
   EXPECT_EQ(julia, sets[0]);
   EXPECT_EQ(deeper, sets[1]);

@@ -148,9 +148,8 @@ bool open_pair(const std::string& path, openedfile* out, std::string* error) {
 }  // namespace
 
 bool save_picture(const std::string& path, const unsigned char* first,
-                  std::uint32_t width, std::uint32_t height,
-                  std::size_t stride, const std::string& view_text,
-                  std::string* error) {
+                  std::uint32_t width, std::uint32_t height, std::size_t stride,
+                  const std::string& view_text, std::string* error) {
   if (!first || width == 0 || height == 0)
     return fail(error, path + ": there is no picture to save");
   PngWriter png;

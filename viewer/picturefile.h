@@ -20,9 +20,8 @@ namespace zv {
 // "<path>: <why>" in error, when the picture is empty or the file cannot
 // be written.
 bool save_picture(const std::string& path, const unsigned char* first,
-                  std::uint32_t width, std::uint32_t height,
-                  std::size_t stride, const std::string& view_text,
-                  std::string* error);
+                  std::uint32_t width, std::uint32_t height, std::size_t stride,
+                  const std::string& view_text, std::string* error);
 
 // What an opened file gives the window.
 struct openedfile {

@@ -186,15 +186,15 @@ TEST(PictureFile, BadFilesAreRefusedAndChangeNothing) {
   // A PNG without a view: the writer leaves the text out when empty.
   const auto rgb = test_picture(2, 2, 6);
   std::string error;
-  ASSERT_TRUE(zv::save_picture(dir.File("plain.png"), rgb.data(), 2, 2, 6, "",
-                               &error))
+  ASSERT_TRUE(
+      zv::save_picture(dir.File("plain.png"), rgb.data(), 2, 2, 6, "", &error))
       << error;
   const std::string png = ReadBytes(dir.File("plain.png"));
   WriteBytes(dir.File("cut.png"), png.substr(0, 20));
   WriteBytes(dir.File("bad.view"), "center = 1\n");
   WriteBytes(dir.File("zoom.view"), "zoom = 2\n");
-  WriteBytes(dir.File("junk.exr"), std::string("\x76\x2f\x31\x01", 4) +
-                                       std::string(40, 'x'));
+  WriteBytes(dir.File("junk.exr"),
+             std::string("\x76\x2f\x31\x01", 4) + std::string(40, 'x'));
   WriteBytes(dir.File("lonely.mni"), "-2\n-2\n4\n4\n10\n10\n100\n");
   WriteBytes(dir.File("big.view"), std::string((1 << 20) + 10, '#'));
   struct Row {

@@ -20,8 +20,8 @@ std::string negated(const std::string& d) {
 std::string height_of(const std::string& width, std::uint64_t width_px,
                       std::uint64_t height_px) {
   if (width_px == height_px || width_px == 0) return width;
-  return scaled(width, static_cast<double>(height_px) /
-                           static_cast<double>(width_px));
+  return scaled(width,
+                static_cast<double>(height_px) / static_cast<double>(width_px));
 }
 
 ViewSpec spec_of(const preciseview& v, std::uint64_t width_px,

@@ -1,8 +1,6 @@
 // The main window's files, clipboard, colouring and help: the keys, the
 // right button's menu and the dialogs over what the toolkit-free modules
 // do (picturefile, rendercommand, keyframes, countcolour, childrun).
-#include "viewer/zvwin.h"
-
 #include <algorithm>
 
 #include "viewer/helpwin.h"
@@ -11,6 +9,7 @@
 #include "viewer/rendercommand.h"
 #include "viewer/scriptexport.h"
 #include "viewer/viewconv.h"
+#include "viewer/zvwin.h"
 
 namespace zv {
 
@@ -84,9 +83,8 @@ bool zvwin::save_picture_as(const std::string& path, std::string* error) {
     *error = path + ": nothing has been computed yet";
     return false;
   }
-  return save_picture(path, picture.pixel(0, 0), picture.width,
-                      picture.height, picture.stride(),
-                      FormatViewSpec(shown_view()), error);
+  return save_picture(path, picture.pixel(0, 0), picture.width, picture.height,
+                      picture.stride(), FormatViewSpec(shown_view()), error);
 }
 
 void zvwin::adopt(const preciseview& v) {
@@ -146,7 +144,8 @@ bool zvwin::open_path(const std::string& path, std::string* error) {
     });
     return true;
   }
-  const auto w = static_cast<std::uint64_t>(std::max(1, area.get_allocated_width()));
+  const auto w =
+      static_cast<std::uint64_t>(std::max(1, area.get_allocated_width()));
   const auto h =
       static_cast<std::uint64_t>(std::max(1, area.get_allocated_height()));
   preciseview v = precise_of(file.view, w, h);
@@ -317,9 +316,9 @@ void zvwin::on_export_key() {
       return;
     }
   }
-  Gtk::FileChooserDialog chooser(
-      *this, "キーフレームの書き出し (export keyframes)",
-      Gtk::FILE_CHOOSER_ACTION_SAVE);
+  Gtk::FileChooserDialog chooser(*this,
+                                 "キーフレームの書き出し (export keyframes)",
+                                 Gtk::FILE_CHOOSER_ACTION_SAVE);
   chooser.add_button("キャンセル (cancel)", Gtk::RESPONSE_CANCEL);
   chooser.add_button("保存 (save)", Gtk::RESPONSE_OK);
   chooser.set_default_response(Gtk::RESPONSE_OK);
@@ -352,9 +351,9 @@ void zvwin::render_animation(const std::string& keyframes,
   const std::string stem = stem_of(name_of(keyframes));
   const std::string target = folder + "/" + stem;
   if (mandel.empty()) {
-    Gtk::MessageDialog info(
-        *this, "キーフレームを保存しました (keyframes saved)", false,
-        Gtk::MESSAGE_INFO, Gtk::BUTTONS_OK, true);
+    Gtk::MessageDialog info(*this,
+                            "キーフレームを保存しました (keyframes saved)",
+                            false, Gtk::MESSAGE_INFO, Gtk::BUTTONS_OK, true);
     info.set_secondary_text(
         display("mandel was not found beside zoomview or on PATH. Render "
                 "the frames with:\n" +
@@ -364,11 +363,10 @@ void zvwin::render_animation(const std::string& keyframes,
     return;
   }
   {
-    Gtk::MessageDialog offer(
-        *this, "今すぐ描きますか? (render it now?)", false,
-        Gtk::MESSAGE_QUESTION, Gtk::BUTTONS_YES_NO, true);
-    offer.set_secondary_text(display(
-        std::to_string(frames) + " frames to " + target + "-*.png"));
+    Gtk::MessageDialog offer(*this, "今すぐ描きますか? (render it now?)", false,
+                             Gtk::MESSAGE_QUESTION, Gtk::BUTTONS_YES_NO, true);
+    offer.set_secondary_text(
+        display(std::to_string(frames) + " frames to " + target + "-*.png"));
     if (offer.run() != Gtk::RESPONSE_YES) return;
   }
 
@@ -443,8 +441,8 @@ void zvwin::build_menu() {
   auto later = [](std::function<void()> f) {
     return [f] { Glib::signal_idle().connect_once(f); };
   };
-  item(*menu, "画像の保存 (save the picture)…", GDK_KEY_s,
-       Gdk::CONTROL_MASK, later([this] { on_save_key(); }));
+  item(*menu, "画像の保存 (save the picture)…", GDK_KEY_s, Gdk::CONTROL_MASK,
+       later([this] { on_save_key(); }));
   item(*menu, "開く (open)…", GDK_KEY_o, Gdk::CONTROL_MASK,
        later([this] { on_open_key(); }));
   item(*menu, "mandel コマンドをコピー (copy the mandel command)", GDK_KEY_c,

@@ -189,8 +189,7 @@ TEST_F(Files, KeyframeExportKeepsFullPrecision) {
   EXPECT_EQ(800u, b.sizeX);
   // The copied command names the same centre.
   const std::string command = win.render_command_line();
-  EXPECT_NE(std::string::npos,
-            command.find("--center " + b.re + "," + b.im))
+  EXPECT_NE(std::string::npos, command.find("--center " + b.re + "," + b.im))
       << command;
 }
 
@@ -241,9 +240,12 @@ TEST_F(Files, ColouringCopyAndHelpKeys) {
     double period;
     std::size_t palette;  // index in palette_choices
   } steps[] = {
-      {GDK_KEY_m, true, 128, 0},           {GDK_KEY_bracketleft, true, 64, 0},
-      {GDK_KEY_bracketright, true, 128, 0}, {GDK_KEY_bracketright, true, 256, 0},
-      {GDK_KEY_p, true, 256, 1},           {GDK_KEY_b, false, 256, 1},
+      {GDK_KEY_m, true, 128, 0},
+      {GDK_KEY_bracketleft, true, 64, 0},
+      {GDK_KEY_bracketright, true, 128, 0},
+      {GDK_KEY_bracketright, true, 256, 0},
+      {GDK_KEY_p, true, 256, 1},
+      {GDK_KEY_b, false, 256, 1},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(gdk_keyval_name(step.keyval));
@@ -270,7 +272,8 @@ TEST_F(Files, ColouringCopyAndHelpKeys) {
   pump();
   bool shown = false;
   for (Gtk::Window* w : Gtk::Window::list_toplevels())
-    shown = shown || (dynamic_cast<Gtk::ShortcutsWindow*>(w) && w->get_visible());
+    shown =
+        shown || (dynamic_cast<Gtk::ShortcutsWindow*>(w) && w->get_visible());
   EXPECT_TRUE(shown);
 }
 
