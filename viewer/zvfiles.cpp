@@ -2,6 +2,7 @@
 // right button's menu and the dialogs over what the toolkit-free modules
 // do (picturefile, rendercommand, keyframes, countcolour, childrun).
 #include <algorithm>
+#include <memory>
 
 #include "viewer/helpwin.h"
 #include "viewer/keyframes.h"
@@ -41,6 +42,20 @@ std::string name_of(const std::string& path) {
 std::string stem_of(const std::string& name) {
   const std::size_t dot = name.rfind('.');
   return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+// A file chooser with the window's buttons, opened in folder when known.
+std::unique_ptr<Gtk::FileChooserDialog> chooser_for(
+    Gtk::Window& parent, const char* title, Gtk::FileChooserAction action,
+    const char* accept, const std::string& folder) {
+  auto chooser =
+      std::make_unique<Gtk::FileChooserDialog>(parent, title, action);
+  chooser->add_button("キャンセル (cancel)", Gtk::RESPONSE_CANCEL);
+  chooser->add_button(accept, Gtk::RESPONSE_OK);
+  chooser->set_default_response(Gtk::RESPONSE_OK);
+  chooser->set_do_overwrite_confirmation(true);
+  if (!folder.empty()) chooser->set_current_folder(folder);
+  return chooser;
 }
 
 // The most iterations the window's control offers.
@@ -169,14 +184,18 @@ std::string zvwin::render_command_line() const {
   return render_command(shown_view(), colours, "zoomview.png");
 }
 
-bool zvwin::export_keyframes(const std::string& path, std::string* error) {
+std::vector<ViewSpec> zvwin::animation_session() const {
   const ViewSpec now = shown_view();
   std::vector<ViewSpec> views;
   for (const preciseview& v : session)
     views.push_back(spec_of(v, now.sizeX, now.sizeY, colours));
+  return animation_views(views);
+}
+
+bool zvwin::export_keyframes(const std::string& path, std::string* error) {
   const double frames = shown_count(spin_divisions);
   std::string text;
-  if (!keyframe_text(animation_views(views),
+  if (!keyframe_text(animation_session(),
                      static_cast<std::uint32_t>(std::max(0.0, frames)), &text,
                      error))
     return false;
@@ -246,22 +265,18 @@ void zvwin::report_error(const std::string& title, const std::string& text) {
 }
 
 void zvwin::on_save_key() {
-  Gtk::FileChooserDialog chooser(*this, "画像の保存 (save the picture)",
-                                 Gtk::FILE_CHOOSER_ACTION_SAVE);
-  chooser.add_button("キャンセル (cancel)", Gtk::RESPONSE_CANCEL);
-  chooser.add_button("保存 (save)", Gtk::RESPONSE_OK);
-  chooser.set_default_response(Gtk::RESPONSE_OK);
-  chooser.set_do_overwrite_confirmation(true);
-  if (!last_folder.empty()) chooser.set_current_folder(last_folder);
-  chooser.set_current_name("zoomview.png");
+  auto chooser =
+      chooser_for(*this, "画像の保存 (save the picture)",
+                  Gtk::FILE_CHOOSER_ACTION_SAVE, "保存 (save)", last_folder);
+  chooser->set_current_name("zoomview.png");
   auto png = Gtk::FileFilter::create();
   png->set_name("PNG");
   png->add_pattern("*.png");
   png->add_pattern("*.PNG");
-  chooser.add_filter(png);
-  if (chooser.run() != Gtk::RESPONSE_OK) return;
-  const std::string name = chooser.get_filename();
-  chooser.hide();
+  chooser->add_filter(png);
+  if (chooser->run() != Gtk::RESPONSE_OK) return;
+  const std::string name = chooser->get_filename();
+  chooser->hide();
   last_folder = folder_of(name);
   std::string error;
   if (!save_picture_as(name, &error))
@@ -271,25 +286,22 @@ void zvwin::on_save_key() {
 }
 
 void zvwin::on_open_key() {
-  Gtk::FileChooserDialog chooser(*this, "開く (open)",
-                                 Gtk::FILE_CHOOSER_ACTION_OPEN);
-  chooser.add_button("キャンセル (cancel)", Gtk::RESPONSE_CANCEL);
-  chooser.add_button("開く (open)", Gtk::RESPONSE_OK);
-  chooser.set_default_response(Gtk::RESPONSE_OK);
-  if (!last_folder.empty()) chooser.set_current_folder(last_folder);
+  auto chooser =
+      chooser_for(*this, "開く (open)", Gtk::FILE_CHOOSER_ACTION_OPEN,
+                  "開く (open)", last_folder);
   auto known = Gtk::FileFilter::create();
   known->set_name("表示・画像・カウント (views, pictures, counts)");
   for (const char* p : {"*.png", "*.PNG", "*.exr", "*.EXR", "*.mni", "*.MNI",
                         "*.mnd", "*.MND", "*.view", "*.txt"})
     known->add_pattern(p);
-  chooser.add_filter(known);
+  chooser->add_filter(known);
   auto all = Gtk::FileFilter::create();
   all->set_name("すべて (all files)");
   all->add_pattern("*");
-  chooser.add_filter(all);
-  if (chooser.run() != Gtk::RESPONSE_OK) return;
-  const std::string name = chooser.get_filename();
-  chooser.hide();
+  chooser->add_filter(all);
+  if (chooser->run() != Gtk::RESPONSE_OK) return;
+  const std::string name = chooser->get_filename();
+  chooser->hide();
   last_folder = folder_of(name);
   std::string error;
   if (!open_path(name, &error))
@@ -303,44 +315,29 @@ void zvwin::on_copy_key() {
 }
 
 void zvwin::on_export_key() {
-  std::string error;
-  {
-    // Refused before the file is chosen: the user learns at once why.
-    const ViewSpec now = shown_view();
-    std::vector<ViewSpec> views;
-    for (const preciseview& v : session)
-      views.push_back(spec_of(v, now.sizeX, now.sizeY, colours));
-    if (animation_views(views).size() < 2) {
-      report_error("書き出せません (nothing to export)",
-                   "an animation needs at least two computed views");
-      return;
-    }
+  // Refused before the file is chosen: the user learns at once why.
+  if (animation_session().size() < 2) {
+    report_error("書き出せません (nothing to export)",
+                 "an animation needs at least two computed views");
+    return;
   }
-  Gtk::FileChooserDialog chooser(*this,
-                                 "キーフレームの書き出し (export keyframes)",
-                                 Gtk::FILE_CHOOSER_ACTION_SAVE);
-  chooser.add_button("キャンセル (cancel)", Gtk::RESPONSE_CANCEL);
-  chooser.add_button("保存 (save)", Gtk::RESPONSE_OK);
-  chooser.set_default_response(Gtk::RESPONSE_OK);
-  chooser.set_do_overwrite_confirmation(true);
-  if (!last_folder.empty()) chooser.set_current_folder(last_folder);
-  chooser.set_current_name("zoom.keyframes");
-  if (chooser.run() != Gtk::RESPONSE_OK) return;
-  const std::string name = chooser.get_filename();
-  chooser.hide();
+  auto chooser =
+      chooser_for(*this, "キーフレームの書き出し (export keyframes)",
+                  Gtk::FILE_CHOOSER_ACTION_SAVE, "保存 (save)", last_folder);
+  chooser->set_current_name("zoom.keyframes");
+  if (chooser->run() != Gtk::RESPONSE_OK) return;
+  const std::string name = chooser->get_filename();
+  chooser->hide();
   last_folder = folder_of(name);
+  std::string error;
   if (!export_keyframes(name, &error)) {
     report_error("保存できませんでした (could not save)", error);
     return;
   }
-  const ViewSpec now = shown_view();
-  std::vector<ViewSpec> views;
-  for (const preciseview& v : session)
-    views.push_back(spec_of(v, now.sizeX, now.sizeY, colours));
-  const std::uint64_t frames = keyframe_frame_count(
-      animation_views(views).size(),
-      static_cast<std::uint32_t>(shown_count(spin_divisions)));
-  render_animation(name, frames);
+  render_animation(
+      name, keyframe_frame_count(
+                animation_session().size(),
+                static_cast<std::uint32_t>(shown_count(spin_divisions))));
 }
 
 void zvwin::render_animation(const std::string& keyframes,

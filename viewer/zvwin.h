@@ -180,6 +180,9 @@ class zvwin : public Gtk::Window {
   void report_error(const std::string& title, const std::string& text);
   // Makes v the pending view: model, spin buttons and drawing area.
   void adopt(const preciseview& v);
+  // The session's views as one animation can hold them (animation_views),
+  // at the size of the shown picture.
+  std::vector<ViewSpec> animation_session() const;
 
   colourmode colours;
   std::string mandel_program;
