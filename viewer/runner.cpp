@@ -1,6 +1,7 @@
 // Worker threads of a viewer run.
 #include "viewer/runner.h"
 
+#include <cmath>
 #include <exception>
 #include <stdexcept>
 
@@ -11,6 +12,24 @@
 #include "render/pipeline.h"
 
 namespace zv {
+
+namespace {
+// The viewer's own Julia sets: each point escapes at |z0| + 2 rather than a
+// fixed radius, so its banded pictures stay those users know.
+class growingradiussource : public SampleLineSource {
+ public:
+  explicit growingradiussource(const EscapeRule& rule) : rule(rule) {}
+  void ComputeLine(double v, const double* u, std::size_t n,
+                   EscapeResult* out) const override {
+    for (std::size_t i = 0; i < n; ++i)
+      out[i] = Escape(u[i], v, rule.cr, rule.ci, std::hypot(u[i], v) + 2,
+                      rule.limit);
+  }
+
+ private:
+  EscapeRule rule;
+};
+}  // namespace
 
 struct runner::source_holder {
   std::unique_ptr<SampleLineSource> source;
@@ -70,7 +89,10 @@ void runner::setup() {
       rule.julia = area.julia;
       rule.cr = area.juliaRe;
       rule.ci = area.juliaIm;
-      source->source = std::make_unique<DoubleLineSource>(rule);
+      if (rule.julia)
+        source->source = std::make_unique<growingradiussource>(rule);
+      else
+        source->source = std::make_unique<DoubleLineSource>(rule);
       source->lines =
           std::make_unique<ComputedLines>(area, 1, bailout, *source->source);
     }

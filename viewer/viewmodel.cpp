@@ -174,7 +174,9 @@ void relative_areas(const preciseview& pending, const MandArea& pending_area,
 
 bool needs_deep(const preciseview& v, std::uint64_t dots_x) {
   const double w = to_double(v.width);
-  if (dots_x == 0) return false;
+  // A view of no width is the specified window's own case: every pixel is
+  // the corner, which doubles give exactly.
+  if (dots_x == 0 || !(w > 0)) return false;
   const double scale =
       std::max({1.0, std::abs(to_double(v.re)), std::abs(to_double(v.im))});
   return w / static_cast<double>(dots_x) < scale * 0x1p-44;

@@ -53,7 +53,8 @@ void relative_areas(const preciseview& pending, const MandArea& pending_area,
 
 // Whether doubles resolve the pixels of v over dots_x columns: false once a
 // pixel is narrower than a few hundred units in the last place of the
-// corner's coordinates, where the picture turns blocky.
+// corner's coordinates, where the picture turns blocky. Views of no width
+// stay with doubles.
 bool needs_deep(const preciseview& v, std::uint64_t dots_x);
 
 // The centre of v's raster (for the deep engine), its height being

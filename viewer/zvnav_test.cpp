@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -205,6 +206,81 @@ TEST_F(Navigation, DragAtWidthOneInTenBillionChangesTheView) {
   win.button_run.clicked();
   ExpectView(win.area.computed_data().view, "-0.749999999995",
              "0.0000000000002375", "2.5e-12");
+}
+
+// The +/- buttons, arrow keys and typed text of a spin button at a width
+// whose steps the toolkit alone would drop.
+TEST_F(Navigation, SpinButtonsStepBelowTheToolkitsResolution) {
+  ASSERT_TRUE(resize_area(win, 800, 40));
+  win.spin_x.set_value(-0.75);
+  win.spin_width.set_value(1e-11);
+  win.button_run.clicked();  // steps of 1e-13, pages of 1e-12
+  // The + and - buttons are the two input windows right of the text.
+  std::vector<GdkWindow*> buttons;
+  for (GList* l = gdk_window_get_children(win.spin_x.get_window()->gobj()); l;
+       l = l->next) {
+    GdkWindow* child = static_cast<GdkWindow*>(l->data);
+    int x, y;
+    gdk_window_get_position(child, &x, &y);
+    const Gtk::Allocation a = win.spin_x.get_allocation();
+    if (x > a.get_x() + a.get_width() / 2 && x < a.get_x() + a.get_width() &&
+        y >= a.get_y() && y < a.get_y() + a.get_height())
+      buttons.push_back(child);
+  }
+  ASSERT_EQ(2u, buttons.size());
+  std::sort(buttons.begin(), buttons.end(), [](GdkWindow* a, GdkWindow* b) {
+    int ax, bx, y;
+    gdk_window_get_position(a, &ax, &y);
+    gdk_window_get_position(b, &bx, &y);
+    return ax < bx;
+  });
+  auto click = [&](GdkWindow* button) {
+    GdkEvent* event = gdk_event_new(GDK_BUTTON_PRESS);
+    event->button.window = GDK_WINDOW(g_object_ref(button));
+    event->button.button = 1;
+    event->button.x = event->button.y = 5;
+    GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
+    gdk_event_set_device(event, gdk_seat_get_pointer(seat));
+    win.spin_x.event(event);
+    gdk_event_free(event);
+  };
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    const char* re;
+  } steps[] = {
+      {"+", [&] { click(buttons[1]); }, "-0.7499999999999"},
+      {"-", [&] { click(buttons[0]); }, "-0.75"},
+      {"arrow up",
+       [&] {
+         g_signal_emit_by_name(win.spin_x.gobj(), "change-value",
+                               GTK_SCROLL_STEP_UP);
+       },
+       "-0.7499999999999"},
+      {"page down",
+       [&] {
+         g_signal_emit_by_name(win.spin_x.gobj(), "change-value",
+                               GTK_SCROLL_PAGE_DOWN);
+       },
+       "-0.7500000000009"},
+      {"typed",
+       [&] {
+         win.spin_x.set_text("-0.749999999999953");
+         win.spin_x.update();
+       },
+       "-0.749999999999953"},
+      // Leaving the field with the text as the spin button printed it
+      // keeps every digit.
+      {"untouched", [&] { win.spin_x.update(); }, "-0.749999999999953"},
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.what);
+    s.act();
+    pump();
+    ExpectView(win.view(), s.re, "-2", "1e-11");
+    EXPECT_EQ(std::stod(s.re), win.spin_x.get_value());
+    EXPECT_EQ(std::stod(s.re), win.area.pending_view().minRe);
+  }
 }
 
 TEST_F(Navigation, PressAfterEnlargingMapsThroughThePicture) {

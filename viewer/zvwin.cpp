@@ -54,7 +54,25 @@ zvwin::zvwin()
       button_redraw("再描画"),
       button_reset("リセット"),
       label_divisions("静止画分割数", false),
-      button_batch("履歴バッチ保存") {
+      button_batch("履歴バッチ保存"),
+      precise_x(
+          spin_x, [this] { return model.re; },
+          [this](const std::string& t) {
+            set_corner_or_width(&preciseview::re, t);
+          },
+          [this](bool page) { return increment(page); }),
+      precise_y(
+          spin_y, [this] { return model.im; },
+          [this](const std::string& t) {
+            set_corner_or_width(&preciseview::im, t);
+          },
+          [this](bool page) { return increment(page); }),
+      precise_width(
+          spin_width, [this] { return model.width; },
+          [this](const std::string& t) {
+            set_corner_or_width(&preciseview::width, t);
+          },
+          [this](bool page) { return increment(page); }) {
   // Before the handlers are connected, so the pending view keeps the drawing
   // area's own defaults, which are the same values.
   reset();
@@ -144,25 +162,37 @@ void zvwin::reset() {
   configure(spin_divisions, 1, 10000, 0, 50, 500, 250);
   button_batch.set_sensitive(false);
   history.clear();
+  // Digits below what the spin buttons resolve go too.
+  const preciseview defaults;
+  model.re = defaults.re;
+  model.im = defaults.im;
+  model.width = defaults.width;
+  area.set_precise(model);
 }
 
 void zvwin::set_export_ui(exportui* ui) { export_ui = ui; }
 
 void zvwin::on_x_changed() {
   if (showing_model) return;
-  model.re = decimal_of(spin_x.get_value());
+  // A value that is the model's own rounding keeps the model's digits.
+  if (spin_x.get_value() != to_double(model.re))
+    model.re = decimal_of(spin_x.get_value());
   area.set_x(spin_x.get_value());
   area.set_precise(model);
 }
 void zvwin::on_y_changed() {
   if (showing_model) return;
-  model.im = decimal_of(spin_y.get_value());
+  // A value that is the model's own rounding keeps the model's digits.
+  if (spin_y.get_value() != to_double(model.im))
+    model.im = decimal_of(spin_y.get_value());
   area.set_y(spin_y.get_value());
   area.set_precise(model);
 }
 void zvwin::on_width_changed() {
   if (showing_model) return;
-  model.width = decimal_of(spin_width.get_value());
+  // A value that is the model's own rounding keeps the model's digits.
+  if (spin_width.get_value() != to_double(model.width))
+    model.width = decimal_of(spin_width.get_value());
   area.set_width(spin_width.get_value());
   area.set_precise(model);
 }
@@ -194,6 +224,22 @@ void zvwin::on_iterations_changed() {
   model.limit = static_cast<std::uint64_t>(shown_count(spin_iterations));
   area.set_iterations(model.limit);
   area.set_precise(model);
+}
+
+void zvwin::set_corner_or_width(std::string preciseview::*field,
+                                const std::string& text) {
+  model.*field = text;
+  show_model();
+  area.set_x(to_double(model.re));
+  area.set_y(to_double(model.im));
+  if (field == &preciseview::width) area.set_width(to_double(model.width));
+  area.set_precise(model);
+}
+
+std::string zvwin::increment(bool page) const {
+  // The steps each run sets: a hundredth of the computed width, a tenth
+  // for a page.
+  return scaled(area.computed_data().view.width, page ? 0.1 : 0.01);
 }
 
 void zvwin::show_model() {

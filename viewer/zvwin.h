@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "viewer/history.h"
+#include "viewer/precisespin.h"
 #include "viewer/viewmodel.h"
 #include "viewer/childrun.h"
 #include "viewer/countcolour.h"
@@ -141,6 +142,12 @@ class zvwin : public Gtk::Window {
   Gtk::Label label_status;
 
  private:
+  // The corner and the width through their spin buttons at any depth.
+  void set_corner_or_width(std::string preciseview::*field,
+                           const std::string& text);
+  std::string increment(bool page) const;
+  precisespin precise_x, precise_y, precise_width;
+
   // One run of the pending view; what follows a finished one (the
   // specified history, the session) is the caller's.
   runresult run_pending();
