@@ -2,6 +2,11 @@
 #include "viewer/runner.h"
 
 #include <cmath>
+#ifdef __linux__
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 #include <exception>
 #include <stdexcept>
 
@@ -14,6 +19,15 @@
 namespace zv {
 
 namespace {
+// Workers give way to the toolkit's thread, which then handles keys and
+// paints the status line on time even when every processor is busy.
+void yield_to_the_window() {
+#ifdef __linux__
+  // On Linux the nice value is per thread.
+  setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+#endif
+}
+
 // The viewer's own Julia sets: each point escapes at |z0| + 2 rather than a
 // fixed radius, so its banded pictures stay those users know.
 class growingradiussource : public SampleLineSource {
@@ -55,6 +69,7 @@ runner::runner(const preciseview& v, const MandArea& a, countpicture& o,
   // while); the others wait for it.
   for (unsigned t = 0; t < thread_count; ++t)
     workers.emplace_back([this, t] {
+      yield_to_the_window();
       if (t == 0) setup();
       work();
     });

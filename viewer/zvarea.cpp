@@ -122,8 +122,11 @@ void zvarea::show(const computedview& c) {
 }
 
 namespace {
+// Handles the toolkit's pending events, a bounded number of them: an idle
+// handler that stays ready must not keep the run from going on.
 void pump_events() {
-  while (Gtk::Main::events_pending()) Gtk::Main::iteration(false);
+  for (int i = 0; i < 64 && Gtk::Main::events_pending(); ++i)
+    Gtk::Main::iteration(false);
 }
 
 // Iterations spent on one line of counts: an escaped sample's N is its

@@ -131,6 +131,38 @@ TEST_F(Navigation, WheelZoomsAboutThePointerAndMiddleDragPans) {
   }
 }
 
+// Keys and the wheel during a run end it after its current line and then
+// do what they ask, once, with the event loop still turning.
+TEST_F(Navigation, WheelAndBackDuringARunReplaceIt) {
+  win.button_run.clicked();
+  const preciseview first = win.view();
+  win.spin_y.set_value(-1);
+  win.spin_width.set_value(2);
+  win.spin_iterations.set_value(65535);  // slow near the boundary
+  int step = 0;
+  Glib::signal_idle().connect([&] {
+    if (win.area.current_picture().height == 0 || !win.area.running())
+      return true;
+    // The key once the wheel's run (width 1) is under way.
+    if (step == 1 && !DecimalEqual("1", win.area.computed_data().view.width))
+      return true;
+    // The wheel, then, during the run it starts, back.
+    if (step == 0) wheel(win.area, 400, 399, true);
+    if (step == 1) key(win, GDK_KEY_Left, GDK_MOD1_MASK);
+    ++step;
+    return step < 2;
+  });
+  win.button_run.clicked();  // cancelled by the wheel
+  ASSERT_TRUE(wait_until([&] { return step == 2 && !win.area.running(); }));
+  pump();
+  // The wheel's view ran and was cut short by the key in turn; back went
+  // to the only finished view.
+  EXPECT_TRUE(same_precise(first, win.view()));
+  EXPECT_TRUE(same_precise(first, win.area.computed_data().view));
+  EXPECT_EQ(1u, win.history.size());
+  EXPECT_TRUE(win.button_run.get_sensitive());
+}
+
 // Back and forward show exactly the pictures computed before: from memory
 // for the latest views, computed again for older ones.
 TEST_F(Navigation, BackThenForwardRestoresTheSamePictures) {

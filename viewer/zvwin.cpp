@@ -293,16 +293,9 @@ void zvwin::on_view_requested(const preciseview& v) {
 void zvwin::run_after_current(std::function<void()> action) {
   if (area.running()) {
     // The newest request wins; the run ends after its current line and
-    // the request runs once the run's own caller has finished.
-    const bool first = !queued;
+    // run_pending hands the request on once the run has unwound.
     queued = std::move(action);
     area.stop_run();
-    if (first)
-      Glib::signal_idle().connect_once([this] {
-        auto next = std::move(queued);
-        queued = nullptr;
-        if (next) run_after_current(std::move(next));
-      });
     return;
   }
   action();
@@ -314,6 +307,12 @@ runresult zvwin::run_pending() {
   button_run.set_sensitive(false);
   const runresult result = area.calculate();
   button_run.set_sensitive(true);
+  if (queued) {
+    // After the handler that started this run has finished with it.
+    Glib::signal_idle().connect_once(
+        [this, next = std::move(queued)] { run_after_current(next); });
+    queued = nullptr;
+  }
   return result;
 }
 
@@ -347,10 +346,20 @@ void zvwin::add_to_session() {
 
 void zvwin::go(int step) {
   if (session.empty()) return;
-  if (step < 0 && session_at == 0) return;
-  if (step > 0 && session_at + 1 >= session.size()) return;
-  run_after_current([this, step] {
-    const std::size_t target = step < 0 ? session_at - 1 : session_at + 1;
+  // A new view being computed is not in the session yet: back from it is
+  // the view it would have followed, shown again.
+  const bool fresh = area.running() && !same_precise(area.computed_data().view,
+                                                     session[session_at]);
+  std::size_t target = session_at;
+  if (step < 0 && !fresh) {
+    if (session_at == 0) return;
+    target = session_at - 1;
+  }
+  if (step > 0) {
+    if (fresh || session_at + 1 >= session.size()) return;
+    target = session_at + 1;
+  }
+  run_after_current([this, target] {
     if (target >= session.size()) return;
     session_at = target;
     const preciseview v = session[target];
