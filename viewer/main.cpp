@@ -11,6 +11,8 @@ int main(int argc, char** argv) {
   // The picture's storage reports its own failures through the fatal
   // report; without a console only a dialog would be seen.
   libutils::set_fatal_presenter(zv::show_fatal_box);
+  // The installed icon, as the desktop entry names it.
+  Gtk::Window::set_default_icon_name("zoomview");
   {
     zv::zvwin window;
     Gtk::Main::run(window);

@@ -8,6 +8,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -387,6 +388,146 @@ TEST_F(Program, ClosingDuringALongRunExitsPromptly) {
   CloseLikeAWindowManager(window);
   EXPECT_EQ(0, WaitExit(pid, 5));
 }
+
+#ifdef MANDEL_EXE
+// Keys for the characters of a file name: lower-case letters, digits and
+// "/.-".
+void TypeName(const std::string& text) {
+  for (char c : text) {
+    KeySym sym = c == '/'   ? XK_slash
+                 : c == '.' ? XK_period
+                 : c == '-' ? XK_minus
+                 : c >= '0' && c <= '9'
+                     ? static_cast<KeySym>(XK_0 + (c - '0'))
+                     : static_cast<KeySym>(XK_a + (c - 'a'));
+    Key(sym);
+  }
+}
+
+void Chord(KeySym modifier, KeySym key) {
+  const KeyCode m = XKeysymToKeycode(display, modifier);
+  XTestFakeKeyEvent(display, m, True, CurrentTime);
+  Key(key);
+  XTestFakeKeyEvent(display, m, False, CurrentTime);
+  XSync(display, False);
+  Sleep(50);
+}
+
+// A mapped toplevel of the program other than its main window: a dialog.
+Window FindDialog(pid_t pid, Window main) {
+  const Atom wm_pid = XInternAtom(display, "_NET_WM_PID", False);
+  Window root = DefaultRootWindow(display), parent, *children = nullptr;
+  unsigned count = 0;
+  Window found = 0;
+  XQueryTree(display, root, &root, &parent, &children, &count);
+  for (unsigned i = 0; i < count; ++i) {
+    XWindowAttributes attributes;
+    if (children[i] == main ||
+        !XGetWindowAttributes(display, children[i], &attributes) ||
+        attributes.map_state != IsViewable)
+      continue;
+    Atom type;
+    int format;
+    unsigned long items, after;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, children[i], wm_pid, 0, 1, False,
+                           XA_CARDINAL, &type, &format, &items, &after,
+                           &data) == Success &&
+        data) {
+      if (items == 1 && *reinterpret_cast<unsigned long*>(data) ==
+                            static_cast<unsigned long>(pid))
+        found = children[i];
+      XFree(data);
+    }
+  }
+  if (children) XFree(children);
+  return found;
+}
+
+// Waits until two looks at the window a moment apart agree: a run over.
+void WaitStill(Window w) {
+  Shot shot, previous;
+  for (int i = 0; i < 100; ++i) {
+    Sleep(250);
+    previous = shot;
+    shot = Capture(w);
+    if (!shot.pixels.empty() && shot.pixels == previous.pixels) return;
+  }
+}
+
+// Three wheel steps into the picture, Ctrl+S with a name typed into the
+// save dialog, and mandel reading the saved picture's view back.
+TEST_F(Program, WheelZoomThenSaveGivesMandelTheView) {
+  const std::string dir = "/tmp/zve2e" + std::to_string(getpid());
+  const std::string png = dir + "/wheel.png";
+  ASSERT_EQ(0, mkdir(dir.c_str(), 0700));
+  const Shot first = Capture(window);
+  ASSERT_GT(first.height, 800);
+  const int top = first.height - 800;
+  int rx, ry;
+  Window child;
+  XTranslateCoordinates(display, window, DefaultRootWindow(display), 400,
+                        top + 400, &rx, &ry, &child);
+  XTestFakeMotionEvent(display, DefaultScreen(display), rx, ry, CurrentTime);
+  XSync(display, False);
+  Sleep(100);
+  for (int i = 0; i < 3; ++i) {
+    XTestFakeButtonEvent(display, 4, True, CurrentTime);
+    XTestFakeButtonEvent(display, 4, False, CurrentTime);
+    XSync(display, False);
+    WaitStill(window);
+  }
+
+  Chord(XK_Control_L, XK_s);
+  Window dialog = 0;
+  for (int i = 0; i < 100 && !dialog; ++i) {
+    Sleep(50);
+    dialog = FindDialog(pid, window);
+  }
+  ASSERT_NE(0u, dialog) << "no save dialog";
+  Sleep(300);
+  XSetInputFocus(display, dialog, RevertToParent, CurrentTime);
+  XSync(display, False);
+  Sleep(200);
+  Chord(XK_Control_L, XK_a);
+  TypeName(png);
+  Key(XK_Return);
+  bool saved = false;
+  for (int i = 0; i < 100 && !saved; ++i) {
+    Sleep(100);
+    saved = access(png.c_str(), F_OK) == 0;
+  }
+  ASSERT_TRUE(saved) << png;
+
+  std::string info;
+  if (std::FILE* out = popen((std::string(MANDEL_EXE) + " info " + png).c_str(),
+                             "r")) {
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, out)) info += buffer;
+    EXPECT_EQ(0, pclose(out));
+  }
+  // Zoomed by 8 about the point under the pointer (0, -0.005): the width
+  // exactly, the centre within a pixel of the first picture.
+  double width = 0;
+  const std::size_t w = info.find("  width = ");
+  ASSERT_NE(std::string::npos, w) << info;
+  ASSERT_EQ(1, std::sscanf(info.c_str() + w, "  width = %lf", &width));
+  EXPECT_EQ(0.5, width) << info;
+  EXPECT_NE(std::string::npos, info.find("  size = 800 800\n")) << info;
+  double re = 99, im = 99;
+  const std::size_t at = info.find("  center = ");
+  ASSERT_NE(std::string::npos, at) << info;
+  ASSERT_EQ(2, std::sscanf(info.c_str() + at, "  center = %lf %lf", &re, &im))
+      << info;
+  EXPECT_NEAR(0, re, 0.005);
+  EXPECT_NEAR(-0.005, im, 0.005);
+
+  CloseLikeAWindowManager(window);
+  EXPECT_EQ(0, WaitExit(pid, 10));
+  unlink(png.c_str());
+  rmdir(dir.c_str());
+}
+#endif  // MANDEL_EXE
 
 }  // namespace
 

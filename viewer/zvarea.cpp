@@ -79,9 +79,32 @@ void zvarea::clear_picture() {
     std::fill_n(picture.pixel(0, y), 3 * std::size_t{picture.width}, 0);
 }
 
+void zvarea::set_colouring(const colourmode& mode) {
+  if (mode == colours) return;
+  colours = mode;
+  smooth.reset();
+  for (std::uint64_t l = 0;
+       l < computed.counts.height && picture.height == computed.counts.height;
+       ++l)
+    colour_line_of(l);
+  redraw();
+}
+
 void zvarea::colour_line_of(std::uint64_t l) {
   const countpicture& c = computed.counts;
   const std::uint32_t* n = c.n.data() + l * c.width;
+  if (colours.smooth) {
+    const std::uint64_t limit = computed.area.limit;
+    if (!smooth || smooth_limit != limit) {
+      smooth = std::make_unique<countcolourer>(
+          colours, static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                       limit, 0xFFFFFFFFu)));
+      smooth_limit = limit;
+    }
+    smooth->line(n, c.nf.data() + l * c.width, c.width,
+                 picture.pixel(0, static_cast<std::uint32_t>(c.height - l - 1)));
+    return;
+  }
   std::vector<unsigned short> counts(c.width);
   for (std::uint64_t m = 0; m < c.width; ++m) counts[m] = banded_count(n[m]);
   const auto row = static_cast<std::uint32_t>(c.height - l - 1);

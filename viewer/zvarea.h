@@ -8,10 +8,12 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/mandarea.h"
 #include "libutils/img2d.h"
+#include "viewer/countcolour.h"
 #include "viewer/runner.h"
 #include "viewer/viewmodel.h"
 
@@ -71,6 +73,10 @@ class zvarea : public Gtk::DrawingArea {
   // Asks a calculate in progress to end after its current line.
   void stop_run();
   bool running() const { return is_running; }
+
+  // Colours the shown counts again in mode, without computing; later runs
+  // are coloured in it too.
+  void set_colouring(const colourmode& mode);
 
   // Shows counts computed before, without computing: they become the
   // computed view and, with their size and limit, the pending one.
@@ -139,6 +145,10 @@ class zvarea : public Gtk::DrawingArea {
   preciseview precise;
   bool stop_requested = false;
   bool is_running = false;
+  colourmode colours;  // banded: the window's own colouring, untouched
+  // The smooth colouring's tables, for the limit they were built for.
+  std::unique_ptr<countcolourer> smooth;
+  std::uint64_t smooth_limit = 0;
 
   sigc::signal<void, const std::string&, const std::string&> corner_picked;
   sigc::signal<void, const std::string&> width_dragged;

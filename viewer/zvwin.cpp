@@ -139,6 +139,7 @@ zvwin::zvwin()
   box_main.pack_start(label_status, Gtk::PACK_SHRINK, 0);
   box_main.pack_start(area, Gtk::PACK_EXPAND_WIDGET, 0);
   add(box_main);
+  add_file_actions();
   show_all_children();
 }
 

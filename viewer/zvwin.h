@@ -8,13 +8,17 @@
 #include <cstddef>
 #include <functional>
 #include <list>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "viewer/history.h"
 #include "viewer/precisespin.h"
 #include "viewer/viewmodel.h"
+#include "viewer/childrun.h"
+#include "viewer/countcolour.h"
 #include "viewer/zvarea.h"
+#include "viewspec/viewspec.h"
 
 namespace zv {
 
@@ -64,6 +68,34 @@ class zvwin : public Gtk::Window {
   // view larger than the whole bound is not kept).
   static constexpr std::size_t CachedPictures = 8;
   static constexpr std::size_t CachedBytes = std::size_t{256} << 20;
+
+  // Saving, opening, copying and exporting: what Ctrl+S, Ctrl+O, Ctrl+C
+  // and Ctrl+E do once their dialogs have a file name. Each returns false
+  // with a message in error, and then changes nothing.
+  //
+  // The shown picture as a PNG with its view inside.
+  bool save_picture_as(const std::string& path, std::string* error);
+  // A view file or PNG becomes the view and is computed; a count file or
+  // pair is shown without computing. A file being opened during a run
+  // waits for the run to end after its current line.
+  bool open_path(const std::string& path, std::string* error);
+  // The shown view as a mandel render command (also put on the clipboard
+  // by Ctrl+C).
+  std::string render_command_line() const;
+  // The session's views as a keyframe file, frames per step as shown.
+  bool export_keyframes(const std::string& path, std::string* error);
+  // The view of the picture as a view file holds it; before any run, the
+  // pending view at the drawing area's size.
+  ViewSpec shown_view() const;
+
+  // The colouring of the shown counts; a change re-colours them without
+  // computing.
+  void set_colour_mode(const colourmode& mode);
+  const colourmode& colour_mode() const { return colours; }
+
+  // The program `mandel` run to render an exported animation: found
+  // beside this program or on PATH unless set here.
+  void set_mandel_program(const std::string& path) { mandel_program = path; }
 
  protected:
   bool on_key_press_event(GdkEventKey* event) override;
@@ -146,6 +178,30 @@ class zvwin : public Gtk::Window {
   // CachedPictures of them.
   std::list<computedview> cache;
   std::function<void()> queued;  // what runs once the current run ends
+
+  // Files, clipboard, colouring menu and help (zvfiles.cpp).
+  void add_file_actions();
+  bool on_file_key(GdkEventKey* event);
+  bool on_area_button(GdkEventButton* event);
+  void build_menu();
+  void on_save_key();
+  void on_open_key();
+  void on_copy_key();
+  void on_export_key();
+  void render_animation(const std::string& keyframes, std::uint64_t frames);
+  void show_help();
+  void report_error(const std::string& title, const std::string& text);
+  // Makes v the pending view: model, spin buttons and drawing area.
+  void adopt(const preciseview& v);
+  // The session's views as one animation can hold them (animation_views),
+  // at the size of the shown picture.
+  std::vector<ViewSpec> animation_session() const;
+
+  colourmode colours;
+  std::string mandel_program;
+  std::string last_folder;
+  std::unique_ptr<Gtk::Menu> menu;
+  std::unique_ptr<Gtk::ShortcutsWindow> help;
 };
 
 }  // namespace zv
