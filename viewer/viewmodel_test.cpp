@@ -230,13 +230,22 @@ TEST(Runner, CancelledRunTakesNoNewLines) {
   v.limit = 65535;
   const MandArea area = to_area(v, 800, 600);
   countpicture counts;
-  runner run(v, area, counts, 2);
-  run.cancel();
-  EXPECT_FALSE(run.wait_line(area.dotsY - 1, std::chrono::milliseconds(200)));
+  {
+    runner run(v, area, counts, 2);
+    run.cancel();
+    // A second for workers that ignored the cancel to run on (a line is
+    // some 50 million steps), before the destructor stops them anyway.
+    EXPECT_FALSE(
+        run.wait_line(area.dotsY - 1, std::chrono::milliseconds(1000)));
+  }
+  // Each worker may finish the line it holds, and one it took before the
+  // cancel. A loaded machine can hold this thread back for a line or two
+  // more, so the bound leaves room; ignored, the cancel lets them finish
+  // dozens of lines in that second.
   std::uint64_t done = 0;
   for (std::uint64_t l = 0; l < area.dotsY; ++l)
-    done += run.wait_line(l, std::chrono::milliseconds(0));
-  EXPECT_LE(done, 2u);
+    done += counts.n[l * area.dotsX] != 0;
+  EXPECT_LE(done, 8u);
 }
 
 }  // namespace
