@@ -224,9 +224,12 @@ TEST(Runner, DeepJuliaRunsEscapeAsTheViewersJuliaSets) {
 // computes at most the lines already under way, one per worker.
 TEST(Runner, CancelledRunTakesNoNewLines) {
   preciseview v;
-  v.re = "-0.5";
-  v.im = "-0.5";
-  v.width = "0.5";  // inside the set: every pixel runs to the limit
+  // Just right of the cusp at 1/4: outside the set, but every point takes
+  // some 200000 steps to escape, so each one runs to the limit and no
+  // shortcut for points inside the set applies.
+  v.re = "0.2500000001";
+  v.im = "-0.00000000005";
+  v.width = "0.0000000001";
   v.limit = 65535;
   const MandArea area = to_area(v, 800, 600);
   countpicture counts;
