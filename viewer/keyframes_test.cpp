@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "animate/keyframes.h"
+
 #include <vector>
 
 namespace {
@@ -20,33 +22,6 @@ ViewSpec view(const char* re, const char* im, const char* width,
   return v;
 }
 
-// The keyframes of a file as views: split at the lines "---", the frames
-// key taken out, each read by the view file parser.
-void read_back(const std::string& text, std::vector<ViewSpec>* views,
-               std::vector<std::string>* frames) {
-  std::vector<std::string> parts(1);
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(at, end - at);
-    at = end + 1;
-    if (line == "---") {
-      parts.emplace_back();
-    } else if (line.rfind("frames = ", 0) == 0) {
-      frames->push_back(line.substr(9));
-    } else {
-      parts.back() += line + "\n";
-    }
-  }
-  for (const std::string& part : parts) {
-    ViewSpec v;
-    std::string error;
-    ASSERT_TRUE(ParseViewSpec(part, "keyframe", v, error)) << error;
-    views->push_back(v);
-  }
-}
-
 // The point of the export: views far below double precision come back
 // with every digit, the frames key between them and not after the last.
 TEST(Keyframes, DeepViewsRoundTrip) {
@@ -59,15 +34,15 @@ TEST(Keyframes, DeepViewsRoundTrip) {
            5000)};
   std::string text, error;
   ASSERT_TRUE(zv::keyframe_text(views, 48, &text, &error)) << error;
-  std::vector<ViewSpec> back;
-  std::vector<std::string> frames;
-  read_back(text, &back, &frames);
+  // Read back as mandel animate reads it.
+  std::vector<Keyframe> back;
+  ASSERT_TRUE(ParseKeyframes(text, "export", back, error)) << error;
   ASSERT_EQ(views.size(), back.size());
   for (std::size_t i = 0; i < views.size(); ++i) {
     SCOPED_TRACE(i);
-    EXPECT_EQ(views[i], back[i]);
+    EXPECT_EQ(views[i], back[i].view);
+    EXPECT_EQ(i + 1 < views.size() ? 48u : 0u, back[i].frames);
   }
-  EXPECT_EQ((std::vector<std::string>{"48", "48"}), frames);
   EXPECT_EQ('\n', text.back());
   EXPECT_EQ(std::string::npos, text.find('\r'));
   EXPECT_EQ(97u, zv::keyframe_frame_count(3, 48));
