@@ -27,6 +27,7 @@ class testwin : public zvwin {
   using zvwin::label_julia;
   using zvwin::label_julia_const;
   using zvwin::label_position;
+  using zvwin::label_status;
   using zvwin::label_width;
   using zvwin::spin_divisions;
   using zvwin::spin_iterations;

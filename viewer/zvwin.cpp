@@ -131,13 +131,16 @@ zvwin::zvwin()
   box_row4.add(button_batch);
   for (Gtk::Box* row : {&box_row1, &box_row2, &box_row3, &box_row4})
     box_main.pack_start(*row, Gtk::PACK_SHRINK, 0);
-  // Above the drawing area, which stays the window's lowest part at its
-  // own size.
+  box_main.pack_start(area, Gtk::PACK_EXPAND_WIDGET, 0);
+  // Under the picture, one line high: a long text (a deep view's width has
+  // a hundred digits and more) is cut, never wrapped, so neither the window
+  // nor the picture changes size as the text does, and growing the window
+  // gives every new row to the picture. The blank text gives the line its
+  // height before the first run.
   label_status.set_xalign(0);
   label_status.set_ellipsize(Pango::ELLIPSIZE_END);
   label_status.set_text(" ");
   box_main.pack_start(label_status, Gtk::PACK_SHRINK, 0);
-  box_main.pack_start(area, Gtk::PACK_EXPAND_WIDGET, 0);
   add(box_main);
   add_file_actions();
   show_all_children();

@@ -1,6 +1,6 @@
 // The viewer's main window: four rows of controls for the view above the
-// drawing area, the view history, and the export of that history as a
-// zoom-animation driver script.
+// drawing area, a status line under it, the view history, and the export of
+// that history as a zoom-animation driver script.
 #pragma once
 
 #include <gtkmm.h>

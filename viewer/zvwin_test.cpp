@@ -1,7 +1,8 @@
 // The main window driven through its controls: defaults, reset, the Julia
-// switch, the width handler and the run with its history.
+// switch, the width handler, the run with its history and the status line.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -328,6 +329,54 @@ TEST_F(Window, ResizeDuringARunKeepsItsStartingSize) {
   EXPECT_EQ(900u, win.area.current_picture().width);
   EXPECT_EQ(850u, win.area.current_picture().height);
   EXPECT_EQ(900u, win.area.computed_view().dotsX);
+}
+
+// Lets the toolkit carry out any resize a change has queued.
+void settle() {
+  const auto end =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+  while (std::chrono::steady_clock::now() < end) {
+    pump();
+    g_usleep(1000);
+  }
+}
+
+// The status line lies directly under the picture, across the window, and
+// what it says never moves or resizes the picture, the window or itself.
+TEST_F(Window, StatusLineStaysUnderThePictureAtItsSize) {
+  int width = 0, height = 0;
+  win.get_size(width, height);
+  const int line = win.label_status.get_allocated_height();
+  ASSERT_GT(line, 0);
+  auto expect_in_place = [&](int area_width, int area_height) {
+    const Gtk::Allocation a = win.area.get_allocation(),
+                          s = win.label_status.get_allocation();
+    EXPECT_EQ(area_width, a.get_width());
+    EXPECT_EQ(area_height, a.get_height());
+    EXPECT_EQ(a.get_y() + a.get_height(), s.get_y()) << "not right under";
+    EXPECT_EQ(a.get_x(), s.get_x());
+    EXPECT_EQ(a.get_width(), s.get_width());
+    EXPECT_EQ(line, s.get_height());
+  };
+  expect_in_place(800, 800);
+
+  // As after a run at a width of 1e-400, given to every digit.
+  win.label_status.set_text("done  width 1." + std::string(400, '2') +
+                            "e-400  zoom 3.3e+400  deep engine  1.2 s");
+  settle();
+  expect_in_place(800, 800);
+  int now_width = 0, now_height = 0;
+  win.get_size(now_width, now_height);
+  EXPECT_EQ(width, now_width);
+  EXPECT_EQ(height, now_height);
+
+  win.button_run.clicked();
+  EXPECT_EQ(0u, win.status_text().find("done")) << win.status_text();
+  settle();
+  expect_in_place(800, 800);
+
+  ASSERT_TRUE(resize_area(win, 900, 850));
+  expect_in_place(900, 850);
 }
 
 // Closing the window mid-run ends the run after the current line instead of
