@@ -10,27 +10,6 @@ namespace {
 
 constexpr std::size_t MaxKeyframeText = std::size_t(16) << 20;
 
-bool IsSpace(char c) { return c == ' ' || c == '\t'; }
-
-std::string Trim(const std::string& s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && IsSpace(s[b])) ++b;
-  while (e > b && IsSpace(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
-
-std::vector<std::string> Tokens(const std::string& s) {
-  std::vector<std::string> out;
-  std::size_t i = 0;
-  while (i < s.size()) {
-    while (i < s.size() && IsSpace(s[i])) ++i;
-    std::size_t from = i;
-    while (i < s.size() && !IsSpace(s[i])) ++i;
-    if (i > from) out.push_back(s.substr(from, i - from));
-  }
-  return out;
-}
-
 std::string Quote(const std::string& s) {
   return "\"" + (s.size() > 40 ? s.substr(0, 40) + "..." : s) + "\"";
 }
@@ -98,7 +77,7 @@ bool ParseEase(const std::string& text, Ease& ease) {
 }
 
 bool ParsePath(const std::string& text, JuliaPath& path) {
-  std::vector<std::string> t = Tokens(text);
+  std::vector<std::string> t = SplitSpaces(text);
   if (t.size() == 1 && t[0] == "line") {
     path = JuliaPath();
     return true;
@@ -155,7 +134,7 @@ bool ParseKeyframes(const std::string& text, const std::string& source,
     from = end + 1;
     ++lineNo;
     if (!raw.empty() && raw.back() == '\r') raw.pop_back();
-    const std::string line = Trim(raw);
+    const std::string line = TrimSpaces(raw);
     if (line == "---") {
       blocks.emplace_back();
       blocks.back().firstLine = lineNo + 1;
@@ -166,7 +145,7 @@ bool ParseKeyframes(const std::string& text, const std::string& source,
     const std::string key =
         line.empty() || line[0] == '#' || eq == std::string::npos
             ? std::string()
-            : Trim(line.substr(0, eq));
+            : TrimSpaces(line.substr(0, eq));
     std::string* value = nullptr;
     std::size_t* seenOn = nullptr;
     if (key == "frames") {
@@ -191,7 +170,7 @@ bool ParseKeyframes(const std::string& text, const std::string& source,
               std::to_string(*seenOn) + ")";
       return false;
     }
-    *value = Trim(line.substr(eq + 1));
+    *value = TrimSpaces(line.substr(eq + 1));
     *seenOn = lineNo;
     b.viewText += "\n";
   }

@@ -24,25 +24,6 @@ constexpr std::size_t MaxViewText = 1 << 20;
 
 bool IsSpace(char c) { return c == ' ' || c == '\t'; }
 
-std::string Trim(const std::string& s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && IsSpace(s[b])) ++b;
-  while (e > b && IsSpace(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
-
-std::vector<std::string> Tokens(const std::string& s) {
-  std::vector<std::string> out;
-  std::size_t i = 0;
-  while (i < s.size()) {
-    while (i < s.size() && IsSpace(s[i])) ++i;
-    std::size_t from = i;
-    while (i < s.size() && !IsSpace(s[i])) ++i;
-    if (i > from) out.push_back(s.substr(from, i - from));
-  }
-  return out;
-}
-
 // A decimal that converts to a finite double; positive when asked.
 bool CheckDecimal(const std::string& text, bool positive, std::string& error) {
   if (text.size() > MaxDecimalChars) {
@@ -101,7 +82,7 @@ bool ParsePositiveDouble(const std::string& text, double& out,
 // Splits "A B" into exactly two tokens.
 bool Pair(const std::string& value, std::string& a, std::string& b,
           std::string& error) {
-  std::vector<std::string> t = Tokens(value);
+  std::vector<std::string> t = SplitSpaces(value);
   if (t.size() != 2) {
     error = "expected two numbers";
     return false;
@@ -206,6 +187,25 @@ bool Apply(const std::string& key, const std::string& value, ViewSpec& v,
 
 }  // namespace
 
+std::string TrimSpaces(const std::string& s) {
+  std::size_t b = 0, e = s.size();
+  while (b < e && IsSpace(s[b])) ++b;
+  while (e > b && IsSpace(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+std::vector<std::string> SplitSpaces(const std::string& s) {
+  std::vector<std::string> out;
+  std::size_t i = 0;
+  while (i < s.size()) {
+    while (i < s.size() && IsSpace(s[i])) ++i;
+    std::size_t from = i;
+    while (i < s.size() && !IsSpace(s[i])) ++i;
+    if (i > from) out.push_back(s.substr(from, i - from));
+  }
+  return out;
+}
+
 bool ParseViewSpec(const std::string& text, const std::string& source,
                    ViewSpec& out, std::string& error) {
   if (text.size() > MaxViewText) {
@@ -227,7 +227,7 @@ bool ParseViewSpec(const std::string& text, const std::string& source,
     from = end + 1;
     ++lineNo;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    line = Trim(line);
+    line = TrimSpaces(line);
     // Comments take whole lines: within a value '#' starts a colour.
     if (line.empty() || line[0] == '#') continue;
     const std::string where = source + ":" + std::to_string(lineNo) + ": ";
@@ -236,8 +236,8 @@ bool ParseViewSpec(const std::string& text, const std::string& source,
       error = where + "expected key = value";
       return false;
     }
-    std::string key = Trim(line.substr(0, eq));
-    std::string value = Trim(line.substr(eq + 1));
+    std::string key = TrimSpaces(line.substr(0, eq));
+    std::string value = TrimSpaces(line.substr(eq + 1));
     std::size_t k = 0;
     while (k < sizeof Keys / sizeof Keys[0] && key != Keys[k]) ++k;
     if (k == sizeof Keys / sizeof Keys[0]) {
@@ -397,7 +397,7 @@ bool ParseDecimalPair(const std::string& text, std::string& re, std::string& im,
       return false;
     }
   } else {
-    std::vector<std::string> t = Tokens(text);
+    std::vector<std::string> t = SplitSpaces(text);
     if (t.size() != 2) {
       error = "expected RE,IM, not " + Quoted(text);
       return false;

@@ -38,6 +38,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "colour/colouring.h"
 #include "core/mandarea.h"
@@ -95,6 +96,12 @@ std::string CenterIm(const ViewSpec& v);
 // with dotsX/dotsY/limit and the Julia constant filled in. For a corner this
 // is exactly the view setrender builds from the same numbers.
 MandArea ViewArea(const ViewSpec& v);
+
+// The text of a line without the spaces and tabs around it, and its words
+// between spaces and tabs: how view files and the files built of them
+// (keyframes) split their lines.
+std::string TrimSpaces(const std::string& s);
+std::vector<std::string> SplitSpaces(const std::string& s);
 
 // The two halves of "RE IM" or "RE,IM" (one separator: a comma or spaces),
 // each checked as a decimal; false with a message otherwise.
