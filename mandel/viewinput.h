@@ -28,11 +28,6 @@ bool ApplyViewArgs(const ViewArgs& args, ViewSpec& view, std::string& error);
 bool ApplyColourArgs(const ColourArgs& args, Colouring& colouring,
                      std::string& error);
 
-// The view of a .mni/.mnd pair: centred on the pair's rectangle (exact in
-// decimal from the doubles it holds), bailout 2, one sample per pixel.
-// False, with a message, for a limit above 2^32 - 1.
-bool ViewOfPair(const MandArea& area, ViewSpec& view, std::string& error);
-
 // --depth: 8 when not given. False with a message otherwise.
 bool ParseDepth(const std::string& text, int& depth, std::string& error);
 

@@ -98,19 +98,8 @@ bool open_count_file(const std::string& path, openedfile* out,
 // The view of a pair: centred on its rectangle (exact in decimal from the
 // doubles it holds), at the radius 2 its counts were made with.
 bool pair_view(const MandArea& area, ViewSpec& view, std::string& error) {
-  if (area.limit > 0xffffffffu) {
-    error = "limit " + std::to_string(area.limit) + " is above 4294967295";
-    return false;
-  }
   ViewSpec v;
-  v.anchor = Anchor::Center;
-  v.re = DecimalAddHalf(FormatDouble(area.minRe), FormatDouble(area.lenRe));
-  v.im = DecimalAddHalf(FormatDouble(area.minIm), FormatDouble(area.lenIm));
-  v.width = FormatDouble(area.lenRe);
-  v.sizeX = area.dotsX;
-  v.sizeY = area.dotsY;
-  v.limit = static_cast<std::uint32_t>(area.limit);
-  v.bailout = 2;
+  if (!ViewOfPair(area, v, error)) return false;
   // The five programs colour a pair in bands: the window's colouring.
   v.colouring = mandel_colouring(colourmode(), v.limit);
   if (!CheckViewSpec(v, error)) return false;

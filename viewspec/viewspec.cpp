@@ -410,3 +410,25 @@ bool ParseDecimalPair(const std::string& text, std::string& re, std::string& im,
   im = b;
   return true;
 }
+
+bool ViewOfPair(const MandArea& area, ViewSpec& view, std::string& error) {
+  if (area.limit > 0xffffffffu) {
+    error = "limit " + std::to_string(area.limit) + " is above 4294967295";
+    return false;
+  }
+  ViewSpec v;
+  v.anchor = Anchor::Center;
+  // The pair keeps doubles; their shortest texts read back to the same
+  // doubles, and the centre is exact in decimal.
+  v.re = DecimalAddHalf(FormatDouble(area.minRe), FormatDouble(area.lenRe));
+  v.im = DecimalAddHalf(FormatDouble(area.minIm), FormatDouble(area.lenIm));
+  v.width = FormatDouble(area.lenRe);
+  v.sizeX = area.dotsX;
+  v.sizeY = area.dotsY;
+  v.limit = static_cast<std::uint32_t>(area.limit);
+  v.bailout = 2;
+  v.samples = 1;
+  if (!CheckViewSpec(v, error)) return false;
+  view = v;
+  return true;
+}

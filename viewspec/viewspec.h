@@ -97,6 +97,11 @@ std::string CenterIm(const ViewSpec& v);
 // is exactly the view setrender builds from the same numbers.
 MandArea ViewArea(const ViewSpec& v);
 
+// The view of a .mni/.mnd pair: centred on the pair's rectangle (exact in
+// decimal from the doubles it holds), bailout 2, one sample per pixel.
+// False, with a message, for a limit above 2^32 - 1.
+bool ViewOfPair(const MandArea& area, ViewSpec& view, std::string& error);
+
 // The text of a line without the spaces and tabs around it, and its words
 // between spaces and tabs: how view files and the files built of them
 // (keyframes) split their lines.
