@@ -103,26 +103,8 @@ bool zvwin::save_picture_as(const std::string& path, std::string* error) {
 }
 
 void zvwin::adopt(const preciseview& v) {
-  model = v;
-  show_model();
-  // The limit and the Julia settings are part of the view, shown without
-  // their handlers reacting.
-  showing_model = true;
-  spin_iterations.get_adjustment()->set_value(static_cast<double>(v.limit));
-  check_julia.set_active(v.julia);
-  spin_julia_re.set_sensitive(v.julia);
-  spin_julia_im.set_sensitive(v.julia);
-  spin_julia_re.get_adjustment()->set_value(v.julia_re);
-  spin_julia_im.get_adjustment()->set_value(v.julia_im);
-  showing_model = false;
-  area.set_x(to_double(v.re));
-  area.set_y(to_double(v.im));
-  area.set_width(to_double(v.width));
-  area.set_julia(v.julia);
-  area.set_julia_re(v.julia_re);
-  area.set_julia_im(v.julia_im);
-  area.set_iterations(v.limit);
-  area.set_precise(model);
+  show_view(v);
+  set_pending(v);
 }
 
 bool zvwin::open_path(const std::string& path, std::string* error) {

@@ -376,15 +376,7 @@ void zvwin::go(int step) {
     if (target >= session.size()) return;
     session_at = target;
     const preciseview v = session[target];
-    model = v;
-    show_model();
-    // The limit and the Julia settings are part of the view shown.
-    showing_model = true;
-    spin_iterations.get_adjustment()->set_value(static_cast<double>(v.limit));
-    check_julia.set_active(v.julia);
-    spin_julia_re.get_adjustment()->set_value(v.julia_re);
-    spin_julia_im.get_adjustment()->set_value(v.julia_im);
-    showing_model = false;
+    show_view(v);
     for (auto it = cache.begin(); it != cache.end(); ++it) {
       if (!same_precise(it->view, v)) continue;
       cache.splice(cache.begin(), cache, it);
@@ -395,14 +387,7 @@ void zvwin::go(int step) {
       on_run_finished(runresult::finished, done);
       return;
     }
-    area.set_x(to_double(v.re));
-    area.set_y(to_double(v.im));
-    area.set_width(to_double(v.width));
-    area.set_julia(v.julia);
-    area.set_julia_re(v.julia_re);
-    area.set_julia_im(v.julia_im);
-    area.set_iterations(v.limit);
-    area.set_precise(model);
+    set_pending(v);
     if (run_pending() != runresult::finished) return;
     const computedview& c = area.computed_data();
     remember(c);
@@ -466,6 +451,32 @@ void zvwin::on_run_finished(runresult result, const runprogress& p) {
 void zvwin::on_window_hidden() {
   queued = nullptr;
   area.stop_run();
+}
+
+void zvwin::show_view(const preciseview& v) {
+  model = v;
+  show_model();
+  // The limit and the Julia settings are part of the view, shown without
+  // their handlers reacting.
+  showing_model = true;
+  spin_iterations.get_adjustment()->set_value(static_cast<double>(v.limit));
+  check_julia.set_active(v.julia);
+  spin_julia_re.set_sensitive(v.julia);
+  spin_julia_im.set_sensitive(v.julia);
+  spin_julia_re.get_adjustment()->set_value(v.julia_re);
+  spin_julia_im.get_adjustment()->set_value(v.julia_im);
+  showing_model = false;
+}
+
+void zvwin::set_pending(const preciseview& v) {
+  area.set_x(to_double(v.re));
+  area.set_y(to_double(v.im));
+  area.set_width(to_double(v.width));
+  area.set_julia(v.julia);
+  area.set_julia_re(v.julia_re);
+  area.set_julia_im(v.julia_im);
+  area.set_iterations(v.limit);
+  area.set_precise(v);
 }
 
 }  // namespace zv

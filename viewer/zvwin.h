@@ -193,6 +193,10 @@ class zvwin : public Gtk::Window {
   void report_error(const std::string& title, const std::string& text);
   // Makes v the pending view: model, spin buttons and drawing area.
   void adopt(const preciseview& v);
+  // The two halves of adopt: v in the model and every control, and v as
+  // the drawing area's pending view.
+  void show_view(const preciseview& v);
+  void set_pending(const preciseview& v);
   // The session's views as one animation can hold them (animation_views),
   // at the size of the shown picture.
   std::vector<ViewSpec> animation_session() const;
