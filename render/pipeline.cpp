@@ -19,6 +19,10 @@ namespace {
 
 std::size_t Align(std::size_t bytes) { return (bytes + 63) / 64 * 64; }
 
+// Pixels coloured at a time: the colouring scratch of a worker is this many
+// pixels' samples, however wide the picture.
+constexpr std::size_t ColourChunk = 1024;
+
 // Scratch of one worker thread, reused by every row it produces; its size
 // follows the widest line so far, so it stays one band whatever the height.
 struct Scratch {
@@ -28,7 +32,7 @@ struct Scratch {
   std::vector<float> nf;
   std::vector<std::uint16_t> counts;
   std::vector<LinearSum> sums;
-  std::vector<Rgb16> colours;  // one sample line's, when not from a table
+  std::vector<Rgb16> colours;  // a chunk of one sample line, when not from a table
 };
 
 Scratch& ThreadScratch() {
@@ -167,24 +171,29 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
   };
   const std::size_t step = layout == PixelLayout::Rgb16 ? 6 : 3;
   Scratch& s = ThreadScratch();
-  if (band8.empty()) {
-    // Smooth colours come a line at a time, before any averaging.
-    const std::size_t values = static_cast<std::size_t>(width) * samples;
-    if (s.colours.size() < values) s.colours.resize(values);
-  }
+  if (band8.empty() && s.colours.size() < ColourChunk * samples)
+    s.colours.resize(ColourChunk * samples);
   if (samples == 1 && band8.empty()) {
+    // Smooth colours are a pure function of each sample, so a chunk at a
+    // time gives the bytes of the whole line at once.
     const SampleLine& line = lines[0];
     const Rgb16* c = s.colours.data();
-    colourer.ColourLine(line.n, line.nf, width, s.colours.data());
-    if (layout == PixelLayout::Rgb16) {
-      for (std::uint64_t m = 0; m < width; ++m) put(out + m * 6, c[m]);
-    } else if (layout == PixelLayout::Rgb8) {
-      for (std::uint64_t m = 0; m < width; ++m) {
-        unsigned char* p = out + m * 3;
-        p[0] = To8(c[m].r), p[1] = To8(c[m].g), p[2] = To8(c[m].b);
+    for (std::uint64_t first = 0; first < width; first += ColourChunk) {
+      const std::size_t count =
+          static_cast<std::size_t>(std::min<std::uint64_t>(ColourChunk, width - first));
+      colourer.ColourLine(line.n + first, line.nf + first, count,
+                          s.colours.data());
+      unsigned char* o = out + first * step;
+      if (layout == PixelLayout::Rgb16) {
+        for (std::size_t m = 0; m < count; ++m) put(o + m * 6, c[m]);
+      } else if (layout == PixelLayout::Rgb8) {
+        for (std::size_t m = 0; m < count; ++m) {
+          unsigned char* p = o + m * 3;
+          p[0] = To8(c[m].r), p[1] = To8(c[m].g), p[2] = To8(c[m].b);
+        }
+      } else {
+        for (std::size_t m = 0; m < count; ++m) put(o + m * 3, c[m]);
       }
-    } else {
-      for (std::uint64_t m = 0; m < width; ++m) put(out + m * 3, c[m]);
     }
     return;
   }
@@ -222,61 +231,65 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
       row(std::false_type());
     return;
   }
-  if (s.sums.size() < width) s.sums.resize(width);
-  // Always the lowest sample line first and the leftmost sample first, in
-  // whatever order the rows go out, so the sums are the same everywhere.
-  for (unsigned j = 0; j < samples; ++j) {
-    const SampleLine& line = lines[j];
-    if (bandLinear.empty()) {
-      const Rgb16* c = s.colours.data();
-      colourer.ColourLine(line.n, line.nf, width * samples, s.colours.data());
-      AddSampleLine(c, width, samples, s.sums.data());
-      continue;
-    }
-    for (std::uint64_t m = 0, k = 0; m < width; ++m) {
-      LinearSum& sum = s.sums[m];
-      for (unsigned i = 0; i < samples; ++i, ++k) {
-        const std::uint32_t n = line.n[k];
-        const Linear* lin = nullptr;
-        if (!bandLinear.empty()) {
+  if (s.sums.size() < ColourChunk) s.sums.resize(ColourChunk);
+  // A chunk of pixels at a time, all N sample lines of each, so the scratch
+  // stays the same whatever the width. The sums are of integers, so taking
+  // the pixels in chunks leaves them as they were.
+  const bool eight = layout != PixelLayout::Rgb16 && to8;
+  for (std::uint64_t first = 0; first < width; first += ColourChunk) {
+    const std::size_t count =
+        static_cast<std::size_t>(std::min<std::uint64_t>(ColourChunk, width - first));
+    const std::size_t at = static_cast<std::size_t>(first) * samples;
+    for (unsigned j = 0; j < samples; ++j) {
+      const std::uint32_t* ln = lines[j].n + at;
+      const float* lnf = lines[j].nf + at;
+      if (bandLinear.empty()) {
+        colourer.ColourLine(ln, lnf, count * samples, s.colours.data());
+        AddSampleLine(s.colours.data(), count, samples, s.sums.data());
+        continue;
+      }
+      for (std::size_t m = 0, k = 0; m < count; ++m) {
+        LinearSum& sum = s.sums[m];
+        for (unsigned i = 0; i < samples; ++i, ++k) {
+          const std::uint32_t n = ln[k];
+          const Linear* lin = nullptr;
           if (n == NeverEscaped || n == 0)
             lin = &insideLinear;
           else if (n - 1 < bandLinear.size())
             lin = &bandLinear[n - 1];
+          if (!lin) {
+            sum.Add(colourer.Colour(CountSample{n, lnf[k]}));
+            continue;
+          }
+          // What Add does with the colour's codes, from the table.
+          sum.r += lin->r;
+          sum.g += lin->g;
+          sum.b += lin->b;
+          ++sum.count;
         }
-        if (!lin) {
-          sum.Add(colourer.Colour(CountSample{n, line.nf[k]}));
-          continue;
-        }
-        // What Add does with the colour's codes, from the table.
-        sum.r += lin->r;
-        sum.g += lin->g;
-        sum.b += lin->b;
-        ++sum.count;
       }
     }
-  }
-  // The thresholds exist when the object was made for several samples.
-  const bool eight = layout != PixelLayout::Rgb16 && to8;
-  for (std::uint64_t m = 0; m < width; ++m) {
-    LinearSum& sum = s.sums[m];
-    if (!eight) {
-      put(out + m * step, sum.Mean());
-    } else {
-      // The 8-bit value of Mean's code: how many thresholds the mean
-      // light (rounded as Mean rounds it) has reached.
-      auto code8 = [&](std::uint64_t total) {
-        return (*to8)(
-            static_cast<std::uint32_t>((total + sum.count / 2) / sum.count));
-      };
-      unsigned char r = code8(sum.r), g = code8(sum.g), b = code8(sum.b);
-      unsigned char* p = out + m * step;
-      if (layout == PixelLayout::Rgb8)
-        p[0] = r, p[1] = g, p[2] = b;
-      else
-        p[0] = b, p[1] = g, p[2] = r;
+    unsigned char* o = out + first * step;
+    for (std::size_t m = 0; m < count; ++m) {
+      LinearSum& sum = s.sums[m];
+      if (!eight) {
+        put(o + m * step, sum.Mean());
+      } else {
+        // The 8-bit value of Mean's code: how many thresholds the mean
+        // light (rounded as Mean rounds it) has reached.
+        auto code8 = [&](std::uint64_t total) {
+          return (*to8)(
+              static_cast<std::uint32_t>((total + sum.count / 2) / sum.count));
+        };
+        unsigned char r = code8(sum.r), g = code8(sum.g), b = code8(sum.b);
+        unsigned char* p = o + m * step;
+        if (layout == PixelLayout::Rgb8)
+          p[0] = r, p[1] = g, p[2] = b;
+        else
+          p[0] = b, p[1] = g, p[2] = r;
+      }
+      sum = LinearSum();
     }
-    sum = LinearSum();
   }
 }
 

@@ -203,16 +203,19 @@ TEST(PixelColourer, PixelsAreTheMeanOfTheirOwnSamples) {
   } rows[] = {
       {Shading::Smooth, 1000}, {Shading::Bands, 1000}, {Shading::Bands, 30}};
   for (const Row& row : rows) {
+    // A row wider than the pixels coloured at a time, and not a multiple of
+    // them, as well as a narrow one.
+    for (std::uint64_t width : {std::uint64_t{5}, std::uint64_t{2500}})
     for (unsigned N : {1u, 3u}) {
       SCOPED_TRACE(row.limit);
       SCOPED_TRACE(N);
+      SCOPED_TRACE(width);
       Colouring colouring;
       colouring.shading = row.shading;
       colouring.period = 7;
       colouring.inside = Rgb8{10, 200, 30};
       Colourer colourer(colouring, 256, row.limit);
       PixelColourer pixels(colourer, row.limit, N);
-      const std::uint64_t width = 5;
       std::vector<std::uint32_t> n(N * width * N);
       std::vector<float> nf(n.size());
       for (std::size_t k = 0; k < n.size(); ++k) {
