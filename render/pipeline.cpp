@@ -22,6 +22,8 @@ std::size_t Align(std::size_t bytes) { return (bytes + 63) / 64 * 64; }
 // Pixels coloured at a time: the colouring scratch of a worker is this many
 // pixels' samples, however wide the picture.
 constexpr std::size_t ColourChunk = 1024;
+// Samples of a row's band computed at a time when no sink keeps them.
+constexpr std::uint64_t PartValues = 16384;
 
 // Scratch of one worker thread, reused by every row it produces; its size
 // follows the widest line so far, so it stays one band whatever the height.
@@ -70,13 +72,25 @@ ComputedLines::ComputedLines(const MandArea& area, unsigned samples,
   }
 }
 
+bool SampleLines::LinePart(std::uint64_t, std::uint64_t, std::size_t,
+                           SampleLine, std::string& error) const {
+  error = "samples cannot be had a piece of a line at a time";
+  return false;
+}
+
 bool ComputedLines::Line(std::uint64_t line, SampleLine out,
-                         std::string&) const {
+                         std::string& error) const {
+  return LinePart(line, 0, static_cast<std::size_t>(area.dotsX) * samples, out,
+                  error);
+}
+
+bool ComputedLines::LinePart(std::uint64_t line, std::uint64_t from,
+                             std::size_t values, SampleLine out,
+                             std::string&) const {
   // A line is computed in chunks, so a worker's scratch stays the same
   // whatever the width.
   constexpr std::size_t Chunk = 2048;
   const unsigned N = samples;
-  const std::size_t width = static_cast<std::size_t>(area.dotsX) * N;
   Scratch& s = ThreadScratch();
   if (s.results.size() < Chunk) {
     s.u.resize(Chunk);
@@ -88,8 +102,9 @@ bool ComputedLines::Line(std::uint64_t line, SampleLine out,
   // exactly the points of the five programs.
   const double v = SampleIm(area, l, dy[j]);
   const double* rowDx = dx.data() + static_cast<std::size_t>(j) * N;
-  for (std::size_t first = 0; first < width; first += Chunk) {
-    const std::size_t count = std::min(Chunk, width - first);
+  for (std::size_t done = 0; done < values; done += Chunk) {
+    const std::size_t count = std::min(Chunk, values - done);
+    const std::size_t first = static_cast<std::size_t>(from) + done;
     const double* u = s.u.data();
     if (!reals.empty()) {
       u = reals.data() + first;
@@ -100,8 +115,8 @@ bool ComputedLines::Line(std::uint64_t line, SampleLine out,
       }
     }
     source.ComputeLine(v, u, count, s.results.data());
-    std::uint32_t* n = out.n + first;
-    float* nf = out.nf + first;
+    std::uint32_t* n = out.n + done;
+    float* nf = out.nf + done;
     if (!fractions) {
       for (std::size_t k = 0; k < count; ++k) {
         n[k] = CountOnly(s.results[k]);
@@ -361,47 +376,66 @@ bool RunRender(const RenderJob& job, std::string& error) {
   std::atomic<bool> failed{false};
   std::string failure;
 
+  // Without a sink for the samples, a source that computes them gives them
+  // a piece of the row at a time, so a worker holds a piece of its band
+  // instead of all of it. Each pixel's bytes come from its own samples
+  // alone, so the pieces make the same row.
+  const bool inParts = !keepSamples && job.picture && job.lines->GivesParts();
+  const std::uint64_t partPixels =
+      inParts ? std::max<std::uint64_t>(1, PartValues / (std::uint64_t{N} * N))
+              : W;
+
   auto produce = [&](std::uint64_t k, unsigned char* out) {
     const std::uint64_t l = bottom ? k : H - 1 - k;
     Scratch& s = ThreadScratch();
     std::vector<SampleLine> band(N);
-    if (keepSamples) {
-      auto* n = reinterpret_cast<std::uint32_t*>(out + nOffset);
-      auto* nf = reinterpret_cast<float*>(out + nfOffset);
-      for (unsigned j = 0; j < N; ++j) {
-        // Stored in the order the lines leave, so the writer passes them on.
-        std::size_t d = bottom ? j : N - 1 - j;
-        band[j] = SampleLine{n + d * lineValues, nf + d * lineValues};
-      }
-    } else {
-      if (s.n.size() < lineValues * N) {
-        s.n.resize(lineValues * N);
-        s.nf.resize(lineValues * N);
-      }
-      for (unsigned j = 0; j < N; ++j)
-        band[j] = SampleLine{s.n.data() + j * lineValues,
-                             s.nf.data() + j * lineValues};
-    }
     std::string why;
-    for (unsigned j = 0; j < N; ++j) {
-      // After a failure the remaining rows are not worth computing.
-      if (failed.load(std::memory_order_relaxed)) {
-        std::memset(out, 0, rowBytes);
-        return;
+    for (std::uint64_t first = 0; first < W; first += partPixels) {
+      const std::uint64_t pixels = std::min(partPixels, W - first);
+      const std::size_t values = static_cast<std::size_t>(pixels) * N;
+      if (keepSamples) {
+        auto* n = reinterpret_cast<std::uint32_t*>(out + nOffset);
+        auto* nf = reinterpret_cast<float*>(out + nfOffset);
+        for (unsigned j = 0; j < N; ++j) {
+          // Stored in the order the lines leave, so the writer passes them
+          // on.
+          std::size_t d = bottom ? j : N - 1 - j;
+          band[j] = SampleLine{n + d * lineValues, nf + d * lineValues};
+        }
+      } else {
+        if (s.n.size() < values * N) {
+          s.n.resize(values * N);
+          s.nf.resize(values * N);
+        }
+        for (unsigned j = 0; j < N; ++j)
+          band[j] = SampleLine{s.n.data() + j * values,
+                               s.nf.data() + j * values};
       }
-      if (!job.lines->Line(l * N + j, band[j], why)) {
-        std::lock_guard<std::mutex> guard(failLock);
-        if (!failed.exchange(true))
-          failure = why.empty() ? "cannot read the samples" : why;
-        std::memset(out, 0, rowBytes);
-        return;
+      for (unsigned j = 0; j < N; ++j) {
+        // After a failure the remaining rows are not worth computing.
+        if (failed.load(std::memory_order_relaxed)) {
+          std::memset(out, 0, rowBytes);
+          return;
+        }
+        const bool ok =
+            inParts ? job.lines->LinePart(l * N + j, first * N, values,
+                                          band[j], why)
+                    : job.lines->Line(l * N + j, band[j], why);
+        if (!ok) {
+          std::lock_guard<std::mutex> guard(failLock);
+          if (!failed.exchange(true))
+            failure = why.empty() ? "cannot read the samples" : why;
+          std::memset(out, 0, rowBytes);
+          return;
+        }
       }
+      if (job.picture)
+        job.colourer->ColourRow(band.data(), N, pixels, layout,
+                                out + first * pixelBytes);
     }
-    if (job.picture) {
-      job.colourer->ColourRow(band.data(), N, W, layout, out);
-      // BMP rows end in padding that must be 0, as setrender writes it.
+    // BMP rows end in padding that must be 0, as setrender writes it.
+    if (job.picture)
       std::memset(out + W * pixelBytes, 0, picBytes - W * pixelBytes);
-    }
     if (job.pair) {
       auto* counts = reinterpret_cast<std::uint16_t*>(out + pairOffset);
       for (std::uint64_t m = 0; m < W; ++m) counts[m] = PairCount(band[0].n[m]);
