@@ -149,6 +149,9 @@ rss "200000x20 PNG and count file" 200000 "$MANDEL" render \
   --size 200000x20 --limit 50 -o "$WORK/null.png" --counts "$WORK/rss.exr"
 rss "50000x20, 3x3 samples (band of 3 lines)" 50000 "$MANDEL" render \
   --size 50000x20 --limit 50 --samples 3 -o "$WORK/null.png"
+rss "50000x20, 3x3 samples, PNG and count file" 50000 "$MANDEL" render \
+  --size 50000x20 --limit 50 --samples 3 -o "$WORK/null.png" \
+  --counts "$WORK/rss.exr"
 echo "(target: constant in the height; at most 64 bytes per pixel of width" \
   "beyond 16 MB, plus the band of sample lines for N x N samples)"
 
