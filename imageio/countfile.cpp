@@ -178,9 +178,10 @@ bool CountFileWriter::WriteLine(const std::uint32_t* n, const float* nf,
     // the scanline to it): a copy of a line of the file's width would be
     // memory in proportion to the width for nothing.
     Imf::FrameBuffer fb;
-    fb.insert("N", Imf::Slice(Imf::UINT,
-                              reinterpret_cast<char*>(const_cast<std::uint32_t*>(n)),
-                              sizeof(std::uint32_t), 0));
+    fb.insert("N",
+              Imf::Slice(Imf::UINT,
+                         reinterpret_cast<char*>(const_cast<std::uint32_t*>(n)),
+                         sizeof(std::uint32_t), 0));
     fb.insert("NF", Imf::Slice(Imf::FLOAT,
                                reinterpret_cast<char*>(const_cast<float*>(nf)),
                                sizeof(float), 0));

@@ -34,7 +34,8 @@ struct Scratch {
   std::vector<float> nf;
   std::vector<std::uint16_t> counts;
   std::vector<LinearSum> sums;
-  std::vector<Rgb16> colours;  // a chunk of one sample line, when not from a table
+  // A chunk of one sample line's colours, when not from a table.
+  std::vector<Rgb16> colours;
 };
 
 Scratch& ThreadScratch() {
@@ -194,8 +195,8 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
     const SampleLine& line = lines[0];
     const Rgb16* c = s.colours.data();
     for (std::uint64_t first = 0; first < width; first += ColourChunk) {
-      const std::size_t count =
-          static_cast<std::size_t>(std::min<std::uint64_t>(ColourChunk, width - first));
+      const std::size_t count = static_cast<std::size_t>(
+          std::min<std::uint64_t>(ColourChunk, width - first));
       colourer.ColourLine(line.n + first, line.nf + first, count,
                           s.colours.data());
       unsigned char* o = out + first * step;
@@ -252,8 +253,8 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
   // the pixels in chunks leaves them as they were.
   const bool eight = layout != PixelLayout::Rgb16 && to8;
   for (std::uint64_t first = 0; first < width; first += ColourChunk) {
-    const std::size_t count =
-        static_cast<std::size_t>(std::min<std::uint64_t>(ColourChunk, width - first));
+    const std::size_t count = static_cast<std::size_t>(
+        std::min<std::uint64_t>(ColourChunk, width - first));
     const std::size_t at = static_cast<std::size_t>(first) * samples;
     for (unsigned j = 0; j < samples; ++j) {
       const std::uint32_t* ln = lines[j].n + at;
@@ -408,8 +409,8 @@ bool RunRender(const RenderJob& job, std::string& error) {
           s.nf.resize(values * N);
         }
         for (unsigned j = 0; j < N; ++j)
-          band[j] = SampleLine{s.n.data() + j * values,
-                               s.nf.data() + j * values};
+          band[j] =
+              SampleLine{s.n.data() + j * values, s.nf.data() + j * values};
       }
       for (unsigned j = 0; j < N; ++j) {
         // After a failure the remaining rows are not worth computing.
@@ -417,10 +418,9 @@ bool RunRender(const RenderJob& job, std::string& error) {
           std::memset(out, 0, rowBytes);
           return;
         }
-        const bool ok =
-            inParts ? job.lines->LinePart(l * N + j, first * N, values,
-                                          band[j], why)
-                    : job.lines->Line(l * N + j, band[j], why);
+        const bool ok = inParts ? job.lines->LinePart(l * N + j, first * N,
+                                                      values, band[j], why)
+                                : job.lines->Line(l * N + j, band[j], why);
         if (!ok) {
           std::lock_guard<std::mutex> guard(failLock);
           if (!failed.exchange(true))
