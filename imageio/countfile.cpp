@@ -96,8 +96,6 @@ struct CountFileWriter::State {
   imageio::OutTarget out;
   std::unique_ptr<StreamOut> stream;
   std::unique_ptr<Imf::OutputFile> file;
-  std::vector<std::uint32_t> n;
-  std::vector<float> nf;
   std::uint32_t height = 0, lines = 0;
   bool failed = false;
 };
@@ -154,17 +152,6 @@ bool CountFileWriter::Open(const std::string& target, std::uint32_t width,
     s->stream.reset(new StreamOut(*os, target.c_str()));
     // No threads of OpenEXR's own: the renderer's workers use every core.
     s->file.reset(new Imf::OutputFile(*s->stream, header, 0));
-    s->n.resize(width);
-    s->nf.resize(width);
-    // One row buffer for every line: a y stride of 0 maps each scanline to
-    // it.
-    Imf::FrameBuffer fb;
-    fb.insert("N", Imf::Slice(Imf::UINT, reinterpret_cast<char*>(s->n.data()),
-                              sizeof(std::uint32_t), 0));
-    fb.insert("NF", Imf::Slice(Imf::FLOAT,
-                               reinterpret_cast<char*>(s->nf.data()),
-                               sizeof(float), 0));
-    s->file->setFrameBuffer(fb);
   } catch (const std::exception& e) {
     error = target + ": " + e.what();
     s->file.reset();
@@ -186,9 +173,19 @@ bool CountFileWriter::WriteLine(const std::uint32_t* n, const float* nf,
     state->failed = true;
     return false;
   }
-  std::memcpy(state->n.data(), n, state->n.size() * sizeof *n);
-  std::memcpy(state->nf.data(), nf, state->nf.size() * sizeof *nf);
   try {
+    // OpenEXR reads the caller's line where it lies (a y stride of 0 maps
+    // the scanline to it): a copy of a line of the file's width would be
+    // memory in proportion to the width for nothing.
+    Imf::FrameBuffer fb;
+    fb.insert("N",
+              Imf::Slice(Imf::UINT,
+                         reinterpret_cast<char*>(const_cast<std::uint32_t*>(n)),
+                         sizeof(std::uint32_t), 0));
+    fb.insert("NF", Imf::Slice(Imf::FLOAT,
+                               reinterpret_cast<char*>(const_cast<float*>(nf)),
+                               sizeof(float), 0));
+    state->file->setFrameBuffer(fb);
     state->file->writePixels(1);
   } catch (const std::exception& e) {
     error = state->out.Target() + ": " + e.what();

@@ -12,7 +12,7 @@ namespace imageio {
 
 namespace {
 const std::string NoPath;
-constexpr std::size_t BufferBytes = 1 << 20;
+constexpr std::size_t BufferBytes = 256 << 10;
 }  // namespace
 
 OutTarget::OutTarget() = default;
@@ -48,10 +48,13 @@ std::ostream* OutTarget::OpenStream(std::string& error) {
     return stream;
   }
   // A large buffer: the writers hand over rows of a few kilobytes, and every
-  // system call saved counts at the sizes we write.
-  buffer.resize(BufferBytes);
-  ofs.rdbuf()->pubsetbuf(buffer.data(),
-                         static_cast<std::streamsize>(buffer.size()));
+  // system call saved counts at the sizes we write. Not cleared, and no
+  // larger than this: a page is paid for (a fault, and memory held) only
+  // once written, and a small picture's start-up should not pay for a
+  // megabyte it never fills.
+  buffer.reset(new char[BufferBytes]);
+  ofs.rdbuf()->pubsetbuf(buffer.get(),
+                         static_cast<std::streamsize>(BufferBytes));
   ofs.open(Path(), std::ios::binary | std::ios::out | std::ios::trunc);
   if (!ofs.is_open()) {
     error = target + ": " + std::strerror(errno);

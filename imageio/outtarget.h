@@ -49,7 +49,7 @@ class OutTarget {
   bool committed = false;
   std::unique_ptr<libutils::atomic_file> atomic;
   std::ofstream ofs;
-  std::vector<char> buffer;
+  std::unique_ptr<char[]> buffer;
   std::ostream* stream = nullptr;
 };
 

@@ -19,6 +19,12 @@ namespace {
 
 std::size_t Align(std::size_t bytes) { return (bytes + 63) / 64 * 64; }
 
+// Pixels coloured at a time: the colouring scratch of a worker is this many
+// pixels' samples, however wide the picture.
+constexpr std::size_t ColourChunk = 1024;
+// Samples of a row's band computed at a time when no sink keeps them.
+constexpr std::uint64_t PartValues = 16384;
+
 // Scratch of one worker thread, reused by every row it produces; its size
 // follows the widest line so far, so it stays one band whatever the height.
 struct Scratch {
@@ -28,7 +34,8 @@ struct Scratch {
   std::vector<float> nf;
   std::vector<std::uint16_t> counts;
   std::vector<LinearSum> sums;
-  std::vector<Rgb16> colours;  // one sample line's, when not from a table
+  // A chunk of one sample line's colours, when not from a table.
+  std::vector<Rgb16> colours;
 };
 
 Scratch& ThreadScratch() {
@@ -66,13 +73,25 @@ ComputedLines::ComputedLines(const MandArea& area, unsigned samples,
   }
 }
 
+bool SampleLines::LinePart(std::uint64_t, std::uint64_t, std::size_t,
+                           SampleLine, std::string& error) const {
+  error = "samples cannot be had a piece of a line at a time";
+  return false;
+}
+
 bool ComputedLines::Line(std::uint64_t line, SampleLine out,
-                         std::string&) const {
+                         std::string& error) const {
+  return LinePart(line, 0, static_cast<std::size_t>(area.dotsX) * samples, out,
+                  error);
+}
+
+bool ComputedLines::LinePart(std::uint64_t line, std::uint64_t from,
+                             std::size_t values, SampleLine out,
+                             std::string&) const {
   // A line is computed in chunks, so a worker's scratch stays the same
   // whatever the width.
   constexpr std::size_t Chunk = 2048;
   const unsigned N = samples;
-  const std::size_t width = static_cast<std::size_t>(area.dotsX) * N;
   Scratch& s = ThreadScratch();
   if (s.results.size() < Chunk) {
     s.u.resize(Chunk);
@@ -84,8 +103,9 @@ bool ComputedLines::Line(std::uint64_t line, SampleLine out,
   // exactly the points of the five programs.
   const double v = SampleIm(area, l, dy[j]);
   const double* rowDx = dx.data() + static_cast<std::size_t>(j) * N;
-  for (std::size_t first = 0; first < width; first += Chunk) {
-    const std::size_t count = std::min(Chunk, width - first);
+  for (std::size_t done = 0; done < values; done += Chunk) {
+    const std::size_t count = std::min(Chunk, values - done);
+    const std::size_t first = static_cast<std::size_t>(from) + done;
     const double* u = s.u.data();
     if (!reals.empty()) {
       u = reals.data() + first;
@@ -96,8 +116,8 @@ bool ComputedLines::Line(std::uint64_t line, SampleLine out,
       }
     }
     source.ComputeLine(v, u, count, s.results.data());
-    std::uint32_t* n = out.n + first;
-    float* nf = out.nf + first;
+    std::uint32_t* n = out.n + done;
+    float* nf = out.nf + done;
     if (!fractions) {
       for (std::size_t k = 0; k < count; ++k) {
         n[k] = CountOnly(s.results[k]);
@@ -167,24 +187,29 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
   };
   const std::size_t step = layout == PixelLayout::Rgb16 ? 6 : 3;
   Scratch& s = ThreadScratch();
-  if (band8.empty()) {
-    // Smooth colours come a line at a time, before any averaging.
-    const std::size_t values = static_cast<std::size_t>(width) * samples;
-    if (s.colours.size() < values) s.colours.resize(values);
-  }
+  if (band8.empty() && s.colours.size() < ColourChunk * samples)
+    s.colours.resize(ColourChunk * samples);
   if (samples == 1 && band8.empty()) {
+    // Smooth colours are a pure function of each sample, so a chunk at a
+    // time gives the bytes of the whole line at once.
     const SampleLine& line = lines[0];
     const Rgb16* c = s.colours.data();
-    colourer.ColourLine(line.n, line.nf, width, s.colours.data());
-    if (layout == PixelLayout::Rgb16) {
-      for (std::uint64_t m = 0; m < width; ++m) put(out + m * 6, c[m]);
-    } else if (layout == PixelLayout::Rgb8) {
-      for (std::uint64_t m = 0; m < width; ++m) {
-        unsigned char* p = out + m * 3;
-        p[0] = To8(c[m].r), p[1] = To8(c[m].g), p[2] = To8(c[m].b);
+    for (std::uint64_t first = 0; first < width; first += ColourChunk) {
+      const std::size_t count = static_cast<std::size_t>(
+          std::min<std::uint64_t>(ColourChunk, width - first));
+      colourer.ColourLine(line.n + first, line.nf + first, count,
+                          s.colours.data());
+      unsigned char* o = out + first * step;
+      if (layout == PixelLayout::Rgb16) {
+        for (std::size_t m = 0; m < count; ++m) put(o + m * 6, c[m]);
+      } else if (layout == PixelLayout::Rgb8) {
+        for (std::size_t m = 0; m < count; ++m) {
+          unsigned char* p = o + m * 3;
+          p[0] = To8(c[m].r), p[1] = To8(c[m].g), p[2] = To8(c[m].b);
+        }
+      } else {
+        for (std::size_t m = 0; m < count; ++m) put(o + m * 3, c[m]);
       }
-    } else {
-      for (std::uint64_t m = 0; m < width; ++m) put(out + m * 3, c[m]);
     }
     return;
   }
@@ -222,61 +247,65 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
       row(std::false_type());
     return;
   }
-  if (s.sums.size() < width) s.sums.resize(width);
-  // Always the lowest sample line first and the leftmost sample first, in
-  // whatever order the rows go out, so the sums are the same everywhere.
-  for (unsigned j = 0; j < samples; ++j) {
-    const SampleLine& line = lines[j];
-    if (bandLinear.empty()) {
-      const Rgb16* c = s.colours.data();
-      colourer.ColourLine(line.n, line.nf, width * samples, s.colours.data());
-      AddSampleLine(c, width, samples, s.sums.data());
-      continue;
-    }
-    for (std::uint64_t m = 0, k = 0; m < width; ++m) {
-      LinearSum& sum = s.sums[m];
-      for (unsigned i = 0; i < samples; ++i, ++k) {
-        const std::uint32_t n = line.n[k];
-        const Linear* lin = nullptr;
-        if (!bandLinear.empty()) {
+  if (s.sums.size() < ColourChunk) s.sums.resize(ColourChunk);
+  // A chunk of pixels at a time, all N sample lines of each, so the scratch
+  // stays the same whatever the width. The sums are of integers, so taking
+  // the pixels in chunks leaves them as they were.
+  const bool eight = layout != PixelLayout::Rgb16 && to8;
+  for (std::uint64_t first = 0; first < width; first += ColourChunk) {
+    const std::size_t count = static_cast<std::size_t>(
+        std::min<std::uint64_t>(ColourChunk, width - first));
+    const std::size_t at = static_cast<std::size_t>(first) * samples;
+    for (unsigned j = 0; j < samples; ++j) {
+      const std::uint32_t* ln = lines[j].n + at;
+      const float* lnf = lines[j].nf + at;
+      if (bandLinear.empty()) {
+        colourer.ColourLine(ln, lnf, count * samples, s.colours.data());
+        AddSampleLine(s.colours.data(), count, samples, s.sums.data());
+        continue;
+      }
+      for (std::size_t m = 0, k = 0; m < count; ++m) {
+        LinearSum& sum = s.sums[m];
+        for (unsigned i = 0; i < samples; ++i, ++k) {
+          const std::uint32_t n = ln[k];
+          const Linear* lin = nullptr;
           if (n == NeverEscaped || n == 0)
             lin = &insideLinear;
           else if (n - 1 < bandLinear.size())
             lin = &bandLinear[n - 1];
+          if (!lin) {
+            sum.Add(colourer.Colour(CountSample{n, lnf[k]}));
+            continue;
+          }
+          // What Add does with the colour's codes, from the table.
+          sum.r += lin->r;
+          sum.g += lin->g;
+          sum.b += lin->b;
+          ++sum.count;
         }
-        if (!lin) {
-          sum.Add(colourer.Colour(CountSample{n, line.nf[k]}));
-          continue;
-        }
-        // What Add does with the colour's codes, from the table.
-        sum.r += lin->r;
-        sum.g += lin->g;
-        sum.b += lin->b;
-        ++sum.count;
       }
     }
-  }
-  // The thresholds exist when the object was made for several samples.
-  const bool eight = layout != PixelLayout::Rgb16 && to8;
-  for (std::uint64_t m = 0; m < width; ++m) {
-    LinearSum& sum = s.sums[m];
-    if (!eight) {
-      put(out + m * step, sum.Mean());
-    } else {
-      // The 8-bit value of Mean's code: how many thresholds the mean
-      // light (rounded as Mean rounds it) has reached.
-      auto code8 = [&](std::uint64_t total) {
-        return (*to8)(
-            static_cast<std::uint32_t>((total + sum.count / 2) / sum.count));
-      };
-      unsigned char r = code8(sum.r), g = code8(sum.g), b = code8(sum.b);
-      unsigned char* p = out + m * step;
-      if (layout == PixelLayout::Rgb8)
-        p[0] = r, p[1] = g, p[2] = b;
-      else
-        p[0] = b, p[1] = g, p[2] = r;
+    unsigned char* o = out + first * step;
+    for (std::size_t m = 0; m < count; ++m) {
+      LinearSum& sum = s.sums[m];
+      if (!eight) {
+        put(o + m * step, sum.Mean());
+      } else {
+        // The 8-bit value of Mean's code: how many thresholds the mean
+        // light (rounded as Mean rounds it) has reached.
+        auto code8 = [&](std::uint64_t total) {
+          return (*to8)(
+              static_cast<std::uint32_t>((total + sum.count / 2) / sum.count));
+        };
+        unsigned char r = code8(sum.r), g = code8(sum.g), b = code8(sum.b);
+        unsigned char* p = o + m * step;
+        if (layout == PixelLayout::Rgb8)
+          p[0] = r, p[1] = g, p[2] = b;
+        else
+          p[0] = b, p[1] = g, p[2] = r;
+      }
+      sum = LinearSum();
     }
-    sum = LinearSum();
   }
 }
 
@@ -348,47 +377,65 @@ bool RunRender(const RenderJob& job, std::string& error) {
   std::atomic<bool> failed{false};
   std::string failure;
 
+  // Without a sink for the samples, a source that computes them gives them
+  // a piece of the row at a time, so a worker holds a piece of its band
+  // instead of all of it. Each pixel's bytes come from its own samples
+  // alone, so the pieces make the same row.
+  const bool inParts = !keepSamples && job.picture && job.lines->GivesParts();
+  const std::uint64_t partPixels =
+      inParts ? std::max<std::uint64_t>(1, PartValues / (std::uint64_t{N} * N))
+              : W;
+
   auto produce = [&](std::uint64_t k, unsigned char* out) {
     const std::uint64_t l = bottom ? k : H - 1 - k;
     Scratch& s = ThreadScratch();
     std::vector<SampleLine> band(N);
-    if (keepSamples) {
-      auto* n = reinterpret_cast<std::uint32_t*>(out + nOffset);
-      auto* nf = reinterpret_cast<float*>(out + nfOffset);
-      for (unsigned j = 0; j < N; ++j) {
-        // Stored in the order the lines leave, so the writer passes them on.
-        std::size_t d = bottom ? j : N - 1 - j;
-        band[j] = SampleLine{n + d * lineValues, nf + d * lineValues};
-      }
-    } else {
-      if (s.n.size() < lineValues * N) {
-        s.n.resize(lineValues * N);
-        s.nf.resize(lineValues * N);
-      }
-      for (unsigned j = 0; j < N; ++j)
-        band[j] = SampleLine{s.n.data() + j * lineValues,
-                             s.nf.data() + j * lineValues};
-    }
     std::string why;
-    for (unsigned j = 0; j < N; ++j) {
-      // After a failure the remaining rows are not worth computing.
-      if (failed.load(std::memory_order_relaxed)) {
-        std::memset(out, 0, rowBytes);
-        return;
+    for (std::uint64_t first = 0; first < W; first += partPixels) {
+      const std::uint64_t pixels = std::min(partPixels, W - first);
+      const std::size_t values = static_cast<std::size_t>(pixels) * N;
+      if (keepSamples) {
+        auto* n = reinterpret_cast<std::uint32_t*>(out + nOffset);
+        auto* nf = reinterpret_cast<float*>(out + nfOffset);
+        for (unsigned j = 0; j < N; ++j) {
+          // Stored in the order the lines leave, so the writer passes them
+          // on.
+          std::size_t d = bottom ? j : N - 1 - j;
+          band[j] = SampleLine{n + d * lineValues, nf + d * lineValues};
+        }
+      } else {
+        if (s.n.size() < values * N) {
+          s.n.resize(values * N);
+          s.nf.resize(values * N);
+        }
+        for (unsigned j = 0; j < N; ++j)
+          band[j] =
+              SampleLine{s.n.data() + j * values, s.nf.data() + j * values};
       }
-      if (!job.lines->Line(l * N + j, band[j], why)) {
-        std::lock_guard<std::mutex> guard(failLock);
-        if (!failed.exchange(true))
-          failure = why.empty() ? "cannot read the samples" : why;
-        std::memset(out, 0, rowBytes);
-        return;
+      for (unsigned j = 0; j < N; ++j) {
+        // After a failure the remaining rows are not worth computing.
+        if (failed.load(std::memory_order_relaxed)) {
+          std::memset(out, 0, rowBytes);
+          return;
+        }
+        const bool ok = inParts ? job.lines->LinePart(l * N + j, first * N,
+                                                      values, band[j], why)
+                                : job.lines->Line(l * N + j, band[j], why);
+        if (!ok) {
+          std::lock_guard<std::mutex> guard(failLock);
+          if (!failed.exchange(true))
+            failure = why.empty() ? "cannot read the samples" : why;
+          std::memset(out, 0, rowBytes);
+          return;
+        }
       }
+      if (job.picture)
+        job.colourer->ColourRow(band.data(), N, pixels, layout,
+                                out + first * pixelBytes);
     }
-    if (job.picture) {
-      job.colourer->ColourRow(band.data(), N, W, layout, out);
-      // BMP rows end in padding that must be 0, as setrender writes it.
+    // BMP rows end in padding that must be 0, as setrender writes it.
+    if (job.picture)
       std::memset(out + W * pixelBytes, 0, picBytes - W * pixelBytes);
-    }
     if (job.pair) {
       auto* counts = reinterpret_cast<std::uint16_t*>(out + pairOffset);
       for (std::uint64_t m = 0; m < W; ++m) counts[m] = PairCount(band[0].n[m]);

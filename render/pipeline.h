@@ -47,6 +47,14 @@ class SampleLines {
   // with a message in error, when the line cannot be had (a damaged file).
   virtual bool Line(std::uint64_t line, SampleLine out,
                     std::string& error) const = 0;
+  // Whether LinePart may be asked for pieces of a line: then a worker that
+  // keeps no samples holds a piece of its band at a time, not all of it.
+  virtual bool GivesParts() const { return false; }
+  // Values first .. first + count - 1 of a line, to out (out.n[0] is value
+  // first); as Line otherwise. Only where GivesParts says so.
+  virtual bool LinePart(std::uint64_t line, std::uint64_t first,
+                        std::size_t count, SampleLine out,
+                        std::string& error) const;
 };
 
 // The 8-bit value of the 16-bit code nearest a linear light, as
@@ -112,6 +120,9 @@ class ComputedLines : public SampleLines {
                 const SampleLineSource& source, bool fractions = true);
   bool Line(std::uint64_t line, SampleLine out,
             std::string& error) const override;
+  bool GivesParts() const override { return true; }
+  bool LinePart(std::uint64_t line, std::uint64_t first, std::size_t count,
+                SampleLine out, std::string& error) const override;
 
  private:
   MandArea area;

@@ -192,6 +192,65 @@ TEST(RunRender, RowsDependOnNeitherThreadsNorOrder) {
   }
 }
 
+// A source that gives only whole lines, as count files and view pairs do.
+class WholeLines : public SampleLines {
+ public:
+  explicit WholeLines(const SampleLines& lines) : lines(lines) {}
+  bool Line(std::uint64_t line, SampleLine out,
+            std::string& error) const override {
+    return lines.Line(line, out, error);
+  }
+
+ private:
+  const SampleLines& lines;
+};
+
+// Rows made a piece at a time (no sink keeps the samples) against rows made
+// from whole sample lines, on rows of several pieces with a short last one;
+// and pieces of a line against the same values of the whole line, across
+// the engine's own chunks.
+TEST(RunRender, PiecesOfARowMakeTheWholeRow) {
+  struct Row {
+    unsigned samples;
+    std::uint64_t width;
+  } rows[] = {{1, 17000}, {3, 4000}, {5, 1500}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.samples);
+    const MandArea a = View(-1.9, -0.02, 2.6, row.width, 3, 300);
+    DoubleLineSource source(Rule(a, 256));
+    ComputedLines computed(a, row.samples, 256, source);
+    WholeLines whole(computed);
+    for (PixelLayout layout : {PixelLayout::Rgb8, PixelLayout::Rgb16}) {
+      Rendered pieces = RenderToMemory(a, row.samples, 256, layout, false, 2);
+      Rendered lines =
+          RenderToMemory(a, row.samples, 256, layout, false, 2, &whole);
+      ASSERT_TRUE(pieces.ok) << pieces.error;
+      ASSERT_TRUE(lines.ok) << lines.error;
+      ASSERT_EQ(pieces.rows.size(), a.dotsY);
+      EXPECT_TRUE(pieces.rows == lines.rows);
+    }
+    const std::size_t values = a.dotsX * row.samples;
+    std::vector<std::uint32_t> n(values), pn(values);
+    std::vector<float> nf(values), pnf(values);
+    std::string error;
+    const std::uint64_t line = row.samples + 1;
+    ASSERT_TRUE(computed.Line(line, SampleLine{n.data(), nf.data()}, error));
+    const std::size_t pieceTable[][2] = {
+        {0, 1}, {1, 2047}, {2000, 3000}, {values - 5, 5}, {0, values}};
+    for (const auto& piece : pieceTable) {
+      SCOPED_TRACE(piece[0]);
+      ASSERT_TRUE(computed.LinePart(line, piece[0], piece[1],
+                                    SampleLine{pn.data(), pnf.data()}, error));
+      for (std::size_t k = 0; k < piece[1]; ++k) {
+        ASSERT_EQ(pn[k], n[piece[0] + k]) << k;
+        ASSERT_EQ(std::memcmp(&pnf[k], &nf[piece[0] + k], sizeof(float)), 0)
+            << k;
+      }
+    }
+    EXPECT_FALSE(whole.GivesParts());
+  }
+}
+
 // The pixel of a band is the linear-light mean of its own samples' colours:
 // checked against the colouring stage's own average of the same samples,
 // for smooth and banded colours (counts inside and beyond the banded table,
@@ -203,16 +262,19 @@ TEST(PixelColourer, PixelsAreTheMeanOfTheirOwnSamples) {
   } rows[] = {
       {Shading::Smooth, 1000}, {Shading::Bands, 1000}, {Shading::Bands, 30}};
   for (const Row& row : rows) {
+    // A row wider than the pixels coloured at a time, and not a multiple of
+    // them, as well as a narrow one.
+    for (std::uint64_t width : {std::uint64_t{5}, std::uint64_t{2500}})
     for (unsigned N : {1u, 3u}) {
       SCOPED_TRACE(row.limit);
       SCOPED_TRACE(N);
+      SCOPED_TRACE(width);
       Colouring colouring;
       colouring.shading = row.shading;
       colouring.period = 7;
       colouring.inside = Rgb8{10, 200, 30};
       Colourer colourer(colouring, 256, row.limit);
       PixelColourer pixels(colourer, row.limit, N);
-      const std::uint64_t width = 5;
       std::vector<std::uint32_t> n(N * width * N);
       std::vector<float> nf(n.size());
       for (std::size_t k = 0; k < n.size(); ++k) {

@@ -149,8 +149,37 @@ rss "200000x20 PNG and count file" 200000 "$MANDEL" render \
   --size 200000x20 --limit 50 -o "$WORK/null.png" --counts "$WORK/rss.exr"
 rss "50000x20, 3x3 samples (band of 3 lines)" 50000 "$MANDEL" render \
   --size 50000x20 --limit 50 --samples 3 -o "$WORK/null.png"
+rss "50000x20, 3x3 samples, PNG and count file" 50000 "$MANDEL" render \
+  --size 50000x20 --limit 50 --samples 3 -o "$WORK/null.png" \
+  --counts "$WORK/rss.exr"
 echo "(target: constant in the height; at most 64 bytes per pixel of width" \
   "beyond 16 MB, plus the band of sample lines for N x N samples)"
+
+# The part that grows with the width apart from the fixed part: two widths
+# of the same render, both past the point where the ring of rows is cut to
+# its least (8 MB), and two heights of the wider.
+echo
+printf '%-46s %10s %10s %10s\n' "growth with the width (2 widths)" \
+  "fixed MB" "B/px width" "+height KB"
+slope() {
+  local name="$1" w1="$2" w2="$3" band="$4"
+  shift 4
+  local k1 k2 k3
+  k1=$(measure "$MANDEL" render --size "${w1}x12" "$@" | cut -d' ' -f3)
+  k2=$(measure "$MANDEL" render --size "${w2}x12" "$@" | cut -d' ' -f3)
+  k3=$(measure "$MANDEL" render --size "${w2}x120" "$@" | cut -d' ' -f3)
+  local per
+  per=$(echo "($k2 - $k1) * 1024 / ($w2 - $w1)" | bc -l)
+  printf '%-46s %10.1f %10.1f %10d  (band: %d B/px)\n' "$name" \
+    "$(echo "($k1 * 1024 - $per * $w1) / 1048576" | bc -l)" "$per" \
+    "$((k3 - k2))" "$band"
+}
+slope "PNG and count file" 100000 200000 0 --limit 50 -o "$WORK/null.png" \
+  --counts "$WORK/rss.exr"
+slope "3x3 samples, PNG" 100000 200000 72 --limit 50 --samples 3 \
+  -o "$WORK/null.png"
+slope "3x3 samples, PNG and count file" 100000 200000 72 --limit 50 \
+  --samples 3 -o "$WORK/null.png" --counts "$WORK/rss.exr"
 
 # 6. Instruction counts.
 if command -v valgrind >/dev/null; then
