@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The options that describe a view. An empty text means "not given": the
 // view file (or the default view) supplies it.
@@ -49,6 +50,11 @@ struct ColourCommandArgs {
   ColourArgs colour;
   std::string threads;
   std::string output;
+};
+
+struct JoinArgs {
+  std::vector<std::string> parts;  // part files, in any order
+  std::string output;              // -o FILE.png, or - for the standard output
 };
 
 // What -o writes, by the name's extension (case-insensitive). "-" is a PNG

@@ -16,5 +16,6 @@ int Failure(std::ostream& err, const std::string& text);
 int RenderCommand(const RenderArgs& args, std::ostream& err, bool terminal);
 int ColourCommand(const ColourCommandArgs& args, std::ostream& err,
                   bool terminal);
+int JoinCommand(const JoinArgs& args, std::ostream& err, bool terminal);
 // Prints the description to out.
 int InfoCommand(const std::string& input, std::ostream& out, std::ostream& err);

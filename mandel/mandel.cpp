@@ -228,6 +228,24 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
                    "A count file (.exr), a .mni/.mnd pair, or a PNG")
       ->required();
 
+  JoinArgs join;
+  CLI::App* joinCmd = app.add_subcommand(
+      "join",
+      "Join the bands of a poster, rendered with 'mandel render --part', "
+      "into one PNG");
+  joinCmd
+      ->add_option("PARTS", join.parts,
+                   "The part files, in any order; together they must cover "
+                   "every row once")
+      ->required()
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  joinCmd
+      ->add_option("-o,--output", join.output,
+                   "The picture: .png; - writes it to the standard output")
+      ->type_name("FILE")
+      ->required()
+      ->group("Output");
+
   // Set last: subcommands take over their parent's footer when created.
   app.footer("Run 'mandel COMMAND --help' for the options of a command.");
 
@@ -264,5 +282,6 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
     return RenderCommand(render, err, terminal);
   if (app.got_subcommand(colourCmd))
     return ColourCommand(colour, err, terminal);
+  if (app.got_subcommand(joinCmd)) return JoinCommand(join, err, terminal);
   return InfoCommand(infoInput, out, err);
 }
