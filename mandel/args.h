@@ -43,6 +43,8 @@ struct RenderArgs {
   std::string engine;     // --engine auto|double|deep|exact
   std::string maxMemory;  // --max-memory MIB: the deep reference's budget
   bool verbose = false;   // --verbose: say which engine drew the view
+  std::string rows;       // --rows A:B, counted from the top
+  std::string part;       // --part FILE: the band's part file
 };
 
 struct ColourCommandArgs {

@@ -185,6 +185,18 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
       ->type_name("NAME")
       ->group("Output");
   renderCmd
+      ->add_option("--rows", render.rows,
+                   "Only rows A to B, counted from 0 at the top, to the "
+                   "part file; bands join into the whole with 'mandel join'")
+      ->type_name("A:B")
+      ->group("Output");
+  renderCmd
+      ->add_option("--part", render.part,
+                   "Write the rows as a band of a poster, alone, to this "
+                   "part file")
+      ->type_name("FILE")
+      ->group("Output");
+  renderCmd
       ->add_option("--engine", render.engine,
                    "auto (default): doubles while they resolve the pixels, "
                    "else deep; double; deep (perturbation, any depth); "
