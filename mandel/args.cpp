@@ -52,6 +52,25 @@ bool ParseWhole(const std::string& text, std::uint64_t min, std::uint64_t max,
   return true;
 }
 
+bool ParseRange(const std::string& text, std::uint64_t& first,
+                std::uint64_t& last, std::string& error) {
+  const std::size_t colon = text.find(':');
+  std::uint64_t a = 0, b = 0;
+  if (colon == std::string::npos ||
+      !Digits(text.substr(0, colon), UINT64_MAX, a) ||
+      !Digits(text.substr(colon + 1), UINT64_MAX, b)) {
+    error = "expected A:B, the first and last frame, such as 0:99";
+    return false;
+  }
+  if (a > b) {
+    error = "the first frame comes after the last";
+    return false;
+  }
+  first = a;
+  last = b;
+  return true;
+}
+
 bool HasExtension(const std::string& name, const char* ext) {
   std::string e(ext);
   if (name.size() <= e.size()) return false;

@@ -59,6 +59,48 @@ struct JoinArgs {
   std::string output;              // -o FILE.png, or - for the standard output
 };
 
+struct AnimateArgs {
+  std::string keyframes;  // KEYFRAMES file
+  std::string from, to;   // --from A --to B: views, PNGs or count files
+  std::string frames;     // --frames N, with --from/--to
+  std::string output;     // -o DIR/NAME
+  // Options that apply to every frame, overriding the keyframes.
+  std::string size, limit, bailout;
+  ColourArgs colour;
+  std::string samples, threads, engine, maxMemory;
+  bool verbose = false;
+  std::string range;        // --range A:B
+  std::string task, tasks;  // --task K --tasks T
+  std::string video;        // --video OUT.mp4
+  std::string fps;          // --fps N
+  // Check everything, as far as the views of the frames, and write nothing
+  // (for mandel plan, before it writes a job file).
+  bool checkOnly = false;
+};
+
+struct VideoArgs {
+  std::string sequence;  // DIR/NAME of a frame sequence
+  std::string output;    // -o OUT.mp4
+  std::string fps;       // --fps N
+};
+
+// One option of a command line as given, to be written out again: a name
+// ("--size"; empty for a positional word) and its value, or a flag alone.
+struct OptionWord {
+  std::string name, value;
+  bool flag = false;
+};
+
+struct PlanArgs {
+  AnimateArgs animate;  // the animation every share renders a part of
+  // The same options, in the order the command defines them, to be
+  // repeated in every share's command line.
+  std::vector<OptionWord> words;
+  std::string engine;   // --for make|parallel|slurm
+  std::string program;  // --mandel PATH: mandel as the engine finds it
+  std::string self;     // argv[0]
+};
+
 // What -o writes, by the name's extension (case-insensitive). "-" is a PNG
 // on the standard output.
 enum class OutputKind { Png, Bmp, CountFile };
@@ -78,6 +120,11 @@ bool ParseWhole(const std::string& text, std::uint64_t min, std::uint64_t max,
 // with error set for any other name.
 bool OutputKindOf(const std::string& name, OutputKind& kind,
                   std::string& error);
+
+// Reads "A:B", two whole numbers with A <= B. False with error set
+// otherwise.
+bool ParseRange(const std::string& text, std::uint64_t& first,
+                std::uint64_t& last, std::string& error);
 
 // Whether a name ends in ext, ignoring the case of ASCII letters.
 bool HasExtension(const std::string& name, const char* ext);

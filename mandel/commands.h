@@ -17,5 +17,9 @@ int RenderCommand(const RenderArgs& args, std::ostream& err, bool terminal);
 int ColourCommand(const ColourCommandArgs& args, std::ostream& err,
                   bool terminal);
 int JoinCommand(const JoinArgs& args, std::ostream& err, bool terminal);
+int AnimateCommand(const AnimateArgs& args, std::ostream& err, bool terminal);
+int VideoCommand(const VideoArgs& args, std::ostream& err);
+// Writes the job file to out.
+int PlanCommand(const PlanArgs& args, std::ostream& out, std::ostream& err);
 // Prints the description to out.
 int InfoCommand(const std::string& input, std::ostream& out, std::ostream& err);

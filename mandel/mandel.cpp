@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "mandel/args.h"
 #include "mandel/commands.h"
@@ -141,6 +142,117 @@ std::string Lower(std::string text) {
   return text;
 }
 
+// The options of mandel animate, also taken by mandel plan animate to be
+// repeated in every share.
+void AddAnimateOptions(CLI::App* cmd, AnimateArgs& a) {
+  cmd->add_option("KEYFRAMES", a.keyframes,
+                  "Keyframe file: views separated by lines ---, each with "
+                  "the number of frames to the next")
+      ->type_name("FILE");
+  {
+    const char* group = "Sequence";
+    cmd->add_option("--from", a.from,
+                    "Instead of a keyframe file: the first frame's view (a "
+                    "view file, or a PNG or count file of mandel)")
+        ->type_name("FILE")
+        ->group(group);
+    cmd->add_option("--to", a.to, "The last frame's view")
+        ->type_name("FILE")
+        ->group(group);
+    cmd->add_option("--frames", a.frames,
+                    "Frames in all with --from/--to, the first and last "
+                    "included (2 or more)")
+        ->type_name("N")
+        ->group(group);
+    cmd->add_option("-o,--output", a.output,
+                    "Frames go to DIR/NAME-000000.png onward; frames "
+                    "already there are kept, so a stopped run resumes")
+        ->type_name("DIR/NAME")
+        ->group(group);
+    cmd->add_option("--range", a.range,
+                    "Only frames A to B, inclusive, counted from 0")
+        ->type_name("A:B")
+        ->group(group);
+    cmd->add_option("--task", a.task,
+                    "Render the K-th (from 0) of --tasks contiguous shares "
+                    "of the frames; default: SLURM_ARRAY_TASK_ID or "
+                    "JOB_COMPLETION_INDEX when set")
+        ->type_name("K")
+        ->group(group);
+    cmd->add_option("--tasks", a.tasks,
+                    "The number of shares (default: SLURM_ARRAY_TASK_COUNT "
+                    "under Slurm)")
+        ->type_name("T")
+        ->group(group);
+    cmd->add_option("--video", a.video,
+                    "Also pipe the frames, in order, to ffmpeg for an H.264 "
+                    "video (.mp4, .mov or .mkv)")
+        ->type_name("OUT.mp4")
+        ->group("Output");
+    cmd->add_option("--fps", a.fps,
+                    "Frames per second of the video (default 30)")
+        ->type_name("N")
+        ->group("Output");
+  }
+  {
+    const char* group = "Every frame";
+    cmd->add_option("--size", a.size,
+                    "Pixels per line and lines, for every keyframe")
+        ->type_name("WxH")
+        ->group(group);
+    cmd->add_option("--limit", a.limit,
+                    "Iteration limit of every frame, instead of the "
+                    "keyframes' (interpolated geometrically)")
+        ->type_name("N")
+        ->group(group);
+    cmd->add_option("--bailout", a.bailout, "Escape radius")
+        ->type_name("R")
+        ->group(group);
+    cmd->add_option("--samples", a.samples,
+                    "Anti-aliasing: N x N samples per pixel, 1 to 16")
+        ->type_name("N")
+        ->group(group);
+  }
+  AddColourOptions(*cmd, a.colour);
+  cmd->add_option("--engine", a.engine,
+                  "auto (default, chosen per frame), double, deep or exact")
+      ->type_name("ENGINE");
+  cmd->add_option("--max-memory", a.maxMemory,
+                  "The most the deep engine's reference orbit may take, in "
+                  "MiB")
+      ->type_name("MIB");
+  cmd->add_flag("--verbose", a.verbose,
+                "Say on the standard error which engine draws each "
+                "frame");
+  AddThreads(*cmd, a.threads);
+}
+
+// The options given to cmd, but those named in skip, as words to repeat:
+// in the order cmd defines them, each value as it was given.
+std::vector<OptionWord> OptionWords(const CLI::App& cmd,
+                                    const std::vector<std::string>& skip) {
+  std::vector<OptionWord> words;
+  for (const CLI::Option* opt : cmd.get_options()) {
+    if (opt->count() == 0 || opt == cmd.get_help_ptr()) continue;
+    std::string name;
+    if (!opt->get_lnames().empty())
+      name = "--" + opt->get_lnames().front();
+    else if (!opt->get_snames().empty())
+      name = "-" + opt->get_snames().front();
+    bool skipped = false;
+    for (const std::string& s : skip) skipped = skipped || s == name;
+    if (skipped) continue;
+    // A flag takes no value; CLI11 records "true" for it.
+    if (opt->get_expected_max() == 0) {
+      words.push_back(OptionWord{name, "", true});
+      continue;
+    }
+    for (const std::string& value : opt->results())
+      words.push_back(OptionWord{name, value, false});
+  }
+  return words;
+}
+
 }  // namespace
 
 int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
@@ -230,6 +342,57 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
       ->group("Output");
   AddThreads(*colourCmd, colour.threads);
 
+  AnimateArgs animate;
+  CLI::App* animateCmd = app.add_subcommand(
+      "animate",
+      "Render the frames of a keyframe file, or of a zoom from one view to "
+      "another, as a numbered PNG sequence; optionally a video");
+  AddAnimateOptions(animateCmd, animate);
+
+  VideoArgs video;
+  CLI::App* videoCmd = app.add_subcommand(
+      "video",
+      "Assemble a complete frame sequence of mandel animate into a video "
+      "with ffmpeg");
+  videoCmd
+      ->add_option("SEQUENCE", video.sequence,
+                   "DIR/NAME of the frames DIR/NAME-000000.png onward")
+      ->required();
+  videoCmd
+      ->add_option("-o,--output", video.output,
+                   "The video: .mp4, .mov or .mkv (H.264)")
+      ->type_name("OUT.mp4")
+      ->required();
+  videoCmd->add_option("--fps", video.fps, "Frames per second (default 30)")
+      ->type_name("N");
+
+  PlanArgs plan;
+  plan.self = argc > 0 ? argv[0] : "";
+  CLI::App* planCmd = app.add_subcommand(
+      "plan",
+      "Write a job file to the standard output that splits a render among "
+      "the tasks of make, GNU parallel or a Slurm job array");
+  planCmd->require_subcommand(1);
+  CLI::App* planAnimate = planCmd->add_subcommand(
+      "animate",
+      "Split mandel animate: every share renders --task K of --tasks T with "
+      "the options given here");
+  AddAnimateOptions(planAnimate, plan.animate);
+  planAnimate
+      ->add_option("--for", plan.engine,
+                   "make: a Makefile, one target per share (run make -j N); "
+                   "parallel: one command per line (parallel -j N < FILE); "
+                   "slurm: an sbatch script with a job array")
+      ->type_name("ENGINE")
+      ->required()
+      ->group("Job file");
+  planAnimate
+      ->add_option("--mandel", plan.program,
+                   "mandel as the tasks find it (default: this program's "
+                   "absolute path)")
+      ->type_name("PATH")
+      ->group("Job file");
+
   std::string infoInput;
   CLI::App* infoCmd = app.add_subcommand(
       "info",
@@ -274,7 +437,10 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
     return ExitOk;
   } catch (const CLI::ParseError& e) {
     std::string where = "mandel";
-    for (CLI::App* sub : app.get_subcommands()) where += " " + sub->get_name();
+    for (CLI::App* sub = &app; !sub->get_subcommands().empty();) {
+      sub = sub->get_subcommands().front();
+      where += " " + sub->get_name();
+    }
     std::string text = Lower(e.what());
     // Without a known verb CLI11 only says that one is required.
     if (app.get_subcommands().empty()) {
@@ -290,10 +456,17 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
     return ExitUsage;
   }
 
+  if (app.got_subcommand(planCmd)) {
+    plan.words = OptionWords(*planAnimate, {"--for", "--mandel"});
+    return PlanCommand(plan, out, err);
+  }
   if (app.got_subcommand(renderCmd))
     return RenderCommand(render, err, terminal);
   if (app.got_subcommand(colourCmd))
     return ColourCommand(colour, err, terminal);
   if (app.got_subcommand(joinCmd)) return JoinCommand(join, err, terminal);
+  if (app.got_subcommand(animateCmd))
+    return AnimateCommand(animate, err, terminal);
+  if (app.got_subcommand(videoCmd)) return VideoCommand(video, err);
   return InfoCommand(infoInput, out, err);
 }
