@@ -40,6 +40,7 @@ std::string Quote(const std::string& s) {
 // and the keyframe's own keys with the lines they are on.
 struct Block {
   std::size_t firstLine = 1;
+  bool empty = true;  // no key at all
   std::string viewText;
   std::string frames, ease, path;
   std::size_t framesLine = 0, easeLine = 0, pathLine = 0;
@@ -107,12 +108,11 @@ bool ParsePath(const std::string& text, JuliaPath& path) {
     path.kind = PathKind::Polyline;
     return true;
   }
-  if ((t.size() == 3 || t.size() == 4) && t[0] == "circle" &&
-      IsDecimal(t[1]) && IsDecimal(t[2]) && t[1].size() <= MaxDecimalChars &&
+  if ((t.size() == 3 || t.size() == 4) && t[0] == "circle" && IsDecimal(t[1]) &&
+      IsDecimal(t[2]) && t[1].size() <= MaxDecimalChars &&
       t[2].size() <= MaxDecimalChars) {
     double re, im;
-    if (!DecimalToDouble(t[1], re) || !DecimalToDouble(t[2], im))
-      return false;
+    if (!DecimalToDouble(t[1], re) || !DecimalToDouble(t[2], im)) return false;
     if (t.size() == 4 && t[3] != "clockwise") return false;
     path.kind = PathKind::Circle;
     path.re = t[1];
@@ -179,6 +179,7 @@ bool ParseKeyframes(const std::string& text, const std::string& source,
       value = &b.path;
       seenOn = &b.pathLine;
     }
+    if (!key.empty()) b.empty = false;
     if (!value) {
       if (!key.empty()) b.viewKeys.emplace(key, lineNo);
       b.viewText += raw + "\n";
@@ -196,10 +197,20 @@ bool ParseKeyframes(const std::string& text, const std::string& source,
   }
 
   if (blocks.size() < 2) {
-    error = source + ": a keyframe file needs at least two keyframes, "
+    error = source +
+            ": a keyframe file needs at least two keyframes, "
             "separated by a line ---";
     return false;
   }
+  // An empty block is a stray separator far more often than a wish for the
+  // default view; told first, since it shifts the meaning of the others.
+  for (std::size_t k = 0; k < blocks.size(); ++k)
+    if (blocks[k].empty) {
+      error = source + ":" +
+              std::to_string(k == 0 ? 1 : blocks[k].firstLine - 1) +
+              ": an empty keyframe: a line --- too many, or a view left out";
+      return false;
+    }
   std::vector<Keyframe> frames(blocks.size());
   for (std::size_t k = 0; k < blocks.size(); ++k) {
     const Block& b = blocks[k];
@@ -215,9 +226,12 @@ bool ParseKeyframes(const std::string& text, const std::string& source,
     const bool last = k + 1 == blocks.size();
     if (last) {
       if (b.framesLine || b.easeLine || b.pathLine) {
-        const std::size_t line =
-            b.framesLine ? b.framesLine : b.easeLine ? b.easeLine : b.pathLine;
-        const char* key = b.framesLine ? "frames" : b.easeLine ? "ease" : "path";
+        const std::size_t line = b.framesLine ? b.framesLine
+                                 : b.easeLine ? b.easeLine
+                                              : b.pathLine;
+        const char* key = b.framesLine ? "frames"
+                          : b.easeLine ? "ease"
+                                       : "path";
         error = at(line) + key + ": the last keyframe has no next one";
         return false;
       }
@@ -266,8 +280,7 @@ bool ParseKeyframes(const std::string& text, const std::string& source,
         error = at(b.LineOf("size")) + "size: " + std::to_string(f.view.sizeX) +
                 " " + std::to_string(f.view.sizeY) +
                 " differs from the first keyframe's " +
-                std::to_string(first.sizeX) + " " +
-                std::to_string(first.sizeY);
+                std::to_string(first.sizeX) + " " + std::to_string(first.sizeY);
         return false;
       }
       if (f.view.julia != first.julia) {

@@ -52,10 +52,9 @@ void JuliaAt(const std::vector<Keyframe>& keys,
     std::vector<Complex2> points;
     for (std::size_t j = first; j <= end; ++j)
       points.push_back(Constant(keys[j].view));
-    const double t = double(index - starts[first]) /
-                     double(starts[end] - starts[first]);
-    const Complex2 c =
-        AlongPolyline(points, ApplyEase(keys[first].ease, t));
+    const double t =
+        double(index - starts[first]) / double(starts[end] - starts[first]);
+    const Complex2 c = AlongPolyline(points, ApplyEase(keys[first].ease, t));
     out.juliaRe = FormatDouble(c.re);
     out.juliaIm = FormatDouble(c.im);
     return;
@@ -70,8 +69,7 @@ void JuliaAt(const std::vector<Keyframe>& keys,
     Complex2 centre;
     DecimalToDouble(a.path.re, centre.re);
     DecimalToDouble(a.path.im, centre.im);
-    c = AlongCircle(centre, Constant(a.view), Constant(b), a.path.clockwise,
-                    s);
+    c = AlongCircle(centre, Constant(a.view), Constant(b), a.path.clockwise, s);
   } else {
     if (DecimalEqual(a.view.juliaRe, b.juliaRe) &&
         DecimalEqual(a.view.juliaIm, b.juliaIm))
@@ -116,8 +114,7 @@ bool FrameView(const std::vector<Keyframe>& keys, std::uint64_t index,
   PlanePlace from{CenterRe(a.view), CenterIm(a.view), a.view.width};
   PlanePlace to{CenterRe(b), CenterIm(b), b.width};
   PlanePlace place;
-  const std::uint64_t pixels =
-      v.sizeX * std::max(a.view.samples, b.samples);
+  const std::uint64_t pixels = v.sizeX * std::max(a.view.samples, b.samples);
   if (!ZoomPlace(from, to, s, pixels, place, error)) {
     error = "frame " + std::to_string(index) + ": " + error;
     return false;

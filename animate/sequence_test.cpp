@@ -124,11 +124,12 @@ TEST(Sequence, LimitsRoundedAndPeriodsHeldOrGeometric) {
 #ifdef ANIMATE_DEEP
 // Past doubles the centre keeps the digits of the deep keyframe's.
 TEST(Sequence, DeepFramesCarryTheDigitsTheirPixelsNeed) {
-  const std::string deepRe =
-      "-0.743643887037158704752191506114774";
+  const std::string deepRe = "-0.743643887037158704752191506114774";
   const std::vector<Keyframe> keys = Keys(
       "center = -0.75 0\nwidth = 3.5\nsize = 64 36\nframes = 10\n---\n"
-      "center = " + deepRe + " 0.131825904205311970493132056385139\n"
+      "center = " +
+      deepRe +
+      " 0.131825904205311970493132056385139\n"
       "width = 4e-30\nsize = 64 36\n");
   ViewSpec v;
   std::string error;
@@ -145,8 +146,11 @@ TEST(JuliaPath, PositionsAtArcLengths) {
   const std::vector<Complex2> poly = {{0, 0}, {3, 0}, {3, 4}};
   const struct {
     double u, re, im;
-  } along[] = {{0, 0, 0}, {1.5 / 7, 1.5, 0}, {3.0 / 7, 3, 0},
-               {5.0 / 7, 3, 2}, {1, 3, 4}};
+  } along[] = {{0, 0, 0},
+               {1.5 / 7, 1.5, 0},
+               {3.0 / 7, 3, 0},
+               {5.0 / 7, 3, 2},
+               {1, 3, 4}};
   for (const auto& a : along) {
     const Complex2 c = AlongPolyline(poly, a.u);
     EXPECT_NEAR(a.re, c.re, 1e-15) << a.u;
@@ -157,7 +161,7 @@ TEST(JuliaPath, PositionsAtArcLengths) {
     bool clockwise;
     double u, re, im;
   } circles[] = {
-      {{1, 0}, {1, 0}, false, 0.25, 0, 1},   // a whole turn
+      {{1, 0}, {1, 0}, false, 0.25, 0, 1},  // a whole turn
       {{1, 0}, {1, 0}, true, 0.25, 0, -1},
       {{1, 0}, {0, 1}, false, 0.5, std::sqrt(0.5), std::sqrt(0.5)},
       {{1, 0}, {0, 1}, true, 1.0 / 3, 0, -1},  // three quarters clockwise

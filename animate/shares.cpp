@@ -30,13 +30,13 @@ bool ResolveTask(const std::string& task, const std::string& tasks,
                  std::uint64_t& k, std::uint64_t& t, std::string& error) {
   std::uint64_t count = 0;
   if (!tasks.empty() && !Whole(tasks, MaxTasks, count)) {
-    error = "--tasks: must be a whole number from 1 to " +
-            std::to_string(MaxTasks);
+    error =
+        "--tasks: must be a whole number from 1 to " + std::to_string(MaxTasks);
     return false;
   }
   if (!tasks.empty() && count == 0) {
-    error = "--tasks: must be a whole number from 1 to " +
-            std::to_string(MaxTasks);
+    error =
+        "--tasks: must be a whole number from 1 to " + std::to_string(MaxTasks);
     return false;
   }
   auto env = [&getenv](const char* name) {
@@ -82,14 +82,16 @@ bool ResolveTask(const std::string& task, const std::string& tasks,
       return false;
     }
     if (tasks.empty()) {
-      error = "JOB_COMPLETION_INDEX is set but the number of tasks is not "
-              "known: give --tasks T";
+      error =
+          "JOB_COMPLETION_INDEX is set but the number of tasks is not "
+          "known: give --tasks T";
       return false;
     }
     source = "JOB_COMPLETION_INDEX " + id;
   } else if (!tasks.empty()) {
-    error = "--tasks needs --task K, or a batch engine's task index "
-            "(SLURM_ARRAY_TASK_ID, JOB_COMPLETION_INDEX)";
+    error =
+        "--tasks needs --task K, or a batch engine's task index "
+        "(SLURM_ARRAY_TASK_ID, JOB_COMPLETION_INDEX)";
     return false;
   } else {
     k = 0;

@@ -12,12 +12,9 @@ TEST(Shares, ContiguousNearlyEqualAndCoveringTheRange) {
     std::uint64_t first, count, t;
     std::vector<std::uint64_t> lengths;
   } cases[] = {
-      {0, 10, 1, {10}},
-      {0, 10, 2, {5, 5}},
-      {0, 10, 3, {4, 3, 3}},
-      {5, 11, 4, {3, 3, 3, 2}},
-      {0, 2, 4, {1, 1, 0, 0}},
-      {100, 200, 7, {29, 29, 29, 29, 28, 28, 28}},
+      {0, 10, 1, {10}},        {0, 10, 2, {5, 5}},
+      {0, 10, 3, {4, 3, 3}},   {5, 11, 4, {3, 3, 3, 2}},
+      {0, 2, 4, {1, 1, 0, 0}}, {100, 200, 7, {29, 29, 29, 29, 28, 28, 28}},
   };
   for (const auto& c : cases) {
     std::uint64_t next = c.first;
@@ -73,12 +70,27 @@ TEST(Shares, TaskFromFlagsThenEngines) {
        0,
        0,
        "SLURM_ARRAY_TASK_ID 4: the task index must be below"},
-      {"", "", {{"SLURM_ARRAY_TASK_ID", "1"}}, false, 0, 0,
+      {"",
+       "",
+       {{"SLURM_ARRAY_TASK_ID", "1"}},
+       false,
+       0,
+       0,
        "SLURM_ARRAY_TASK_COUNT"},
       {"", "5", {{"JOB_COMPLETION_INDEX", "4"}}, true, 4, 5, ""},
-      {"", "5", {{"JOB_COMPLETION_INDEX", "5"}}, false, 0, 0,
+      {"",
+       "5",
+       {{"JOB_COMPLETION_INDEX", "5"}},
+       false,
+       0,
+       0,
        "JOB_COMPLETION_INDEX 5: the task index must be below"},
-      {"", "", {{"JOB_COMPLETION_INDEX", "0"}}, false, 0, 0,
+      {"",
+       "",
+       {{"JOB_COMPLETION_INDEX", "0"}},
+       false,
+       0,
+       0,
        "JOB_COMPLETION_INDEX is set"},
   };
   for (const auto& c : cases) {

@@ -16,9 +16,8 @@ bool ZoomPlace(const PlanePlace& a, const PlanePlace& b, double s,
     error = "a centre or width is not a number a double can hold";
     return false;
   }
-  const double scale =
-      std::max({1.0, std::fabs(are), std::fabs(aim), std::fabs(bre),
-                std::fabs(bim)});
+  const double scale = std::max(
+      {1.0, std::fabs(are), std::fabs(aim), std::fabs(bre), std::fabs(bim)});
   // As the double engine: below 2^-40 of the scale per sample, neighbouring
   // samples are no longer placed apart reliably.
   if (!(std::min(wa, wb) / double(pixels) / scale >= 0x1p-40)) {

@@ -26,9 +26,8 @@ std::string Format(mpfr_ptr x, long resolution) {
       static_cast<long>(std::ceil((Exponent(x) - resolution) * 0.30103)) + 2;
   digits = std::max(digits, 17L);
   mpfr_exp_t e = 0;
-  char* text =
-      mpfr_get_str(nullptr, &e, 10, static_cast<std::size_t>(digits), x,
-                   MPFR_RNDN);
+  char* text = mpfr_get_str(nullptr, &e, 10, static_cast<std::size_t>(digits),
+                            x, MPFR_RNDN);
   std::string m(text);
   mpfr_free_str(text);
   std::string sign;
@@ -66,7 +65,8 @@ bool ZoomPlace(const PlanePlace& a, const PlanePlace& b, double s,
     // 64 bits below a sample at the deepest width, whatever the magnitudes.
     const long bits = top - low + pixelBits + 64;
     if (bits > (1L << 24))
-      throw std::invalid_argument("width: too small for the centre's magnitude");
+      throw std::invalid_argument(
+          "width: too small for the centre's magnitude");
     const mpfr_prec_t prec = static_cast<mpfr_prec_t>(std::max(bits, 64L));
 
     Mp are(prec), aim(prec), bre(prec), bim(prec), wa(prec), wb(prec);

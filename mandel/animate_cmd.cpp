@@ -99,8 +99,9 @@ bool ApplyOverrides(const AnimateArgs& args, std::vector<Keyframe>& keys,
     if (samples) k.view.samples = static_cast<unsigned>(samples);
   }
   if (!args.limit.empty() && keys[0].view.limit == 0) {
-    error = "--limit: must be at least 1 in an animation, since limits move "
-            "geometrically";
+    error =
+        "--limit: must be at least 1 in an animation, since limits move "
+        "geometrically";
     return false;
   }
   return true;
@@ -111,7 +112,9 @@ bool ApplyOverrides(const AnimateArgs& args, std::vector<Keyframe>& keys,
 class FrameProgress {
  public:
   FrameProgress(std::ostream& err, bool enabled, std::uint64_t total)
-      : err(err), enabled(enabled), total(total),
+      : err(err),
+        enabled(enabled),
+        total(total),
         start(std::chrono::steady_clock::now()) {}
   ~FrameProgress() { Finish(); }
 
@@ -162,16 +165,42 @@ class FrameProgress {
 
 }  // namespace
 
+bool AnimationKeyframes(const AnimateArgs& args, std::vector<Keyframe>& keys,
+                        bool& usage, std::string& why) {
+  usage = false;
+  if (args.keyframes.empty()) {
+    if (!TwoViews(args, keys, why, usage)) return false;
+  } else if (!ReadKeyframeFile(args.keyframes, keys, why)) {
+    return false;
+  }
+  if (!ApplyOverrides(args, keys, why)) {
+    usage = true;
+    return false;
+  }
+  for (const Keyframe& k : keys) {
+    if (k.view.sizeX != keys[0].view.sizeX ||
+        k.view.sizeY != keys[0].view.sizeY) {
+      why = "the views differ in size; give --size WxH";
+      return false;
+    }
+    if (k.view.limit == 0) {
+      why = "a view has limit 0; limits move geometrically, give --limit N";
+      return false;
+    }
+  }
+  return true;
+}
+
 int AnimateCommand(const AnimateArgs& args, std::ostream& err, bool terminal) {
   std::string why;
   const bool twoViews =
       !args.from.empty() || !args.to.empty() || !args.frames.empty();
   if (!args.keyframes.empty() && twoViews)
-    return Usage(err,
-                 "give a keyframe file or --from/--to/--frames, not both");
+    return Usage(err, "give a keyframe file or --from/--to/--frames, not both");
   if (args.output.empty())
-    return Usage(err, "give -o DIR/NAME: frames are written as "
-                      "DIR/NAME-000000.png onward");
+    return Usage(err,
+                 "give -o DIR/NAME: frames are written as "
+                 "DIR/NAME-000000.png onward");
   const std::string sequence = args.output;
   const char last = sequence.back();
   if (last == '/' || last == '\\' || HasExtension(sequence, ".png"))
@@ -187,8 +216,8 @@ int AnimateCommand(const AnimateArgs& args, std::ostream& err, bool terminal) {
       !ParseEngine(args.engine, settings.engine, why))
     return Usage(err, why);
   if (!args.maxMemory.empty() &&
-      !ParseWhole(args.maxMemory, 1, std::uint64_t(1) << 40,
-                  settings.maxMemory, why))
+      !ParseWhole(args.maxMemory, 1, std::uint64_t(1) << 40, settings.maxMemory,
+                  why))
     return Usage(err, "--max-memory: " + why);
   settings.verbose = args.verbose;
   std::uint64_t fps = 30;
@@ -214,29 +243,18 @@ int AnimateCommand(const AnimateArgs& args, std::ostream& err, bool terminal) {
   }
 
   std::vector<Keyframe> keys;
-  if (args.keyframes.empty()) {
-    bool usage = false;
-    if (!TwoViews(args, keys, why, usage))
-      return usage ? Usage(err, why) : Failure(err, why);
-  } else if (!ReadKeyframeFile(args.keyframes, keys, why)) {
-    return Failure(err, why);
-  }
-  if (!ApplyOverrides(args, keys, why)) return Usage(err, why);
-  for (const Keyframe& k : keys) {
-    if (k.view.sizeX != keys[0].view.sizeX ||
-        k.view.sizeY != keys[0].view.sizeY)
-      return Failure(err, "the views differ in size; give --size WxH");
-    if (k.view.limit == 0)
-      return Failure(err, "a view has limit 0; limits move geometrically, "
-                          "give --limit N");
-  }
+  bool usage = false;
+  if (!AnimationKeyframes(args, keys, usage, why))
+    return usage ? Usage(err, why) : Failure(err, why);
 
   const std::uint64_t count = FrameCount(keys);
   FrameSpan span{0, count};
   if (!args.range.empty()) {
     if (rangeLast >= count)
-      return Usage(err, "--range " + args.range + ": the sequence has frames "
-                            "0 to " + std::to_string(count - 1));
+      return Usage(err, "--range " + args.range +
+                            ": the sequence has frames "
+                            "0 to " +
+                            std::to_string(count - 1));
     span = {rangeFirst, rangeLast - rangeFirst + 1};
   }
   const FrameSpan share = ShareOf(span, task, tasks);
@@ -248,8 +266,7 @@ int AnimateCommand(const AnimateArgs& args, std::ostream& err, bool terminal) {
            "ffmpeg). Render the frames without --video, then make the video "
            "with:\n  "
         << SequenceCommand(sequence, digits, span.first,
-                           span.count < count ? span.count : 0, fps,
-                           args.video)
+                           span.count < count ? span.count : 0, fps, args.video)
         << '\n'
         << std::flush;
     return ExitFailure;

@@ -105,3 +105,29 @@ TEST(MandelArgs, OutputKindFollowsTheExtension) {
 }
 
 }  // namespace
+
+TEST(MandelArgs, RangesAreTwoOrderedFrameNumbers) {
+  const struct {
+    const char* text;
+    bool ok;
+    std::uint64_t first, last;
+  } rows[] = {
+      {"0:99", true, 0, 99},     {"7:7", true, 7, 7},
+      {"5:2", false, 0, 0},      {"5", false, 0, 0},
+      {":5", false, 0, 0},       {"1:", false, 0, 0},
+      {"-1:5", false, 0, 0},     {"1:2:3", false, 0, 0},
+      {" 1:2", false, 0, 0},     {"18446744073709551616:1", false, 0, 0},
+  };
+  for (const auto& row : rows) {
+    std::uint64_t a = 42, b = 42;
+    std::string error;
+    EXPECT_EQ(row.ok, ParseRange(row.text, a, b, error)) << row.text;
+    if (row.ok) {
+      EXPECT_EQ(row.first, a) << row.text;
+      EXPECT_EQ(row.last, b) << row.text;
+    } else {
+      EXPECT_FALSE(error.empty()) << row.text;
+      EXPECT_EQ(42u, a) << row.text;
+    }
+  }
+}

@@ -4,7 +4,9 @@
 
 #include <iosfwd>
 #include <string>
+#include <vector>
 
+#include "animate/keyframes.h"
 #include "mandel/args.h"
 
 // Write "mandel: <text>" to err and give the exit status: a refused command
@@ -17,6 +19,13 @@ int RenderCommand(const RenderArgs& args, std::ostream& err, bool terminal);
 int ColourCommand(const ColourCommandArgs& args, std::ostream& err,
                   bool terminal);
 int JoinCommand(const JoinArgs& args, std::ostream& err, bool terminal);
+// The keyframes an animate command line describes (a keyframe file, or
+// --from/--to/--frames), with the options for every frame applied. False
+// with a message otherwise; usage tells a refused command line from a file
+// that cannot be read or is malformed. FrameCount(keys) is the length of
+// the sequence, for planning its shares.
+bool AnimationKeyframes(const AnimateArgs& args, std::vector<Keyframe>& keys,
+                        bool& usage, std::string& error);
 int AnimateCommand(const AnimateArgs& args, std::ostream& err, bool terminal);
 int VideoCommand(const VideoArgs& args, std::ostream& err);
 // Writes the job file to out.

@@ -66,14 +66,13 @@ int VideoCommand(const VideoArgs& args, std::ostream& err) {
   const int digits = frames.begin()->second;
   std::uint64_t count = frames.rbegin()->first + 1;
   std::string text;
-  if (ReadPngViewTextFile(FrameName(args.sequence, frames.begin()->first,
-                                    digits),
-                          text, why) &&
+  if (ReadPngViewTextFile(
+          FrameName(args.sequence, frames.begin()->first, digits), text, why) &&
       FrameCountOfNote(text, count) && count < frames.rbegin()->first + 1)
     return Failure(err, FrameName(args.sequence, frames.rbegin()->first,
                                   frames.rbegin()->second) +
-                            ": beyond the sequence's " +
-                            std::to_string(count) + " frames");
+                            ": beyond the sequence's " + std::to_string(count) +
+                            " frames");
   std::uint64_t missing = 0, firstMissing = 0;
   for (std::uint64_t i = 0; i < count; ++i) {
     auto at = frames.find(i);
