@@ -1,6 +1,7 @@
-// mandel plan animate: job files whose every share is mandel animate with the
-// options given, files named absolutely, and refusals that write no job
-// file. The engines themselves run the files in tests/scale.
+// mandel plan animate: job files whose every share is mandel animate with
+// the options given and the files named absolutely, and refusals that write
+// no job file. POSIX only, as the job files are for POSIX shells; the
+// engines themselves run the files in tests/scale.
 #include <gtest/gtest.h>
 
 #include <string>
