@@ -111,7 +111,6 @@ TEST(PosterCli, BandsThatDoNotFitAreRefusedWithNothingWritten) {
   band("smooth16", "10:19", {"--depth", "16"});
   testutil::WriteBytes(dir.File("cut"),
                        ReadBytes(dir.File("low")).substr(0, 500));
-  testutil::WriteBytes(dir.File("view.txt"), "size = 31 20\n");
   std::string damaged = ReadBytes(dir.File("low"));
   damaged[damaged.size() / 2] ^= 1;
   testutil::WriteBytes(dir.File("damaged"), damaged);
@@ -125,10 +124,7 @@ TEST(PosterCli, BandsThatDoNotFitAreRefusedWithNothingWritten) {
   } rows[] = {
       {{"short", "low"},
        "row 9 is in no part (between " + d + "short and " + d + "low)"},
-      {{"top"}, "rows 10 to 19 are in no part"},
-      {{"low"}, "rows 0 to 9 are in no part"},
       {{"long", "low"}, d + "long and " + d + "low both hold row 10"},
-      {{"top", "low", "top"}, d + "top and " + d + "top both hold rows 0 to 9"},
       {{"top", "tall"},
        d + "tall: a band of a 31x21 picture, but " + d + "top is of 31x20"},
       {{"top", "deeper"},
@@ -138,7 +134,6 @@ TEST(PosterCli, BandsThatDoNotFitAreRefusedWithNothingWritten) {
       {{"top", "cut"},
        d + "cut: truncated part file (500 bytes, the header says " + lowBytes +
            ")"},
-      {{"top", "view.txt"}, d + "view.txt: not a part file of mandel"},
       {{"top", "damaged"},
        d + "damaged: damaged part file (checksum mismatch)"},
       {{"top", "absent"}, d + "absent: No such file or directory"},
