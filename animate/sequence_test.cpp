@@ -140,6 +140,21 @@ TEST(Sequence, DeepFramesCarryTheDigitsTheirPixelsNeed) {
   EXPECT_EQ(deepRe.substr(4, 24), v.re.substr(3, 24)) << v.re;
   EXPECT_GT(v.re.size(), 33u) << v.re;
 }
+#else
+// Without MPFR a zoom past what doubles place is refused, not drawn blurred:
+// the frames between such keyframes, all of them, before any is drawn.
+TEST(Sequence, DoublesRefuseZoomsTheyCannotPlace) {
+  const std::vector<Keyframe> keys = Keys(
+      "center = -0.75 0\nwidth = 3.5\nsize = 64 36\nframes = 10\n---\n"
+      "center = -0.7436438870371587 0.1318259042053119\n"
+      "width = 4e-30\nsize = 64 36\n");
+  ViewSpec v;
+  std::string error;
+  EXPECT_TRUE(FrameView(keys, 0, v, error)) << error;
+  EXPECT_FALSE(FrameView(keys, 1, v, error));
+  EXPECT_NE(std::string::npos, error.find("frame 1: the keyframes zoom deeper"))
+      << error;
+}
 #endif
 
 TEST(JuliaPath, PositionsAtArcLengths) {

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <ostream>
-#include <sstream>
 
 #include "animate/keyframes.h"
 #include "animate/sequence.h"
@@ -230,7 +229,10 @@ int AnimateCommand(const AnimateArgs& args, std::ostream& err, bool terminal) {
       !ParseRange(args.range, rangeFirst, rangeLast, why))
     return Usage(err, "--range " + args.range + ": " + why);
   std::uint64_t task = 0, tasks = 1;
-  if (!ResolveTask(args.task, args.tasks, std::getenv, task, tasks, why))
+  auto getenv = [](const char* name) -> const char* {
+    return std::getenv(name);
+  };
+  if (!ResolveTask(args.task, args.tasks, getenv, task, tasks, why))
     return Usage(err, why);
   std::string format;
   if (!args.video.empty()) {

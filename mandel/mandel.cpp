@@ -356,7 +356,8 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
       "with ffmpeg");
   videoCmd
       ->add_option("SEQUENCE", video.sequence,
-                   "DIR/NAME of the frames DIR/NAME-000000.png onward")
+                   "The frames DIR/NAME-000000.png onward")
+      ->type_name("DIR/NAME")
       ->required();
   videoCmd
       ->add_option("-o,--output", video.output,

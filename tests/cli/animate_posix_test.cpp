@@ -96,6 +96,42 @@ TEST(AnimatePosix, WithoutFfmpegTheCommandIsGiven) {
   EXPECT_NE(std::string::npos, r.err.find("-frames:v 4 " + dir.File("z.mp4")))
       << r.err;
   EXPECT_EQ(std::vector<std::string>{"zoom.txt"}, ListDirectory(dir.path()));
+
+  // mandel video, once the frames are there.
+  ASSERT_EQ(0, MandelWith(
+                   {}, {"animate", dir.File("zoom.txt"), "-o", dir.File("f/z")})
+                   .exit);
+  const ProgramResult v = MandelWith(
+      {"PATH=/nonexistent"},
+      {"video", dir.File("f/z"), "-o", dir.File("z.mp4"), "--fps", "24"});
+  EXPECT_EQ(1, v.exit);
+  EXPECT_NE(std::string::npos, v.err.find("ffmpeg -framerate 24 -i " +
+                                          dir.File("f/z") + "-%06d.png"))
+      << v.err;
+  EXPECT_EQ((std::vector<std::string>{"f", "zoom.txt"}),
+            ListDirectory(dir.path()));
+}
+
+// An ffmpeg that fails leaves no video, not even a partial one, and the
+// frames drawn meanwhile stay for the next attempt.
+TEST(AnimatePosix, FailedEncodingLeavesNoVideo) {
+  if (!PngAvailable()) GTEST_SKIP() << "this build writes no PNG";
+  ScopedTempDir dir;
+  WriteBytes(dir.File("zoom.txt"), Zoom);
+  std::filesystem::create_directory(dir.File("bin"));
+  WriteBytes(dir.File("bin/ffmpeg"),
+             "#!/bin/sh\nhead -c 100 >/dev/null\necho broken >&2\nexit 3\n");
+  std::filesystem::permissions(dir.File("bin/ffmpeg"),
+                               std::filesystem::perms::owner_all);
+  const ProgramResult r =
+      MandelWith({"PATH=" + dir.File("bin") + ":/usr/bin:/bin"},
+                 {"animate", dir.File("zoom.txt"), "-o", dir.File("f/z"),
+                  "--video", dir.File("z.mp4")});
+  EXPECT_EQ(1, r.exit);
+  EXPECT_NE(std::string::npos, r.err.find("mandel: ffmpeg")) << r.err;
+  EXPECT_EQ((std::vector<std::string>{"bin", "f", "zoom.txt"}),
+            ListDirectory(dir.path()));
+  EXPECT_FALSE(ListDirectory(dir.File("f")).empty());
 }
 
 // A run killed outright (no chance to tidy up) and started again: the
