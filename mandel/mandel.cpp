@@ -342,6 +342,25 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
       ->group("Output");
   AddThreads(*colourCmd, colour.threads);
 
+  JoinArgs join;
+  CLI::App* joinCmd = app.add_subcommand(
+      "join",
+      "Join the bands of a poster, rendered with 'mandel render --part', "
+      "into one PNG");
+  joinCmd
+      ->add_option("PARTS", join.parts,
+                   "The part files, in any order; together they must cover "
+                   "every row once")
+      ->type_name("PART")
+      ->required()
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  joinCmd
+      ->add_option("-o,--output", join.output,
+                   "The picture: .png; - writes it to the standard output")
+      ->type_name("FILE")
+      ->required()
+      ->group("Output");
+
   AnimateArgs animate;
   CLI::App* animateCmd = app.add_subcommand(
       "animate",
@@ -379,6 +398,10 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
       "Split mandel animate: every share renders --task K of --tasks T with "
       "the options given here");
   AddAnimateOptions(planAnimate, plan.animate);
+  // Each share's task is the engine's to give; the count is the plan's.
+  planAnimate->get_option("--task")->group("");
+  planAnimate->get_option("--tasks")->description(
+      "The number of shares, each a task of the engine");
   planAnimate
       ->add_option("--for", plan.engine,
                    "make: a Makefile, one target per share (run make -j N); "
@@ -403,24 +426,6 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
       ->add_option("FILE", infoInput,
                    "A count file (.exr), a .mni/.mnd pair, or a PNG")
       ->required();
-
-  JoinArgs join;
-  CLI::App* joinCmd = app.add_subcommand(
-      "join",
-      "Join the bands of a poster, rendered with 'mandel render --part', "
-      "into one PNG");
-  joinCmd
-      ->add_option("PARTS", join.parts,
-                   "The part files, in any order; together they must cover "
-                   "every row once")
-      ->required()
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  joinCmd
-      ->add_option("-o,--output", join.output,
-                   "The picture: .png; - writes it to the standard output")
-      ->type_name("FILE")
-      ->required()
-      ->group("Output");
 
   // Set last: subcommands take over their parent's footer when created.
   app.footer("Run 'mandel COMMAND --help' for the options of a command.");
