@@ -57,6 +57,10 @@ int PlanCommand(const PlanArgs& args, std::ostream& out, std::ostream& err) {
                  "DIR/NAME-000000.png onward");
   if (!a.fps.empty() && a.video.empty())
     return Usage(err, "--fps is for --video");
+  if (!a.video.empty() && !a.range.empty())
+    return Usage(err,
+                 "--video with --range: mandel video, run after the "
+                 "shares, assembles whole sequences only");
 
   // Everything the shares will check, checked once now: the first share
   // stands for all, as they differ only in their frames. The video is made

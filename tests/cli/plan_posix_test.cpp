@@ -132,6 +132,12 @@ TEST(PlanCli, RefusalsWriteNoJobFile) {
         "10"},
        2,
        "mandel: --fps is for --video" + planHelp},
+      {{"--frames", "9", "-o", "z", "--for", "make", "--tasks", "2", "--video",
+        "z.mp4", "--range", "0:4"},
+       2,
+       "mandel: --video with --range: mandel video, run after the shares, "
+       "assembles whole sequences only" +
+           planHelp},
       {{"--frames", "9", "-o", "z", "--for", "slurm", "--tasks", "2",
         "--mandel", "mandel\nrm"},
        1,
