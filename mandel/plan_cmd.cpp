@@ -8,6 +8,7 @@
 #include "batch/jobfile.h"
 #include "mandel/commands.h"
 #include "mandel/mandel.h"
+#include "mandel/video.h"
 
 namespace {
 
@@ -61,6 +62,9 @@ int PlanCommand(const PlanArgs& args, std::ostream& out, std::ostream& err) {
     return Usage(err,
                  "--video with --range: mandel video, run after the "
                  "shares, assembles whole sequences only");
+  std::string format;
+  if (!a.video.empty() && !VideoFormatOf(a.video, format, why))
+    return Usage(err, "--video " + a.video + ": " + why);
 
   // Everything the shares will check, checked once now: the first share
   // stands for all, as they differ only in their frames. The video is made
