@@ -133,6 +133,11 @@ TEST(PlanCli, RefusalsWriteNoJobFile) {
        2,
        "mandel: --fps is for --video" + planHelp},
       {{"--frames", "9", "-o", "z", "--for", "make", "--tasks", "2", "--video",
+        "z.avi"},
+       2,
+       "mandel: --video z.avi: the name must end in .mp4, .mov or .mkv" +
+           planHelp},
+      {{"--frames", "9", "-o", "z", "--for", "make", "--tasks", "2", "--video",
         "z.mp4", "--range", "0:4"},
        2,
        "mandel: --video with --range: mandel video, run after the shares, "
