@@ -281,6 +281,8 @@ int AnimateCommand(const AnimateArgs& args, std::ostream& err, bool terminal) {
     if (!FrameView(keys, i, v, why)) return Failure(err, why);
   }
 
+  if (args.checkOnly) return ExitOk;
+
   const std::filesystem::path dir =
       std::filesystem::path(sequence).parent_path();
   if (!dir.empty() && share.count) {

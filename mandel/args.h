@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The options that describe a view. An empty text means "not given": the
 // view file (or the default view) supplies it.
@@ -42,6 +43,8 @@ struct RenderArgs {
   std::string engine;     // --engine auto|double|deep|exact
   std::string maxMemory;  // --max-memory MIB: the deep reference's budget
   bool verbose = false;   // --verbose: say which engine drew the view
+  std::string rows;       // --rows A:B, counted from the top
+  std::string part;       // --part FILE: the band's part file
 };
 
 struct ColourCommandArgs {
@@ -49,6 +52,11 @@ struct ColourCommandArgs {
   ColourArgs colour;
   std::string threads;
   std::string output;
+};
+
+struct JoinArgs {
+  std::vector<std::string> parts;  // part files, in any order
+  std::string output;              // -o FILE.png, or - for the standard output
 };
 
 struct AnimateArgs {
@@ -65,12 +73,32 @@ struct AnimateArgs {
   std::string task, tasks;  // --task K --tasks T
   std::string video;        // --video OUT.mp4
   std::string fps;          // --fps N
+  // Check everything, as far as the views of the frames, and write nothing
+  // (for mandel plan, before it writes a job file).
+  bool checkOnly = false;
 };
 
 struct VideoArgs {
   std::string sequence;  // DIR/NAME of a frame sequence
   std::string output;    // -o OUT.mp4
   std::string fps;       // --fps N
+};
+
+// One option of a command line as given, to be written out again: a name
+// ("--size"; empty for a positional word) and its value, or a flag alone.
+struct OptionWord {
+  std::string name, value;
+  bool flag = false;
+};
+
+struct PlanArgs {
+  AnimateArgs animate;  // the animation every share renders a part of
+  // The same options, in the order the command defines them, to be
+  // repeated in every share's command line.
+  std::vector<OptionWord> words;
+  std::string engine;   // --for make|parallel|slurm
+  std::string program;  // --mandel PATH: mandel as the engine finds it
+  std::string self;     // argv[0]
 };
 
 // What -o writes, by the name's extension (case-insensitive). "-" is a PNG

@@ -18,6 +18,7 @@ int Failure(std::ostream& err, const std::string& text);
 int RenderCommand(const RenderArgs& args, std::ostream& err, bool terminal);
 int ColourCommand(const ColourCommandArgs& args, std::ostream& err,
                   bool terminal);
+int JoinCommand(const JoinArgs& args, std::ostream& err, bool terminal);
 // The keyframes an animate command line describes (a keyframe file, or
 // --from/--to/--frames), with the options for every frame applied. False
 // with a message otherwise; usage tells a refused command line from a file
@@ -27,5 +28,7 @@ bool AnimationKeyframes(const AnimateArgs& args, std::vector<Keyframe>& keys,
                         bool& usage, std::string& error);
 int AnimateCommand(const AnimateArgs& args, std::ostream& err, bool terminal);
 int VideoCommand(const VideoArgs& args, std::ostream& err);
+// Writes the job file to out.
+int PlanCommand(const PlanArgs& args, std::ostream& out, std::ostream& err);
 // Prints the description to out.
 int InfoCommand(const std::string& input, std::ostream& out, std::ostream& err);

@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "mandel/args.h"
 #include "mandel/commands.h"
@@ -141,6 +142,117 @@ std::string Lower(std::string text) {
   return text;
 }
 
+// The options of mandel animate, also taken by mandel plan animate to be
+// repeated in every share.
+void AddAnimateOptions(CLI::App* cmd, AnimateArgs& a) {
+  cmd->add_option("KEYFRAMES", a.keyframes,
+                  "Keyframe file: views separated by lines ---, each with "
+                  "the number of frames to the next")
+      ->type_name("FILE");
+  {
+    const char* group = "Sequence";
+    cmd->add_option("--from", a.from,
+                    "Instead of a keyframe file: the first frame's view (a "
+                    "view file, or a PNG or count file of mandel)")
+        ->type_name("FILE")
+        ->group(group);
+    cmd->add_option("--to", a.to, "The last frame's view")
+        ->type_name("FILE")
+        ->group(group);
+    cmd->add_option("--frames", a.frames,
+                    "Frames in all with --from/--to, the first and last "
+                    "included (2 or more)")
+        ->type_name("N")
+        ->group(group);
+    cmd->add_option("-o,--output", a.output,
+                    "Frames go to DIR/NAME-000000.png onward; frames "
+                    "already there are kept, so a stopped run resumes")
+        ->type_name("DIR/NAME")
+        ->group(group);
+    cmd->add_option("--range", a.range,
+                    "Only frames A to B, inclusive, counted from 0")
+        ->type_name("A:B")
+        ->group(group);
+    cmd->add_option("--task", a.task,
+                    "Render the K-th (from 0) of --tasks contiguous shares "
+                    "of the frames; default: SLURM_ARRAY_TASK_ID or "
+                    "JOB_COMPLETION_INDEX when set")
+        ->type_name("K")
+        ->group(group);
+    cmd->add_option("--tasks", a.tasks,
+                    "The number of shares (default: SLURM_ARRAY_TASK_COUNT "
+                    "under Slurm)")
+        ->type_name("T")
+        ->group(group);
+    cmd->add_option("--video", a.video,
+                    "Also pipe the frames, in order, to ffmpeg for an H.264 "
+                    "video (.mp4, .mov or .mkv)")
+        ->type_name("OUT.mp4")
+        ->group("Output");
+    cmd->add_option("--fps", a.fps,
+                    "Frames per second of the video (default 30)")
+        ->type_name("N")
+        ->group("Output");
+  }
+  {
+    const char* group = "Every frame";
+    cmd->add_option("--size", a.size,
+                    "Pixels per line and lines, for every keyframe")
+        ->type_name("WxH")
+        ->group(group);
+    cmd->add_option("--limit", a.limit,
+                    "Iteration limit of every frame, instead of the "
+                    "keyframes' (interpolated geometrically)")
+        ->type_name("N")
+        ->group(group);
+    cmd->add_option("--bailout", a.bailout, "Escape radius")
+        ->type_name("R")
+        ->group(group);
+    cmd->add_option("--samples", a.samples,
+                    "Anti-aliasing: N x N samples per pixel, 1 to 16")
+        ->type_name("N")
+        ->group(group);
+  }
+  AddColourOptions(*cmd, a.colour);
+  cmd->add_option("--engine", a.engine,
+                  "auto (default, chosen per frame), double, deep or exact")
+      ->type_name("ENGINE");
+  cmd->add_option("--max-memory", a.maxMemory,
+                  "The most the deep engine's reference orbit may take, in "
+                  "MiB")
+      ->type_name("MIB");
+  cmd->add_flag("--verbose", a.verbose,
+                "Say on the standard error which engine draws each "
+                "frame");
+  AddThreads(*cmd, a.threads);
+}
+
+// The options given to cmd, but those named in skip, as words to repeat:
+// in the order cmd defines them, each value as it was given.
+std::vector<OptionWord> OptionWords(const CLI::App& cmd,
+                                    const std::vector<std::string>& skip) {
+  std::vector<OptionWord> words;
+  for (const CLI::Option* opt : cmd.get_options()) {
+    if (opt->count() == 0 || opt == cmd.get_help_ptr()) continue;
+    std::string name;
+    if (!opt->get_lnames().empty())
+      name = "--" + opt->get_lnames().front();
+    else if (!opt->get_snames().empty())
+      name = "-" + opt->get_snames().front();
+    bool skipped = false;
+    for (const std::string& s : skip) skipped = skipped || s == name;
+    if (skipped) continue;
+    // A flag takes no value; CLI11 records "true" for it.
+    if (opt->get_expected_max() == 0) {
+      words.push_back(OptionWord{name, "", true});
+      continue;
+    }
+    for (const std::string& value : opt->results())
+      words.push_back(OptionWord{name, value, false});
+  }
+  return words;
+}
+
 }  // namespace
 
 int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
@@ -185,6 +297,18 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
       ->type_name("NAME")
       ->group("Output");
   renderCmd
+      ->add_option("--rows", render.rows,
+                   "Only rows A to B, counted from 0 at the top, to the "
+                   "part file; bands join into the whole with 'mandel join'")
+      ->type_name("A:B")
+      ->group("Output");
+  renderCmd
+      ->add_option("--part", render.part,
+                   "Write the rows as a band of a poster, alone, to this "
+                   "part file")
+      ->type_name("FILE")
+      ->group("Output");
+  renderCmd
       ->add_option("--engine", render.engine,
                    "auto (default): doubles while they resolve the pixels, "
                    "else deep; double; deep (perturbation, any depth); "
@@ -218,105 +342,31 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
       ->group("Output");
   AddThreads(*colourCmd, colour.threads);
 
+  JoinArgs join;
+  CLI::App* joinCmd = app.add_subcommand(
+      "join",
+      "Join the bands of a poster, rendered with 'mandel render --part', "
+      "into one PNG");
+  joinCmd
+      ->add_option("PARTS", join.parts,
+                   "The part files, in any order; together they must cover "
+                   "every row once")
+      ->type_name("PART")
+      ->required()
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  joinCmd
+      ->add_option("-o,--output", join.output,
+                   "The picture: .png; - writes it to the standard output")
+      ->type_name("FILE")
+      ->required()
+      ->group("Output");
+
   AnimateArgs animate;
   CLI::App* animateCmd = app.add_subcommand(
       "animate",
       "Render the frames of a keyframe file, or of a zoom from one view to "
       "another, as a numbered PNG sequence; optionally a video");
-  animateCmd
-      ->add_option("KEYFRAMES", animate.keyframes,
-                   "Keyframe file: views separated by lines ---, each with "
-                   "the number of frames to the next")
-      ->type_name("FILE");
-  {
-    const char* group = "Sequence";
-    animateCmd
-        ->add_option("--from", animate.from,
-                     "Instead of a keyframe file: the first frame's view (a "
-                     "view file, or a PNG or count file of mandel)")
-        ->type_name("FILE")
-        ->group(group);
-    animateCmd->add_option("--to", animate.to, "The last frame's view")
-        ->type_name("FILE")
-        ->group(group);
-    animateCmd
-        ->add_option("--frames", animate.frames,
-                     "Frames in all with --from/--to, the first and last "
-                     "included (2 or more)")
-        ->type_name("N")
-        ->group(group);
-    animateCmd
-        ->add_option("-o,--output", animate.output,
-                     "Frames go to DIR/NAME-000000.png onward; frames "
-                     "already there are kept, so a stopped run resumes")
-        ->type_name("DIR/NAME")
-        ->group(group);
-    animateCmd
-        ->add_option("--range", animate.range,
-                     "Only frames A to B, inclusive, counted from 0")
-        ->type_name("A:B")
-        ->group(group);
-    animateCmd
-        ->add_option("--task", animate.task,
-                     "Render the K-th (from 0) of --tasks contiguous shares "
-                     "of the frames; default: SLURM_ARRAY_TASK_ID or "
-                     "JOB_COMPLETION_INDEX when set")
-        ->type_name("K")
-        ->group(group);
-    animateCmd
-        ->add_option("--tasks", animate.tasks,
-                     "The number of shares (default: SLURM_ARRAY_TASK_COUNT "
-                     "under Slurm)")
-        ->type_name("T")
-        ->group(group);
-    animateCmd
-        ->add_option("--video", animate.video,
-                     "Also pipe the frames, in order, to ffmpeg for an H.264 "
-                     "video (.mp4, .mov or .mkv)")
-        ->type_name("OUT.mp4")
-        ->group("Output");
-    animateCmd
-        ->add_option("--fps", animate.fps,
-                     "Frames per second of the video (default 30)")
-        ->type_name("N")
-        ->group("Output");
-  }
-  {
-    const char* group = "Every frame";
-    animateCmd
-        ->add_option("--size", animate.size,
-                     "Pixels per line and lines, for every keyframe")
-        ->type_name("WxH")
-        ->group(group);
-    animateCmd
-        ->add_option("--limit", animate.limit,
-                     "Iteration limit of every frame, instead of the "
-                     "keyframes' (interpolated geometrically)")
-        ->type_name("N")
-        ->group(group);
-    animateCmd->add_option("--bailout", animate.bailout, "Escape radius")
-        ->type_name("R")
-        ->group(group);
-    animateCmd
-        ->add_option("--samples", animate.samples,
-                     "Anti-aliasing: N x N samples per pixel, 1 to 16")
-        ->type_name("N")
-        ->group(group);
-  }
-  AddColourOptions(*animateCmd, animate.colour);
-  animateCmd
-      ->add_option("--engine", animate.engine,
-                   "auto (default, chosen per frame), double, deep or exact")
-      ->type_name("ENGINE");
-  animateCmd
-      ->add_option("--max-memory", animate.maxMemory,
-                   "The most the deep engine's reference orbit may take, in "
-                   "MiB")
-      ->type_name("MIB");
-  animateCmd->add_flag("--verbose", animate.verbose,
-                       "Say on the standard error which engine draws each "
-                       "frame");
-  AddThreads(*animateCmd, animate.threads);
+  AddAnimateOptions(animateCmd, animate);
 
   VideoArgs video;
   CLI::App* videoCmd = app.add_subcommand(
@@ -335,6 +385,37 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
       ->required();
   videoCmd->add_option("--fps", video.fps, "Frames per second (default 30)")
       ->type_name("N");
+
+  PlanArgs plan;
+  plan.self = argc > 0 ? argv[0] : "";
+  CLI::App* planCmd = app.add_subcommand(
+      "plan",
+      "Write a job file to the standard output that splits a render among "
+      "the tasks of make, GNU parallel or a Slurm job array");
+  planCmd->require_subcommand(1);
+  CLI::App* planAnimate = planCmd->add_subcommand(
+      "animate",
+      "Split mandel animate: every share renders --task K of --tasks T with "
+      "the options given here");
+  AddAnimateOptions(planAnimate, plan.animate);
+  // Each share's task is the engine's to give; the count is the plan's.
+  planAnimate->get_option("--task")->group("");
+  planAnimate->get_option("--tasks")->description(
+      "The number of shares, each a task of the engine");
+  planAnimate
+      ->add_option("--for", plan.engine,
+                   "make: a Makefile, one target per share (run make -j N); "
+                   "parallel: one command per line (parallel -j N < FILE); "
+                   "slurm: an sbatch script with a job array")
+      ->type_name("ENGINE")
+      ->required()
+      ->group("Job file");
+  planAnimate
+      ->add_option("--mandel", plan.program,
+                   "mandel as the tasks find it (default: this program's "
+                   "absolute path)")
+      ->type_name("PATH")
+      ->group("Job file");
 
   std::string infoInput;
   CLI::App* infoCmd = app.add_subcommand(
@@ -362,7 +443,10 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
     return ExitOk;
   } catch (const CLI::ParseError& e) {
     std::string where = "mandel";
-    for (CLI::App* sub : app.get_subcommands()) where += " " + sub->get_name();
+    for (CLI::App* sub = &app; !sub->get_subcommands().empty();) {
+      sub = sub->get_subcommands().front();
+      where += " " + sub->get_name();
+    }
     std::string text = Lower(e.what());
     // Without a known verb CLI11 only says that one is required.
     if (app.get_subcommands().empty()) {
@@ -378,10 +462,15 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
     return ExitUsage;
   }
 
+  if (app.got_subcommand(planCmd)) {
+    plan.words = OptionWords(*planAnimate, {"--for", "--mandel"});
+    return PlanCommand(plan, out, err);
+  }
   if (app.got_subcommand(renderCmd))
     return RenderCommand(render, err, terminal);
   if (app.got_subcommand(colourCmd))
     return ColourCommand(colour, err, terminal);
+  if (app.got_subcommand(joinCmd)) return JoinCommand(join, err, terminal);
   if (app.got_subcommand(animateCmd))
     return AnimateCommand(animate, err, terminal);
   if (app.got_subcommand(videoCmd)) return VideoCommand(video, err);

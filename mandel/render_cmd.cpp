@@ -23,8 +23,31 @@ struct Plan {
   unsigned threads = 0;
   bool picture = false;
   OutputKind pictureKind = OutputKind::Png;
-  std::string countsName;  // -o x.exr or --counts
+  std::string countsName;                   // -o x.exr or --counts
+  std::uint64_t firstRow = 0, lastRow = 0;  // the band, with --part
 };
+
+// --rows and --part: a band of the picture, written alone. Returns the
+// usage message, empty when all is well.
+std::string CheckBand(const RenderArgs& args, Plan& plan) {
+  if (args.part.empty())
+    return args.rows.empty() ? "" : "--rows needs --part FILE for the band";
+  if (!args.output.empty() || !args.counts.empty() || !args.saveView.empty())
+    return "--part writes the band alone; leave out -o, --counts and "
+           "--save-view";
+  const std::uint64_t last = plan.view.sizeY - 1;
+  if (args.rows.empty()) return "";
+  const std::size_t colon = args.rows.find(':');
+  std::string why;
+  if (colon == std::string::npos ||
+      !ParseWhole(args.rows.substr(0, colon), 0, last, plan.firstRow, why) ||
+      !ParseWhole(args.rows.substr(colon + 1), 0, last, plan.lastRow, why) ||
+      plan.firstRow > plan.lastRow)
+    return "--rows " + args.rows + ": expected A:B, the first and last row " +
+           "with 0 <= A <= B <= " + std::to_string(last) +
+           " (rows count from 0 at the top)";
+  return "";
+}
 
 // Checks the outputs against each other and against the view; returns the
 // usage message, empty when all is well.
@@ -99,7 +122,9 @@ int RenderCommand(const RenderArgs& args, std::ostream& err, bool terminal) {
   if (!args.maxMemory.empty() &&
       !ParseWhole(args.maxMemory, 1, std::uint64_t(1) << 40, maxMemory, why))
     return Usage(err, "--max-memory: " + why);
-  why = CheckOutputs(args, plan);
+  plan.lastRow = plan.view.sizeY - 1;
+  why = args.part.empty() && args.rows.empty() ? CheckOutputs(args, plan)
+                                               : CheckBand(args, plan);
   if (!why.empty()) return Usage(err, why);
 
   DrawOutputs outputs;
@@ -109,13 +134,16 @@ int RenderCommand(const RenderArgs& args, std::ostream& err, bool terminal) {
   }
   outputs.counts = plan.countsName;
   outputs.saveView = args.saveView;
+  outputs.part = args.part;
+  outputs.firstRow = static_cast<std::uint32_t>(plan.firstRow);
+  outputs.lastRow = static_cast<std::uint32_t>(plan.lastRow);
   DrawSettings settings;
   settings.engine = engine;
   settings.maxMemory = maxMemory;
   settings.threads = plan.threads;
   settings.depth = plan.depth;
   settings.verbose = args.verbose;
-  Progress progress(err, terminal, plan.view.sizeY);
+  Progress progress(err, terminal, plan.lastRow - plan.firstRow + 1);
   const bool ok = DrawView(
       plan.view, settings, outputs, err,
       [&progress](std::uint64_t done) { progress.Update(done); }, why);

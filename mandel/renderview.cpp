@@ -9,6 +9,7 @@
 
 #include "imageio/bmpwriter.h"
 #include "imageio/countfile.h"
+#include "imageio/partfile.h"
 #include "imageio/pngwriter.h"
 #include "imageio/viewpair.h"
 #include "render/linesource.h"
@@ -161,6 +162,18 @@ bool DrawView(const ViewSpec& v, const DrawSettings& settings,
                    static_cast<std::uint32_t>(v.sizeY), options, why))
       return false;
     picture = std::move(png);
+  } else if (!outputs.part.empty()) {
+    auto part = std::make_unique<PartWriter>();
+    PartHeader band;
+    band.width = static_cast<std::uint32_t>(v.sizeX);
+    band.height = static_cast<std::uint32_t>(v.sizeY);
+    band.first = outputs.firstRow;
+    band.last = outputs.lastRow;
+    band.depth = settings.depth;
+    // The text the whole picture's PNG would hold, for the join to embed.
+    band.viewText = viewText + outputs.viewNote;
+    if (!part->Open(outputs.part, band, why)) return false;
+    picture = std::move(part);
   }
   std::unique_ptr<CountFileWriter> counts;
   if (!outputs.counts.empty()) {
@@ -184,11 +197,21 @@ bool DrawView(const ViewSpec& v, const DrawSettings& settings,
   Colourer colourer(v.colouring, v.bailout, v.limit);
   PixelColourer pixels(colourer, v.limit, v.samples);
 
+  // A band reads the whole picture's sample lines, from the band's lowest
+  // row up.
+  std::uint64_t height = v.sizeY;
+  std::unique_ptr<BandLines> band;
+  if (!outputs.part.empty()) {
+    height = std::uint64_t(outputs.lastRow) - outputs.firstRow + 1;
+    band = std::make_unique<BandLines>(
+        lines, (v.sizeY - 1 - outputs.lastRow) * v.samples);
+  }
+
   RenderJob job;
   job.width = v.sizeX;
-  job.height = v.sizeY;
+  job.height = height;
   job.samples = v.samples;
-  job.lines = &lines;
+  job.lines = band ? static_cast<const SampleLines*>(band.get()) : &lines;
   job.colourer = &pixels;
   job.picture = picture.get();
   job.counts = counts.get();

@@ -37,6 +37,11 @@ struct DrawOutputs {
   // Extra text stored with the view in a PNG, after it: comment lines
   // ("# ...") a view file reader skips.
   std::string viewNote;
+  // A band of the picture alone, rows firstRow .. lastRow counted from the
+  // top, to a part file (imageio/partfile.h) in place of a picture; its
+  // rows are byte for byte those of the picture drawn whole.
+  std::string part;
+  std::uint32_t firstRow = 0, lastRow = 0;
 };
 
 // Draws v (which must pass CheckViewSpec) to the outputs; each named output

@@ -137,6 +137,25 @@ class ComputedLines : public SampleLines {
   const SampleLineSource& source;
 };
 
+// A band of another raster's lines: line L here is line first + L there.
+// A band of rows rendered through it gets exactly the samples the whole
+// picture has in those rows, which is what lets bands be joined into the
+// picture rendered in one piece.
+class BandLines : public SampleLines {
+ public:
+  // all must outlive this object.
+  BandLines(const SampleLines& all, std::uint64_t first)
+      : all(all), first(first) {}
+  bool Line(std::uint64_t line, SampleLine out,
+            std::string& error) const override {
+    return all.Line(first + line, out, error);
+  }
+
+ private:
+  const SampleLines& all;
+  std::uint64_t first;
+};
+
 // The lines of a count file; reads are serialised, so workers colour in
 // parallel while one of them reads.
 class CountFileLines : public SampleLines {

@@ -11,7 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev libpng-dev libopenexr-dev libmpfr-dev groff-base
   libgtkmm-3.0-dev libxtst-dev xvfb xauth fonts-ipafont-gothic
-  ffmpeg desktop-file-utils
+  make parallel ffmpeg desktop-file-utils
 )
 
 install_missing_packages() {

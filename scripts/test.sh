@@ -5,10 +5,24 @@
 #   native     built for this processor (-march=native): counts must not change
 #   windows    MinGW-w64 cross build, tests under wine (when it can be installed)
 #   fuzz       a short libFuzzer pass over the saved corpora (when clang is there)
+#   slurm      a one-node Slurm cluster runs a split animation (needs root)
 # Every lane runs even when an earlier one fails; the exit status says whether
-# all passed.
+# all passed. scripts/test.sh LANE... runs only the lanes named.
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 source "$ROOT/scripts/test-windows.sh"
+source "$ROOT/scripts/test-slurm.sh"
+
+all_lanes=(plain sanitize native windows fuzz slurm)
+for name in "$@"; do
+  if [[ " ${all_lanes[*]} " != *" $name "* ]]; then
+    echo "unknown lane '$name'; the lanes are ${all_lanes[*]}" >&2
+    exit 2
+  fi
+done
+chosen=("$@")
+if ((${#chosen[@]} == 0)); then
+  chosen=("${all_lanes[@]}")
+fi
 
 install_missing_packages
 
@@ -31,6 +45,9 @@ failed=()
 lane() {
   local name="$1" status
   shift
+  if [[ " ${chosen[*]} " != *" $name "* ]]; then
+    return 0
+  fi
   echo "==== lane: $name"
   set +e
   (
@@ -76,11 +93,20 @@ windows() {
   windows_lane
 }
 
+slurm_test() {
+  # The plain lane's tree; only the program the lane runs is built here.
+  cmake -S "$ROOT" -B "$ROOT/build" -G Ninja -DBUILD_VIEWER=ON \
+    -DBUILD_BENCHMARKS=ON >/dev/null
+  cmake --build "$ROOT/build" -j "$(nproc)" --target mandel
+  slurm_lane "$ROOT/build/mandel/mandel"
+}
+
 lane plain plain
 lane sanitize sanitize
 lane native native
 lane windows windows
 lane fuzz fuzz
+lane slurm slurm_test
 
 if ((${#failed[@]})); then
   echo "FAILED lanes: ${failed[*]}"
