@@ -454,7 +454,13 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
         text = std::string(argv[1][0] == '-' ? "unknown option '"
                                              : "unknown command '") +
                argv[1] + "'";
-      text += "; the commands are render, colour and info";
+      // Named from the parser itself, so a new verb is never left out.
+      const std::vector<CLI::App*> verbs =
+          app.get_subcommands([](CLI::App*) { return true; });
+      text += "; the commands are ";
+      for (std::size_t i = 0; i < verbs.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == verbs.size() ? " and " : ", ") +
+                verbs[i]->get_name();
     }
     err << "mandel: " << text << "\nTry '" << where
         << " --help' for more information.\n"

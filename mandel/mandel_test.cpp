@@ -88,14 +88,15 @@ TEST(MandelMain, UsageErrorsNameTheProblemAndWriteNothing) {
   } rows[] = {
       {{},
        "mandel: a subcommand is required; the commands are render, "
-       "colour and info\nTry 'mandel --help' for more information.\n"},
+       "colour, join, animate, video, plan and info\nTry 'mandel --help' "
+       "for more information.\n"},
       {{"paint", "-o", png},
        "mandel: unknown command 'paint'; the commands "
-       "are render, colour and info\nTry 'mandel "
+       "are render, colour, join, animate, video, plan and info\nTry 'mandel "
        "--help' for more information.\n"},
       {{"--bogus"},
-       "mandel: unknown option '--bogus'; the commands are render, colour and "
-       "info\n"
+       "mandel: unknown option '--bogus'; the commands are render, colour, "
+       "join, animate, video, plan and info\n"
        "Try 'mandel --help' for more information.\n"},
       {{"render", "--zoom", "2", "-o", png},
        "mandel: the following arguments were not expected: 2 --zoom" + hint},
