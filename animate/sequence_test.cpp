@@ -195,7 +195,8 @@ TEST(JuliaPath, SpiralAtConstantSpeed) {
   const Complex2 centre{-0.5, 0.25};
   for (bool clockwise : {false, true}) {
     const Complex2 a{0.5, 0.25}, b{-0.5, 2.25};  // radius 1 to 2
-    const double turn = clockwise ? -1.5 * M_PI : 0.5 * M_PI;
+    const double pi = 3.14159265358979323846;  // no M_PI in MinGW's <cmath>
+    const double turn = clockwise ? -1.5 * pi : 0.5 * pi;
     const int steps = 200000;
     std::vector<double> length(steps + 1, 0);
     auto point = [&](int j) {
