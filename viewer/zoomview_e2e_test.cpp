@@ -68,9 +68,9 @@ Shot Capture(Window w) {
   return shot;
 }
 
-// The program's mapped toplevel window, found by the process id GTK
-// records on it.
-Window FindWindow(pid_t pid) {
+// A mapped toplevel of the program other than skip, found by the process
+// id GTK records on its windows; 0 when there is none.
+Window FindToplevel(pid_t pid, Window skip) {
   const Atom wm_pid = XInternAtom(display, "_NET_WM_PID", False);
   Window root = DefaultRootWindow(display), parent, *children = nullptr;
   unsigned count = 0;
@@ -78,7 +78,8 @@ Window FindWindow(pid_t pid) {
   XQueryTree(display, root, &root, &parent, &children, &count);
   for (unsigned i = 0; i < count && !found; ++i) {
     XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, children[i], &attributes) ||
+    if (children[i] == skip ||
+        !XGetWindowAttributes(display, children[i], &attributes) ||
         attributes.map_state != IsViewable)
       continue;
     Atom type;
@@ -98,6 +99,9 @@ Window FindWindow(pid_t pid) {
   if (children) XFree(children);
   return found;
 }
+
+// The program's mapped toplevel window.
+Window FindWindow(pid_t pid) { return FindToplevel(pid, 0); }
 
 void Key(KeySym sym) {
   const KeyCode code = XKeysymToKeycode(display, sym);
@@ -449,35 +453,7 @@ void Chord(KeySym modifier, KeySym key) {
 }
 
 // A mapped toplevel of the program other than its main window: a dialog.
-Window FindDialog(pid_t pid, Window main) {
-  const Atom wm_pid = XInternAtom(display, "_NET_WM_PID", False);
-  Window root = DefaultRootWindow(display), parent, *children = nullptr;
-  unsigned count = 0;
-  Window found = 0;
-  XQueryTree(display, root, &root, &parent, &children, &count);
-  for (unsigned i = 0; i < count; ++i) {
-    XWindowAttributes attributes;
-    if (children[i] == main ||
-        !XGetWindowAttributes(display, children[i], &attributes) ||
-        attributes.map_state != IsViewable)
-      continue;
-    Atom type;
-    int format;
-    unsigned long items, after;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, children[i], wm_pid, 0, 1, False,
-                           XA_CARDINAL, &type, &format, &items, &after,
-                           &data) == Success &&
-        data) {
-      if (items == 1 && *reinterpret_cast<unsigned long*>(data) ==
-                            static_cast<unsigned long>(pid))
-        found = children[i];
-      XFree(data);
-    }
-  }
-  if (children) XFree(children);
-  return found;
-}
+Window FindDialog(pid_t pid, Window main) { return FindToplevel(pid, main); }
 
 // Waits until two looks at the window a moment apart agree: a run over.
 void WaitStill(Window w) {
