@@ -47,18 +47,18 @@ ViewSpec spec_of(const preciseview& v, std::uint64_t width_px,
   return s;
 }
 
-preciseview precise_of(const ViewSpec& spec, std::uint64_t width_px,
+preciseview precise_of(const ViewSpec& file_view, std::uint64_t width_px,
                        std::uint64_t height_px) {
   preciseview v;
-  v.width = spec.width;
-  v.re = DecimalAddHalf(CenterRe(spec), negated(spec.width));
-  v.im = DecimalAddHalf(CenterIm(spec),
-                        negated(height_of(spec.width, width_px, height_px)));
-  v.limit = spec.limit;
-  v.julia = spec.julia;
-  if (spec.julia) {
-    v.julia_re = to_double(spec.juliaRe);
-    v.julia_im = to_double(spec.juliaIm);
+  v.width = file_view.width;
+  v.re = DecimalAddHalf(CenterRe(file_view), negated(file_view.width));
+  v.im = DecimalAddHalf(CenterIm(file_view),
+                        negated(height_of(file_view.width, width_px, height_px)));
+  v.limit = file_view.limit;
+  v.julia = file_view.julia;
+  if (file_view.julia) {
+    v.julia_re = to_double(file_view.juliaRe);
+    v.julia_im = to_double(file_view.juliaIm);
   }
   return v;
 }

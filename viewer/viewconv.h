@@ -24,10 +24,10 @@ std::string height_of(const std::string& width, std::uint64_t width_px,
 ViewSpec spec_of(const preciseview& v, std::uint64_t width_px,
                  std::uint64_t height_px, const colourmode& mode);
 
-// The window's view of spec shown over width_px by height_px pixels: the
+// The window's view of file_view shown over width_px by height_px pixels: the
 // same centre and width (the height follows the picture's shape), its
 // limit and Julia constant.
-preciseview precise_of(const ViewSpec& spec, std::uint64_t width_px,
+preciseview precise_of(const ViewSpec& file_view, std::uint64_t width_px,
                        std::uint64_t height_px);
 
 }  // namespace zv

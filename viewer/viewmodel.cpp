@@ -174,7 +174,7 @@ void relative_areas(const preciseview& pending, const MandArea& pending_area,
 
 bool needs_deep(const preciseview& v, std::uint64_t dots_x) {
   const double w = to_double(v.width);
-  // A view of no width is the specified window's own case: every pixel is
+  // A view of no width is the plain window's own case: every pixel is
   // the corner, which doubles give exactly.
   if (dots_x == 0 || !(w > 0)) return false;
   const double scale =

@@ -152,7 +152,7 @@ class zvwin : public Gtk::Window {
   precisespin precise_x, precise_y, precise_width;
 
   // One run of the pending view; what follows a finished one (the
-  // specified history, the session) is the caller's.
+  // batch-export history, the session) is the caller's.
   runresult run_pending();
   // The spin buttons show the model, without their handlers reacting.
   void show_model();
