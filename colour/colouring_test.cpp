@@ -191,7 +191,9 @@ TEST(Colourer, ColourLineIsColourPerSample) {
 TEST(CountSample, LineFormsAreThePerSampleForms) {
   Palette cosine = Cosine(3, 2, 1);
   Palette gradient = DefaultPalette();
-  for (double bailout : {2.0, 256.0, 1e10, 1.0}) {
+  // Radii far out and far in put |z|^2 beyond double, where the fraction
+  // comes from LnHypot instead.
+  for (double bailout : {2.0, 256.0, 1e10, 1.0, 1e200, 1e-170}) {
     std::vector<EscapeResult> in = SomeResults(bailout, 5000);
     in.push_back({0xFFFFFFFEu, 3, 0});
     in.push_back({0xFFFFFFFDu, 3, 0});
