@@ -247,10 +247,11 @@ void StoredCounts(const EscapeResult* in, std::size_t count, std::uint32_t* n,
 }
 
 #ifdef COLOURING_AVX2
-// Fractions and StoredCounts in one pass, four results at a time: each
-// lane takes the operations of Fraction in their order, and a lane whose
-// logarithm leaves the usual range (or whose radius is odd) goes to the
-// plain functions. The default colouring spends most of its own time here.
+// ToCountSamples four results at a time: each lane takes the operations of Fraction in their order, and
+// a lane whose logarithm leaves the usual range (or whose radius is odd)
+// goes to the plain functions. Each logarithm is taken over a block in a
+// pass of its own, so that the processor overlaps the lanes' long chains of
+// operations instead of waiting on one.
 __attribute__((target("avx2"))) void CountSamplesAvx2(const EscapeResult* in,
                                                       std::size_t count,
                                                       double lnR,
@@ -258,58 +259,79 @@ __attribute__((target("avx2"))) void CountSamplesAvx2(const EscapeResult* in,
                                                       float* nf) {
   const __m256d four = _mm256_set1_pd(4.0), half = _mm256_set1_pd(0.5);
   const __m256d lnRv = _mm256_set1_pd(lnR);
-  const __m256d least = _mm256_set1_pd(0x1p-999), most = _mm256_set1_pd(0x1p1000);
+  const __m256d least = _mm256_set1_pd(0x1p-999);
+  const __m256d most = _mm256_set1_pd(0x1p1000);
   const __m256d one = _mm256_set1_pd(1);
   const __m256d invLn2 = _mm256_set1_pd(1 / basicmath::Ln2);
   const __m128 oneF = _mm_set1_ps(1.0f), belowOne = _mm_set1_ps(BelowOne);
-  std::size_t i = 0;
-  for (; i + 4 <= count; i += 4) {
-    const EscapeResult* e = in + i;
-    const __m256d zr = _mm256_set_pd(e[3].zr, e[2].zr, e[1].zr, e[0].zr);
-    const __m256d zi = _mm256_set_pd(e[3].zi, e[2].zi, e[1].zi, e[0].zi);
-    const bool wanted[4] = {e[0].count <= MaxStoredCount,
-                            e[1].count <= MaxStoredCount,
-                            e[2].count <= MaxStoredCount,
-                            e[3].count <= MaxStoredCount};
-    const __m256d keep = _mm256_castsi256_pd(_mm256_set_epi64x(
-        -std::int64_t{wanted[3]}, -std::int64_t{wanted[2]},
-        -std::int64_t{wanted[1]}, -std::int64_t{wanted[0]}));
-    __m256d sq = _mm256_add_pd(_mm256_mul_pd(zr, zr), _mm256_mul_pd(zi, zi));
-    sq = _mm256_blendv_pd(four, sq, keep);
-    __m256d ln;
-    const int normal = basicmath::avx2::LnNormal(sq, &ln);
-    __m256d v = _mm256_div_pd(_mm256_mul_pd(half, ln), lnRv);
-    const int usual =
-        _mm256_movemask_pd(_mm256_and_pd(_mm256_cmp_pd(sq, least, _CMP_GT_OQ),
-                                         _mm256_cmp_pd(sq, most, _CMP_LT_OQ)));
-    if ((usual & normal) != 15) {
-      alignas(32) double lanes[4];
-      _mm256_store_pd(lanes, v);
-      for (int l = 0; l < 4; ++l)
-        if (!(usual >> l & 1))
-          lanes[l] = basicmath::LnHypot(e[l].zr, e[l].zi) / lnR;
-      v = _mm256_load_pd(lanes);
+  const __m128i allOnes = _mm_set1_epi32(-1);
+  const __m128i flip = _mm_set1_epi32(static_cast<int>(0x80000000u));
+  const __m128i maxFlipped =
+      _mm_set1_epi32(static_cast<int>(MaxStoredCount ^ 0x80000000u));
+  const __m128i maxN = _mm_set1_epi32(static_cast<int>(MaxStoredCount + 1));
+  constexpr std::size_t Block = 64;
+  alignas(32) double q[Block];
+  const std::size_t whole = count - count % 4;
+  for (std::size_t first = 0; first < whole; first += Block) {
+    const std::size_t m = std::min(Block, whole - first);
+    const EscapeResult* e = in + first;
+    // q = ln|z| / ln R.
+    for (std::size_t k = 0; k < m; k += 4) {
+      const EscapeResult* r = e + k;
+      const __m256d zr = _mm256_set_pd(r[3].zr, r[2].zr, r[1].zr, r[0].zr);
+      const __m256d zi = _mm256_set_pd(r[3].zi, r[2].zi, r[1].zi, r[0].zi);
+      // Points that stayed inside get the logarithm of a harmless 4.
+      const __m256d keep = _mm256_castsi256_pd(_mm256_set_epi64x(
+          -std::int64_t{r[3].count <= MaxStoredCount},
+          -std::int64_t{r[2].count <= MaxStoredCount},
+          -std::int64_t{r[1].count <= MaxStoredCount},
+          -std::int64_t{r[0].count <= MaxStoredCount}));
+      __m256d sq = _mm256_add_pd(_mm256_mul_pd(zr, zr), _mm256_mul_pd(zi, zi));
+      sq = _mm256_blendv_pd(four, sq, keep);
+      __m256d ln;
+      const int normal = basicmath::avx2::LnNormal(sq, &ln);
+      _mm256_store_pd(q + k, _mm256_div_pd(_mm256_mul_pd(half, ln), lnRv));
+      const int usual = _mm256_movemask_pd(
+          _mm256_and_pd(_mm256_cmp_pd(sq, least, _CMP_GT_OQ),
+                        _mm256_cmp_pd(sq, most, _CMP_LT_OQ)));
+      if ((usual & normal) != 15) {
+        for (int l = 0; l < 4; ++l)
+          if (!(usual >> l & 1))
+            q[k + l] = basicmath::LnHypot(r[l].zr, r[l].zi) / lnR;
+      }
     }
-    __m256d lnq;
-    const int ok = basicmath::avx2::LnNormal(v, &lnq);
-    if (ok != 15) {
-      alignas(32) double x[4], lanes[4];
-      _mm256_store_pd(x, v);
-      _mm256_store_pd(lanes, lnq);
-      for (int l = 0; l < 4; ++l)
-        if (!(ok >> l & 1)) lanes[l] = basicmath::Ln(x[l]);
-      lnq = _mm256_load_pd(lanes);
+    // NF = 1 - log2 q, as FractionOf makes it.
+    for (std::size_t k = 0; k < m; k += 4) {
+      __m256d lnq;
+      if (basicmath::avx2::LnNormal(_mm256_load_pd(q + k), &lnq) != 15) {
+        alignas(32) double lanes[4];
+        for (int l = 0; l < 4; ++l) lanes[l] = basicmath::Ln(q[k + l]);
+        lnq = _mm256_load_pd(lanes);
+      }
+      const __m256d f = _mm256_sub_pd(one, _mm256_mul_pd(lnq, invLn2));
+      __m128 frac = _mm256_cvtpd_ps(f);
+      // FractionOf tests f > 0 on the double; on the rounded float the test
+      // differs only where f rounds to a zero, which it makes 0 anyway.
+      frac = _mm_and_ps(frac, _mm_cmpgt_ps(frac, _mm_setzero_ps()));
+      frac = _mm_blendv_ps(belowOne, frac, _mm_cmplt_ps(frac, oneF));
+      // StoredCounts, lane by lane: NeverEscaped keeps its code with NF 0;
+      // a count past the largest stored one is stored as that.
+      const EscapeResult* r = e + k;
+      const __m128i c = _mm_set_epi32(
+          static_cast<int>(r[3].count), static_cast<int>(r[2].count),
+          static_cast<int>(r[1].count), static_cast<int>(r[0].count));
+      const __m128i never = _mm_cmpeq_epi32(c, allOnes);
+      const __m128i over = _mm_cmpgt_epi32(_mm_xor_si128(c, flip), maxFlipped);
+      __m128i stored = _mm_blendv_epi8(_mm_sub_epi32(c, allOnes), maxN, over);
+      stored = _mm_blendv_epi8(stored, allOnes, never);
+      frac = _mm_blendv_ps(frac, belowOne, _mm_castsi128_ps(over));
+      frac = _mm_andnot_ps(_mm_castsi128_ps(never), frac);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(n + first + k), stored);
+      _mm_storeu_ps(nf + first + k, frac);
     }
-    // FractionOf. Its test of f > 0 is taken on the rounded float: the two
-    // differ only where f rounds to a zero, which the test makes 0 anyway.
-    const __m256d f = _mm256_sub_pd(one, _mm256_mul_pd(lnq, invLn2));
-    __m128 frac = _mm256_cvtpd_ps(f);
-    frac = _mm_and_ps(frac, _mm_cmpgt_ps(frac, _mm_setzero_ps()));
-    frac = _mm_blendv_ps(belowOne, frac, _mm_cmplt_ps(frac, oneF));
-    _mm_storeu_ps(nf + i, frac);
   }
-  Fractions(in + i, count - i, lnR, nf + i);
-  StoredCounts(in, count, n, nf);
+  Fractions(in + whole, count - whole, lnR, nf + whole);
+  StoredCounts(in + whole, count - whole, n + whole, nf + whole);
 }
 #endif
 
