@@ -1,89 +1,78 @@
-// Count files through OpenEXR. The library reports failures by exceptions;
-// they are caught here, at its edge, and turned into messages.
+// Count files as the programs see them: the target written atomically here,
+// the OpenEXR encoding and decoding in the codec module, loaded on first use
+// (or linked in, where a program or test links the codec itself).
 #include "imageio/countfile.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstring>
-#include <exception>
-#include <fstream>
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <mutex>
 #include <ostream>
+#include <string>
 #include <vector>
 
-#include <ImfChannelList.h>
-#include <ImfFrameBuffer.h>
-#include <ImfHeader.h>
-#include <ImfIO.h>
-#include <ImfInputFile.h>
-#include <ImfIntAttribute.h>
-#include <ImfOutputFile.h>
-#include <ImfStdIO.h>
-#include <ImfStringAttribute.h>
-#include <Iex.h>
-
+#include "imageio/countcodec.h"
+#include "imageio/imagesink.h"
 #include "imageio/outtarget.h"
 
 const char CountViewAttribute[] = "mandel.view";
+static_assert(sizeof CountViewAttribute == sizeof countcodec::ViewAttributeName,
+              "the view attribute has one name");
+
+// Defined only where the codec is linked in.
+extern "C" const countcodec::Codec* MandelCountFileCodec()
+    __attribute__((weak));
 
 namespace {
 
-const char IterationsName[] = "Iterations";
-const char BiasName[] = "IterationsBias";
-constexpr int OurBias = 1;
+constexpr char ModuleName[] = "mandel-countfile.so";
 
-// An OpenEXR output over our stream, so that a failed write is seen: the
-// library's own file stream is flushed in its destructor, where errors are
-// swallowed.
-class StreamOut : public Imf::OStream {
- public:
-  StreamOut(std::ostream& os, const char* name) : Imf::OStream(name), os(os) {}
-  void write(const char c[], int n) override {
-    os.write(c, n);
-    Check();
-  }
-  uint64_t tellp() override { return static_cast<uint64_t>(os.tellp()); }
-  void seekp(uint64_t pos) override {
-    os.seekp(static_cast<std::streamoff>(pos));
-    Check();
-  }
-  bool Failed() const { return failed; }
-
- private:
-  void Check() {
-    if (!os) {
-      failed = true;
-      THROW(Iex::IoExc, "write error");
-    }
-  }
-  std::ostream& os;
-  bool failed = false;
-};
-
-// Decimal text of an unsigned 32-bit value, nothing else allowed.
-bool ParseU32(const std::string& s, std::uint32_t& value) {
-  if (s.empty() || s.size() > 10) return false;
-  std::uint64_t v = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  if (v > 0xffffffffull) return false;
-  value = static_cast<std::uint32_t>(v);
-  return true;
+// The directory of the running program, with its trailing slash; empty if
+// the system will not say.
+std::string ProgramDirectory() {
+  std::vector<char> buf(4096);
+  const ssize_t got = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+  if (got <= 0) return std::string();
+  std::string path(buf.data(), static_cast<std::size_t>(got));
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// Iterations and IterationsBias: an int, or decimal text when the value
-// does not fit an int.
-bool ReadCount(const Imf::Header& h, const char* name, std::uint32_t& value) {
-  if (auto* i = h.findTypedAttribute<Imf::IntAttribute>(name)) {
-    if (i->value() < 0) return false;
-    value = static_cast<std::uint32_t>(i->value());
-    return true;
-  }
-  if (auto* s = h.findTypedAttribute<Imf::StringAttribute>(name)) {
-    return ParseU32(s->value(), value);
-  }
-  return false;
+// The codec, or nullptr with the reason. Installed programs find the module
+// beside their libraries; programs in the build tree, where it was built.
+const countcodec::Codec* Codec(std::string& why) {
+  static std::once_flag once;
+  static const countcodec::Codec* codec = nullptr;
+  static std::string failure;
+  std::call_once(once, [] {
+    if (MandelCountFileCodec != nullptr) {
+      codec = MandelCountFileCodec();
+      return;
+    }
+    const std::string candidates[] = {
+        ProgramDirectory() + IMAGEIO_CODEC_INSTALL_DIR "/" + ModuleName,
+        IMAGEIO_CODEC_BUILD_PATH};
+    for (const std::string& path : candidates) {
+      void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+      if (module == nullptr) {
+        if (failure.empty()) failure = dlerror();
+        continue;
+      }
+      using Entry = const countcodec::Codec* (*)();
+      auto entry =
+          reinterpret_cast<Entry>(dlsym(module, "MandelCountFileCodec"));
+      const countcodec::Codec* found = entry ? entry() : nullptr;
+      if (found != nullptr && found->version == countcodec::Version) {
+        codec = found;
+        return;
+      }
+      failure = path + " is not this version's count-file module";
+      dlclose(module);
+    }
+  });
+  if (codec == nullptr)
+    why = "count files are not available: " + failure;
+  return codec;
 }
 
 }  // namespace
@@ -94,8 +83,7 @@ bool CountFilesAvailable() { return true; }
 
 struct CountFileWriter::State {
   imageio::OutTarget out;
-  std::unique_ptr<StreamOut> stream;
-  std::unique_ptr<Imf::OutputFile> file;
+  std::unique_ptr<countcodec::Encoder> encoder;
   std::uint32_t height = 0, lines = 0;
   bool failed = false;
 };
@@ -118,43 +106,19 @@ bool CountFileWriter::Open(const std::string& target, std::uint32_t width,
     error = "a count file cannot be written to the standard output";
     return false;
   }
+  // Before anything is created: a missing module leaves nothing behind.
+  const countcodec::Codec* codec = Codec(error);
+  if (codec == nullptr) return false;
   std::unique_ptr<State> s(new State());
   s->height = height;
   if (!s->out.Prepare(target, error)) return false;
   std::ostream* os = s->out.OpenStream(error);
   if (!os) return false;
-  try {
-    // Line 0 is the bottom, the file's last scanline: bottom first is
-    // decreasing y, which OpenEXR writes as it comes, without buffering.
-    // zlib one line at a time (imageio_pngbench): the NF fractions are
-    // nearly incompressible, so 16-line blocks save 6% of the size for a
-    // third more time, RLE takes a quarter of the time for 50% more bytes,
-    // and PIZ three times the time for 12% fewer.
-    Imf::Header header(static_cast<int>(width), static_cast<int>(height), 1,
-                       Imath::V2f(0, 0), 1,
-                       bottomFirst ? Imf::DECREASING_Y : Imf::INCREASING_Y,
-                       Imf::ZIPS_COMPRESSION);
-    header.channels().insert("N", Imf::Channel(Imf::UINT));
-    header.channels().insert("NF", Imf::Channel(Imf::FLOAT));
-    // The convention's readers take Iterations + IterationsBias as an int
-    // when it fits and as decimal text otherwise.
-    if (limit <= static_cast<std::uint32_t>(INT_MAX - 2 - OurBias)) {
-      header.insert(IterationsName,
-                    Imf::IntAttribute(static_cast<int>(limit)));
-    } else {
-      header.insert(IterationsName,
-                    Imf::StringAttribute(std::to_string(limit)));
-    }
-    header.insert(BiasName, Imf::IntAttribute(OurBias));
-    if (!viewText.empty()) {
-      header.insert(CountViewAttribute, Imf::StringAttribute(viewText));
-    }
-    s->stream.reset(new StreamOut(*os, target.c_str()));
-    // No threads of OpenEXR's own: the renderer's workers use every core.
-    s->file.reset(new Imf::OutputFile(*s->stream, header, 0));
-  } catch (const std::exception& e) {
-    error = target + ": " + e.what();
-    s->file.reset();
+  s->encoder.reset(codec->newEncoder());
+  if (!s->encoder->Start(*os, target, width, height, limit, viewText,
+                         bottomFirst, error)) {
+    s->encoder.reset();
+    s->out.Discard();
     return false;
   }
   state = std::move(s);
@@ -173,22 +137,7 @@ bool CountFileWriter::WriteLine(const std::uint32_t* n, const float* nf,
     state->failed = true;
     return false;
   }
-  try {
-    // OpenEXR reads the caller's line where it lies (a y stride of 0 maps
-    // the scanline to it): a copy of a line of the file's width would be
-    // memory in proportion to the width for nothing.
-    Imf::FrameBuffer fb;
-    fb.insert("N",
-              Imf::Slice(Imf::UINT,
-                         reinterpret_cast<char*>(const_cast<std::uint32_t*>(n)),
-                         sizeof(std::uint32_t), 0));
-    fb.insert("NF", Imf::Slice(Imf::FLOAT,
-                               reinterpret_cast<char*>(const_cast<float*>(nf)),
-                               sizeof(float), 0));
-    state->file->setFrameBuffer(fb);
-    state->file->writePixels(1);
-  } catch (const std::exception& e) {
-    error = state->out.Target() + ": " + e.what();
+  if (!state->encoder->WriteLine(n, nf, error)) {
     state->failed = true;
     return false;
   }
@@ -206,14 +155,8 @@ bool CountFileWriter::Finish(std::string& error) {
     error = state->out.Target() + ": count file already failed";
   } else if (state->lines != state->height) {
     error = state->out.Target() + ": count file incomplete";
-  } else {
-    // The line offset table is written when the file object ends.
-    state->file.reset();
-    if (state->stream->Failed()) {
-      error = state->out.Target() + ": write error";
-    } else {
-      ok = state->out.Commit(error);
-    }
+  } else if (state->encoder->End(error)) {
+    ok = state->out.Commit(error);
   }
   if (!ok) Abandon();
   state.reset();
@@ -222,12 +165,7 @@ bool CountFileWriter::Finish(std::string& error) {
 
 void CountFileWriter::Abandon() {
   if (!state) return;
-  // The file object writes its offset table as it ends: let it, into the
-  // file that is then removed.
-  try {
-    state->file.reset();
-  } catch (...) {
-  }
+  state->encoder.reset();
   state->out.Discard();
   state.reset();
 }
@@ -235,15 +173,7 @@ void CountFileWriter::Abandon() {
 // --- reader -----------------------------------------------------------------
 
 struct CountFileReader::State {
-  std::string path;
-  std::ifstream ifs;
-  std::unique_ptr<Imf::StdIFStream> stream;
-  std::unique_ptr<Imf::InputFile> file;
-  std::vector<std::uint32_t> n;
-  std::vector<float> nf;
-  std::uint32_t width = 0, height = 0, limit = 0, bias = 0;
-  int maxY = 0;
-  std::string view;
+  std::unique_ptr<countcodec::Decoder> decoder;
 };
 
 CountFileReader::CountFileReader() = default;
@@ -251,99 +181,30 @@ CountFileReader::~CountFileReader() = default;
 
 bool CountFileReader::Open(const std::string& path, std::string& error) {
   state.reset();
+  const countcodec::Codec* codec = Codec(error);
+  if (codec == nullptr) return false;
   std::unique_ptr<State> s(new State());
-  s->path = path;
-  s->ifs.open(path, std::ios::binary);
-  if (!s->ifs.is_open()) {
-    error = path + ": " + std::strerror(errno);
-    return false;
-  }
-  try {
-    s->stream.reset(new Imf::StdIFStream(s->ifs, path.c_str()));
-    s->file.reset(new Imf::InputFile(*s->stream, 0));
-  } catch (const std::exception&) {
-    error = path + ": not an OpenEXR file, or a damaged one";
-    return false;
-  }
-  const Imf::Header& h = s->file->header();
-  const Imath::Box2i& dw = h.dataWindow();
-  const long long w = static_cast<long long>(dw.max.x) - dw.min.x + 1;
-  const long long ht = static_cast<long long>(dw.max.y) - dw.min.y + 1;
-  if (w < 1 || ht < 1 || w > 0x7fffffff || ht > 0x7fffffff) {
-    error = path + ": count file with an empty or oversized data window";
-    return false;
-  }
-  struct Wanted {
-    const char* name;
-    Imf::PixelType type;
-    const char* typeName;
-  } wanted[] = {{"N", Imf::UINT, "UINT"}, {"NF", Imf::FLOAT, "FLOAT"}};
-  for (const Wanted& c : wanted) {
-    const Imf::Channel* ch = h.channels().findChannel(c.name);
-    if (!ch) {
-      error = path + ": count file without channel " + c.name;
-      return false;
-    }
-    if (ch->type != c.type) {
-      error = path + ": channel " + c.name + " is not " + c.typeName;
-      return false;
-    }
-    if (ch->xSampling != 1 || ch->ySampling != 1) {
-      error = path + ": channel " + c.name + " is subsampled";
-      return false;
-    }
-  }
-  if (!ReadCount(h, IterationsName, s->limit)) {
-    error = path + ": count file without a valid Iterations attribute";
-    return false;
-  }
-  if (h.find(BiasName) != h.end() && !ReadCount(h, BiasName, s->bias)) {
-    error = path + ": invalid IterationsBias attribute";
-    return false;
-  }
-  if (auto* v = h.findTypedAttribute<Imf::StringAttribute>(CountViewAttribute)) {
-    s->view = v->value();
-  }
-  if (!s->file->isComplete()) {
-    error = path + ": truncated count file";
-    return false;
-  }
-  s->width = static_cast<std::uint32_t>(w);
-  s->height = static_cast<std::uint32_t>(ht);
-  s->maxY = dw.max.y;
-  try {
-    s->n.resize(s->width);
-    s->nf.resize(s->width);
-    // The slices are addressed from the data window's origin; a y stride
-    // of 0 lands every scanline in the one row buffer.
-    const std::ptrdiff_t x0 = dw.min.x;
-    Imf::FrameBuffer fb;
-    fb.insert("N", Imf::Slice(Imf::UINT,
-                              reinterpret_cast<char*>(s->n.data()) -
-                                  x0 * static_cast<std::ptrdiff_t>(sizeof(std::uint32_t)),
-                              sizeof(std::uint32_t), 0));
-    fb.insert("NF", Imf::Slice(Imf::FLOAT,
-                               reinterpret_cast<char*>(s->nf.data()) -
-                                   x0 * static_cast<std::ptrdiff_t>(sizeof(float)),
-                               sizeof(float), 0));
-    s->file->setFrameBuffer(fb);
-  } catch (const std::exception& e) {
-    error = path + ": " + e.what();
-    return false;
-  }
+  s->decoder.reset(codec->newDecoder());
+  if (!s->decoder->Open(path, error)) return false;
   state = std::move(s);
   return true;
 }
 
-std::uint32_t CountFileReader::Width() const { return state ? state->width : 0; }
-std::uint32_t CountFileReader::Height() const {
-  return state ? state->height : 0;
+std::uint32_t CountFileReader::Width() const {
+  return state ? state->decoder->Width() : 0;
 }
-std::uint32_t CountFileReader::Limit() const { return state ? state->limit : 0; }
-std::uint32_t CountFileReader::Bias() const { return state ? state->bias : 0; }
+std::uint32_t CountFileReader::Height() const {
+  return state ? state->decoder->Height() : 0;
+}
+std::uint32_t CountFileReader::Limit() const {
+  return state ? state->decoder->Limit() : 0;
+}
+std::uint32_t CountFileReader::Bias() const {
+  return state ? state->decoder->Bias() : 0;
+}
 const std::string& CountFileReader::ViewText() const {
   static const std::string none;
-  return state ? state->view : none;
+  return state ? state->decoder->ViewText() : none;
 }
 
 bool CountFileReader::ReadLine(std::uint64_t line, std::uint32_t* n, float* nf,
@@ -352,30 +213,5 @@ bool CountFileReader::ReadLine(std::uint64_t line, std::uint32_t* n, float* nf,
     error = "count file not open";
     return false;
   }
-  if (line >= state->height) {
-    error = state->path + ": no line " + std::to_string(line);
-    return false;
-  }
-  try {
-    state->file->readPixels(state->maxY - static_cast<int>(line));
-  } catch (const std::exception&) {
-    error = state->path + ": truncated or damaged count file";
-    return false;
-  }
-  const std::uint32_t bias = state->bias;
-  for (std::uint32_t x = 0; x < state->width; ++x) {
-    std::uint32_t v = state->n[x];
-    if (v != CountNotComputed && v != CountNeverEscaped && bias != OurBias) {
-      // The count is v - bias; ours stores it plus one.
-      if (v < bias || static_cast<std::uint64_t>(v - bias) + 1 >= CountNeverEscaped) {
-        error = state->path + ": count out of range for IterationsBias " +
-                std::to_string(bias);
-        return false;
-      }
-      v = v - bias + 1;
-    }
-    n[x] = v;
-  }
-  std::memcpy(nf, state->nf.data(), state->width * sizeof *nf);
-  return true;
+  return state->decoder->ReadLine(line, n, nf, error);
 }
