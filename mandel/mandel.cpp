@@ -3,6 +3,7 @@
 #include "mandel/mandel.h"
 
 #include <CLI/CLI.hpp>
+#include <initializer_list>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -268,123 +269,143 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
   // script can append an override to a stored command line.
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
+  // Only the chosen command's options are set up (the command is the first
+  // word: the program itself has no options but --help and --version), so
+  // that start-up pays for no options it cannot meet.
+  const std::string first = argc > 1 ? argv[1] : "";
+  auto Chosen = [&first](std::initializer_list<const char*> names) {
+    for (const char* name : names)
+      if (first == name) return true;
+    return false;
+  };
+
   RenderArgs render;
   CLI::App* renderCmd = app.add_subcommand(
       "render", "Compute a view and write a picture and/or its count file");
-  AddViewOptions(*renderCmd, render.view);
-  AddColourOptions(*renderCmd, render.colour);
-  renderCmd
-      ->add_option("--samples", render.samples,
-                   "Anti-aliasing: N x N samples per pixel, 1 to 16, "
-                   "averaged in linear light (default 1)")
-      ->type_name("N")
-      ->group("Colour");
-  renderCmd
-      ->add_option("-o,--output", render.output,
-                   "The picture: .png, .bmp, or .exr for a count file "
-                   "alone; - writes PNG to the standard output")
-      ->type_name("FILE")
-      ->group("Output");
-  renderCmd
-      ->add_option("--counts", render.counts,
-                   "Also write every sample's count, for 'mandel colour'")
-      ->type_name("FILE.exr")
-      ->group("Output");
-  renderCmd
-      ->add_option("--save-view", render.saveView,
-                   "Also write NAME.mni and NAME.mnd for 'setrender -f' "
-                   "(Mandelbrot, bailout 2, one sample)")
-      ->type_name("NAME")
-      ->group("Output");
-  renderCmd
-      ->add_option("--rows", render.rows,
-                   "Only rows A to B, counted from 0 at the top, to the "
-                   "part file; bands join into the whole with 'mandel join'")
-      ->type_name("A:B")
-      ->group("Output");
-  renderCmd
-      ->add_option("--part", render.part,
-                   "Write the rows as a band of a poster, alone, to this "
-                   "part file")
-      ->type_name("FILE")
-      ->group("Output");
-  renderCmd
-      ->add_option("--engine", render.engine,
-                   "auto (default): doubles while they resolve the pixels, "
-                   "else deep; double; deep (perturbation, any depth); "
-                   "exact (plain MPFR, slow, for small renders)")
-      ->type_name("ENGINE");
-  renderCmd
-      ->add_option("--max-memory", render.maxMemory,
-                   "The most the deep engine's reference orbit may take, in "
-                   "MiB (default: three quarters of the memory available)")
-      ->type_name("MIB");
-  renderCmd->add_flag("--verbose", render.verbose,
-                      "Say on the standard error which engine is used");
-  AddThreads(*renderCmd, render.threads);
+  if (Chosen({"render"})) {
+    AddViewOptions(*renderCmd, render.view);
+    AddColourOptions(*renderCmd, render.colour);
+    renderCmd
+        ->add_option("--samples", render.samples,
+                     "Anti-aliasing: N x N samples per pixel, 1 to 16, "
+                     "averaged in linear light (default 1)")
+        ->type_name("N")
+        ->group("Colour");
+    renderCmd
+        ->add_option("-o,--output", render.output,
+                     "The picture: .png, .bmp, or .exr for a count file "
+                     "alone; - writes PNG to the standard output")
+        ->type_name("FILE")
+        ->group("Output");
+    renderCmd
+        ->add_option("--counts", render.counts,
+                     "Also write every sample's count, for 'mandel colour'")
+        ->type_name("FILE.exr")
+        ->group("Output");
+    renderCmd
+        ->add_option("--save-view", render.saveView,
+                     "Also write NAME.mni and NAME.mnd for 'setrender -f' "
+                     "(Mandelbrot, bailout 2, one sample)")
+        ->type_name("NAME")
+        ->group("Output");
+    renderCmd
+        ->add_option("--rows", render.rows,
+                     "Only rows A to B, counted from 0 at the top, to the "
+                     "part file; bands join into the whole with 'mandel join'")
+        ->type_name("A:B")
+        ->group("Output");
+    renderCmd
+        ->add_option("--part", render.part,
+                     "Write the rows as a band of a poster, alone, to this "
+                     "part file")
+        ->type_name("FILE")
+        ->group("Output");
+    renderCmd
+        ->add_option("--engine", render.engine,
+                     "auto (default): doubles while they resolve the pixels, "
+                     "else deep; double; deep (perturbation, any depth); "
+                     "exact (plain MPFR, slow, for small renders)")
+        ->type_name("ENGINE");
+    renderCmd
+        ->add_option("--max-memory", render.maxMemory,
+                     "The most the deep engine's reference orbit may take, in "
+                     "MiB (default: three quarters of the memory available)")
+        ->type_name("MIB");
+    renderCmd->add_flag("--verbose", render.verbose,
+                        "Say on the standard error which engine is used");
+    AddThreads(*renderCmd, render.threads);
+  }
 
   ColourCommandArgs colour;
   CLI::App* colourCmd = app.add_subcommand(
       "colour",
       "Colour a count file, or a .mni/.mnd pair, again without computing");
   colourCmd->alias("color");
-  colourCmd
-      ->add_option("FILE", colour.input,
-                   "A count file (.exr) or the name of a .mni/.mnd pair")
-      ->required();
-  AddColourOptions(*colourCmd, colour.colour);
-  colourCmd
-      ->add_option("-o,--output", colour.output,
-                   "The picture: .png or .bmp; - writes PNG to the standard "
-                   "output")
-      ->type_name("FILE")
-      ->required()
-      ->group("Output");
-  AddThreads(*colourCmd, colour.threads);
+  if (Chosen({"colour", "color"})) {
+    colourCmd
+        ->add_option("FILE", colour.input,
+                     "A count file (.exr) or the name of a .mni/.mnd pair")
+        ->required();
+    AddColourOptions(*colourCmd, colour.colour);
+    colourCmd
+        ->add_option("-o,--output", colour.output,
+                     "The picture: .png or .bmp; - writes PNG to the standard "
+                     "output")
+        ->type_name("FILE")
+        ->required()
+        ->group("Output");
+    AddThreads(*colourCmd, colour.threads);
+  }
 
   JoinArgs join;
   CLI::App* joinCmd = app.add_subcommand(
       "join",
       "Join the bands of a poster, rendered with 'mandel render --part', "
       "into one PNG");
-  joinCmd
-      ->add_option("PARTS", join.parts,
-                   "The part files, in any order; together they must cover "
-                   "every row once")
-      ->type_name("PART")
-      ->required()
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  joinCmd
-      ->add_option("-o,--output", join.output,
-                   "The picture: .png; - writes it to the standard output")
-      ->type_name("FILE")
-      ->required()
-      ->group("Output");
+  if (Chosen({"join"})) {
+    joinCmd
+        ->add_option("PARTS", join.parts,
+                     "The part files, in any order; together they must cover "
+                     "every row once")
+        ->type_name("PART")
+        ->required()
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    joinCmd
+        ->add_option("-o,--output", join.output,
+                     "The picture: .png; - writes it to the standard output")
+        ->type_name("FILE")
+        ->required()
+        ->group("Output");
+  }
 
   AnimateArgs animate;
   CLI::App* animateCmd = app.add_subcommand(
       "animate",
       "Render the frames of a keyframe file, or of a zoom from one view to "
       "another, as a numbered PNG sequence; optionally a video");
-  AddAnimateOptions(animateCmd, animate);
+  if (Chosen({"animate"})) {
+    AddAnimateOptions(animateCmd, animate);
+  }
 
   VideoArgs video;
   CLI::App* videoCmd = app.add_subcommand(
       "video",
       "Assemble a complete frame sequence of mandel animate into a video "
       "with ffmpeg");
-  videoCmd
-      ->add_option("SEQUENCE", video.sequence,
-                   "The frames DIR/NAME-000000.png onward")
-      ->type_name("DIR/NAME")
-      ->required();
-  videoCmd
-      ->add_option("-o,--output", video.output,
-                   "The video: .mp4, .mov or .mkv (H.264)")
-      ->type_name("OUT.mp4")
-      ->required();
-  videoCmd->add_option("--fps", video.fps, "Frames per second (default 30)")
-      ->type_name("N");
+  if (Chosen({"video"})) {
+    videoCmd
+        ->add_option("SEQUENCE", video.sequence,
+                     "The frames DIR/NAME-000000.png onward")
+        ->type_name("DIR/NAME")
+        ->required();
+    videoCmd
+        ->add_option("-o,--output", video.output,
+                     "The video: .mp4, .mov or .mkv (H.264)")
+        ->type_name("OUT.mp4")
+        ->required();
+    videoCmd->add_option("--fps", video.fps, "Frames per second (default 30)")
+        ->type_name("N");
+  }
 
   PlanArgs plan;
   plan.self = argc > 0 ? argv[0] : "";
@@ -397,35 +418,39 @@ int MandelMain(int argc, char** argv, std::ostream& out, std::ostream& err,
       "animate",
       "Split mandel animate: every share renders --task K of --tasks T with "
       "the options given here");
-  AddAnimateOptions(planAnimate, plan.animate);
-  // Each share's task is the engine's to give; the count is the plan's.
-  planAnimate->get_option("--task")->group("");
-  planAnimate->get_option("--tasks")->description(
-      "The number of shares, each a task of the engine");
-  planAnimate
-      ->add_option("--for", plan.engine,
-                   "make: a Makefile, one target per share (run make -j N); "
-                   "parallel: one command per line (parallel -j N < FILE); "
-                   "slurm: an sbatch script with a job array")
-      ->type_name("ENGINE")
-      ->required()
-      ->group("Job file");
-  planAnimate
-      ->add_option("--mandel", plan.program,
-                   "mandel as the tasks find it (default: this program's "
-                   "absolute path)")
-      ->type_name("PATH")
-      ->group("Job file");
+  if (Chosen({"plan"})) {
+    AddAnimateOptions(planAnimate, plan.animate);
+    // Each share's task is the engine's to give; the count is the plan's.
+    planAnimate->get_option("--task")->group("");
+    planAnimate->get_option("--tasks")->description(
+        "The number of shares, each a task of the engine");
+    planAnimate
+        ->add_option("--for", plan.engine,
+                     "make: a Makefile, one target per share (run make -j N); "
+                     "parallel: one command per line (parallel -j N < FILE); "
+                     "slurm: an sbatch script with a job array")
+        ->type_name("ENGINE")
+        ->required()
+        ->group("Job file");
+    planAnimate
+        ->add_option("--mandel", plan.program,
+                     "mandel as the tasks find it (default: this program's "
+                     "absolute path)")
+        ->type_name("PATH")
+        ->group("Job file");
+  }
 
   std::string infoInput;
   CLI::App* infoCmd = app.add_subcommand(
       "info",
       "Print the view and the count statistics of a count file, a "
       ".mni/.mnd pair or a PNG written by mandel");
-  infoCmd
-      ->add_option("FILE", infoInput,
-                   "A count file (.exr), a .mni/.mnd pair, or a PNG")
-      ->required();
+  if (Chosen({"info"})) {
+    infoCmd
+        ->add_option("FILE", infoInput,
+                     "A count file (.exr), a .mni/.mnd pair, or a PNG")
+        ->required();
+  }
 
   // Set last: subcommands take over their parent's footer when created.
   app.footer("Run 'mandel COMMAND --help' for the options of a command.");
