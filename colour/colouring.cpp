@@ -162,6 +162,12 @@ void GradientStepsPlain(const std::uint32_t* n, const float* nf,
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define COLOURING_AVX2 1
+
+bool HaveAvx2() {
+  static const bool have = __builtin_cpu_supports("avx2");
+  return have;
+}
+
 // Four at a time, each step one IEEE operation of the plain loop's: the
 // count through a signed conversion shifted by 2^31 (exact), the whole part
 // by truncation (equal to the integer round trip below 2^53), the rounding
@@ -204,8 +210,7 @@ __attribute__((target("avx2"))) void GradientStepsAvx2(const std::uint32_t* n,
 void StepsOfLine(const std::uint32_t* n, const float* nf, std::size_t count,
                  double period, std::uint32_t* step) {
 #ifdef COLOURING_AVX2
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (avx2) {
+  if (HaveAvx2()) {
     GradientStepsAvx2(n, nf, count, period, step);
     return;
   }
@@ -341,8 +346,7 @@ void ToCountSamples(const EscapeResult* in, std::size_t count, double bailout,
                     std::uint32_t* n, float* nf) {
   const double lnR = basicmath::Ln(bailout);
 #ifdef COLOURING_AVX2
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (avx2) {
+  if (HaveAvx2()) {
     CountSamplesAvx2(in, count, lnR, n, nf);
     return;
   }
