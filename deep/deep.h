@@ -33,6 +33,10 @@ struct Options {
   // Count pixels that meet Pauldelbrot's glitch criterion at some step
   // (|Z + z| < 1e-3 |Z|). Costs a little per step.
   bool glitchCheck = false;
+  // Views narrower than 2^-900: plain steps in rescaled doubles (a double
+  // pair and an exponent per pixel); off keeps every delta as FloatExp, a
+  // few times slower, for measuring.
+  bool rescale = true;
   // Rebasing, for testing the glitch check only: without it deep views are
   // wrong.
   bool rebase = true;
