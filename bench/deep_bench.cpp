@@ -1,13 +1,17 @@
 // Figures for the deep engine: T2 (zoom 1e50) with and without the bilinear
 // approximation, the oracle's time per pixel, peak memory, and the time of a
 // reference orbit at zoom 1e2000 with a limit of a million. Prints; asserts
-// nothing. Usage: deep_bench [side=1024] [threads=all] [noBlaRowStep=16]
+// nothing; and the pixel time of views past 2^-900, with deltas in rescaled
+// doubles and in FloatExp, on one thread.
+// Usage: deep_bench [side=1024] [threads=all] [noBlaRowStep=16]
+//        deep_bench wide [side=256]     (the views past 2^-900 only)
 #include <sys/resource.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -51,9 +55,68 @@ double Render(const deep::Engine& engine, int side, int rowStep,
   return Seconds(t0);
 }
 
+// CPU time a pixel of views narrower than 2^-900 on one thread, with the
+// deltas' plain steps in rescaled doubles and all in FloatExp, with and
+// without the approximation; without it, also per step.
+void WideViews(int side) {
+  struct Row {
+    const char* name;
+    deep::View view;
+    int rowStep;  // every rowStep-th row
+  } rows[] = {
+      {"Misiurewicz i, zoom 1e300, limit 3000", deep::MisiurewiczI(300, 3000),
+       1},
+      {"Misiurewicz i, zoom 1e2000, limit 12000",
+       deep::MisiurewiczI(2000, 12000), 1},
+      {"Julia i, zoom 1e2000, limit 12000", deep::JuliaI(2000, 12000), 1},
+      {"minibrot nucleus, zoom 4e300, limit 20000",
+       deep::MinibrotNearI(20000), 4},
+  };
+  std::printf("views past 2^-900, %dx%d, 1 thread, CPU time:\n", side, side);
+  for (const Row& row : rows) {
+    std::printf("  %s (every %srow)\n", row.name,
+                row.rowStep == 1 ? "" : "4th ");
+    for (int bla = 1; bla >= 0; --bla) {
+      double us[2], nsStep[2];
+      for (int rescale = 1; rescale >= 0; --rescale) {
+        deep::Options o;
+        o.bla = bla == 1;
+        o.rescale = rescale == 1;
+        o.threads = 1;
+        deep::Engine engine(row.view, o);
+        std::vector<EscapeResult> counts;
+        double cpu = CpuSeconds();
+        Render(engine, side, row.rowStep, 1, counts);
+        cpu = CpuSeconds() - cpu;
+        double steps = 0, pixels = 0;
+        for (int j = 0; j < side; j += row.rowStep) {
+          for (int i = 0; i < side; ++i) {
+            std::uint32_t n = counts[static_cast<std::size_t>(j) * side + i].count;
+            steps += n == NeverEscaped ? row.view.limit : n;
+            pixels += 1;
+          }
+        }
+        us[rescale] = 1e6 * cpu / pixels;
+        nsStep[rescale] = 1e9 * cpu / steps;
+      }
+      std::printf("    %s BLA: rescaled %8.1f us a pixel, FloatExp %8.1f: %.1fx",
+                  bla ? "with   " : "without", us[1], us[0], us[0] / us[1]);
+      if (!bla) {
+        std::printf("; %.1f against %.1f ns a step", nsStep[1], nsStep[0]);
+      }
+      std::printf("\n");
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "wide") == 0) {
+    std::printf("eps %g\n", deep::Options().eps);
+    WideViews(argc > 2 ? std::atoi(argv[2]) : 256);
+    return 0;
+  }
   int side = argc > 1 ? std::atoi(argv[1]) : 1024;
   unsigned threads = argc > 2 ? std::atoi(argv[2]) : 0;
   int noBlaRowStep = argc > 3 ? std::atoi(argv[3]) : 16;
@@ -123,5 +186,6 @@ int main(int argc, char** argv) {
         (unsigned long long)s.bytesPerStep, (unsigned long long)s.smallSteps,
         (unsigned long long)s.precisionBits);
   }
+  WideViews(256);
   return 0;
 }

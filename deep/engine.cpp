@@ -30,13 +30,22 @@ constexpr std::uint64_t SmallStepBytes =
 // wider ones in double, whose range then has room for the deltas' spread.
 constexpr double WideExponentWidth = 0x1p-900;
 // Rescaled pixels take a plain step in doubles only at reference values of
-// at least this (in one part): a neglected delta below 2^-1010 (see
-// ScaledCx::High) is then below 2^-110 of the step's linear term. Steps at
-// smaller ones go through FloatExp.
-constexpr double ScaledLeastReference = 0x1p-900;
+// at least this (in one part); steps at smaller ones go through FloatExp.
+constexpr double ScaledLeastReference = 0x1p-800;
+// Below this scale a rescaled delta is taken as 0 where it is added to the
+// reference: it is below 2^-892 (see ScaledCx::High), 2^-91 of a reference
+// value of a plain step. At and above it the delta's larger part is a normal
+// double.
+constexpr std::int64_t ScaledLeastScale = -956;
 // Below this squared modulus of the full value the moduli compared for
 // rebasing could underflow in doubles: that step goes through FloatExp.
-constexpr double ScaledLeastFull = 0x1p-1000;
+constexpr double ScaledLeastFull = 0x1p-900;
+// A part of the full value below this has a square below 2^-1022, whose
+// underflow costs a microcode assist of a hundred cycles and more: it is
+// taken as 0, which changes the squared modulus by less than 2^-122 of it
+// where the step is not taken in FloatExp. References with a part 0 (views
+// on the real axis) would otherwise meet it at every step.
+constexpr double ScaledLeastPart = 0x1p-511;
 // Rescaled deltas of at least 2^-1 keep s = 0: they are plain doubles.
 constexpr std::int64_t ScaledCap = 0;
 // The approximation is used for points within this many widths of the
@@ -142,19 +151,24 @@ struct PixelState {
 // w' = (2 Z + w 2^s) w + d in doubles.
 struct ScaledPixel {
   ScaledCx w;
-  double scale;       // 2^s as a double: 0 below 2^-1074
-  double dRe, dIm;    // c 2^-s, 0 where it underflows
+  double scale;       // 2^s, or 0 below 2^ScaledLeastScale
+  double inverse;     // 2^-s, or infinite above 2^1023
+  double dRe, dIm;    // c 2^-s, or 0 below 2^-1022
+  double normW;       // |w|^2
   Cx<FloatExp> c;
   const Orbit* orbit;
   std::uint64_t m;
   std::uint32_t k;
   bool useBla, glitch;
 
-  // After s changed.
+  // After w and s changed.
   void Rescaled() {
-    scale = Pow2OrZero(w.s);
-    dRe = Ldexp(c.re, -w.s).ToDouble();
-    dIm = Ldexp(c.im, -w.s).ToDouble();
+    normW = w.re * w.re + w.im * w.im;
+    scale = w.s < ScaledLeastScale ? 0 : Pow2OrZero(w.s);
+    inverse = Pow2OrZero(-w.s);
+    // A d below 2^-1022 is below 2^-950 of w.
+    dRe = NormalOrZero(Ldexp(c.re, -w.s));
+    dIm = NormalOrZero(Ldexp(c.im, -w.s));
   }
   void Set(FloatExp re, FloatExp im) {
     w = ScaledCx::Of(re, im, ScaledCap);
@@ -222,6 +236,7 @@ struct Engine::Impl {
   void LineOf(double v, const double* u, std::size_t n,
               EscapeResult* out) const;
   bool AdvanceSlowly(ScaledPixel& p, EscapeResult& out) const;
+  bool Skip(ScaledPixel& p) const;
   bool Advance(ScaledPixel& p, EscapeResult& out) const;
   template <int Lanes>
   void LineScaled(double v, const double* u, std::size_t n,
@@ -524,19 +539,55 @@ bool Engine::Impl::AdvanceSlowly(ScaledPixel& p, EscapeResult& out) const {
   return done;
 }
 
+// The longest valid run from the pixel's step, taken in FloatExp, as
+// Advance<FloatExp> does; false where none is valid.
+bool Engine::Impl::Skip(ScaledPixel& p) const {
+  const std::vector<Bla<FloatExp>>& table = p.orbit->blaF;
+  std::uint64_t off = p.m - p.orbit->base;
+  int top = p.orbit->levels - 1;
+  if (off != 0) top = std::min(top, __builtin_ctzll(off) - 1);
+  if (top < 0) return false;
+  const Bla<FloatExp>* runs = table.data() + p.orbit->RunsBefore(off);
+  // |w|^2 is exact in FloatExp; scaled by 2^2s, it is |z|^2.
+  FloatExp nz = Ldexp(FloatExp(p.normW), 2 * p.w.s);
+  const Bla<FloatExp>* best = nullptr;
+  int bestLevel = -1;
+  for (int j = 0; j <= top; ++j) {
+    if ((std::uint64_t(2) << j) > view.limit - 1 - p.k) break;
+    if (!(nz < runs[j].r2)) break;
+    best = runs + j;
+    bestLevel = j;
+  }
+  if (best == nullptr) return false;
+  std::uint64_t len = std::uint64_t(2) << bestLevel;
+  Cx<FloatExp> z{p.w.Re(), p.w.Im()};
+  z = best->a * z + best->b * p.c;
+  p.Set(z.re, z.im);
+  p.m += len;
+  p.k += static_cast<std::uint32_t>(len);
+  if (p.m < p.orbit->last) {
+    __builtin_prefetch(&p.orbit->z[2 * p.m]);
+    __builtin_prefetch(table.data() + p.orbit->RunsBefore(p.m - p.orbit->base));
+  }
+  return true;
+}
+
 // The same event as Advance<FloatExp>, with the same roundings wherever no
 // part falls below 2^-1022 (then within far less than double's precision).
-bool Engine::Impl::Advance(ScaledPixel& p, EscapeResult& out) const {
+inline __attribute__((always_inline)) bool Engine::Impl::Advance(
+    ScaledPixel& p, EscapeResult& out) const {
   double bigRe = p.orbit->z[2 * p.m], bigIm = p.orbit->z[2 * p.m + 1];
   if (!(std::fabs(bigRe) >= ScaledLeastReference ||
         std::fabs(bigIm) >= ScaledLeastReference)) {
     return AdvanceSlowly(p, out);
   }
-  // The delta as a double: rounded, or 0, only where it lies below 2^-1022,
-  // a part in 2^-120 or less of Z.
+  // The delta as a double: exact, but for a part far smaller than the
+  // other, or 0 where it is below 2^-892.
   double zr = p.scale * p.w.re, zi = p.scale * p.w.im;
   double fr = bigRe + zr, fi = bigIm + zi;
-  double nw = fr * fr + fi * fi;
+  double sr = std::fabs(fr) >= ScaledLeastPart ? fr : 0.0;
+  double si = std::fabs(fi) >= ScaledLeastPart ? fi : 0.0;
+  double nw = sr * sr + si * si;
   // Not inside: NaN counts as out.
   if (!(nw < bail2)) {
     out = {p.k, fr, fi};
@@ -547,8 +598,11 @@ bool Engine::Impl::Advance(ScaledPixel& p, EscapeResult& out) const {
     out = {NeverEscaped, 0, 0};
     return true;
   }
-  // |z|^2 may underflow here, but only where it is far below nw.
-  if (p.m == p.orbit->last || (options.rebase && nw < zr * zr + zi * zi)) {
+  // |z|^2 = |w|^2 2^2s, compared without underflow: both sides divided by
+  // 2^2s, exactly, unless the left one overflows, where |z| is far below
+  // 2^-500 and so below |Z + z|.
+  if (p.m == p.orbit->last ||
+      (options.rebase && nw * p.inverse * p.inverse < p.normW)) {
     p.orbit = &orbits[orbitCount - 1];
     p.m = 0;
     // At least 2^-500: a normal double, exact as w 2^s.
@@ -557,39 +611,7 @@ bool Engine::Impl::Advance(ScaledPixel& p, EscapeResult& out) const {
     zi = fi;
     bigRe = bigIm = 0;
   }
-  if (p.useBla && p.m >= p.orbit->base) {
-    const std::vector<Bla<FloatExp>>& table = p.orbit->blaF;
-    std::uint64_t off = p.m - p.orbit->base;
-    int top = p.orbit->levels - 1;
-    if (off != 0) top = std::min(top, __builtin_ctzll(off) - 1);
-    const Bla<FloatExp>* best = nullptr;
-    int bestLevel = -1;
-    if (top >= 0) {
-      const Bla<FloatExp>* runs = table.data() + p.orbit->RunsBefore(off);
-      FloatExp nz = Ldexp(FloatExp(p.w.re * p.w.re + p.w.im * p.w.im),
-                          2 * p.w.s);
-      for (int j = 0; j <= top; ++j) {
-        if ((std::uint64_t(2) << j) > view.limit - 1 - p.k) break;
-        if (!(nz < runs[j].r2)) break;
-        best = runs + j;
-        bestLevel = j;
-      }
-    }
-    if (best != nullptr) {
-      std::uint64_t len = std::uint64_t(2) << bestLevel;
-      Cx<FloatExp> z{p.w.Re(), p.w.Im()};
-      z = best->a * z + best->b * p.c;
-      p.Set(z.re, z.im);
-      p.m += len;
-      p.k += static_cast<std::uint32_t>(len);
-      if (p.m < p.orbit->last) {
-        __builtin_prefetch(&p.orbit->z[2 * p.m]);
-        __builtin_prefetch(table.data() +
-                           p.orbit->RunsBefore(p.m - p.orbit->base));
-      }
-      return false;
-    }
-  }
+  if (p.useBla && p.m >= p.orbit->base && Skip(p)) return false;
   if (options.glitchCheck && nw < (bigRe * bigRe + bigIm * bigIm) * 1e-6) {
     p.glitch = true;
   }
@@ -601,7 +623,8 @@ bool Engine::Impl::Advance(ScaledPixel& p, EscapeResult& out) const {
   p.w.im = wi;
   ++p.m;
   ++p.k;
-  if (ScaledCx::NeedsRenormalising(wr * wr + wi * wi, p.w.s, ScaledCap)) {
+  p.normW = wr * wr + wi * wi;
+  if (ScaledCx::NeedsRenormalising(p.normW, p.w.s, ScaledCap)) {
     std::int64_t s = p.w.s;
     p.w.Renormalise(ScaledCap);
     if (p.w.s != s) p.Rescaled();

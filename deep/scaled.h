@@ -14,14 +14,18 @@
 
 namespace deep {
 
-// 2^k as a double: exact down to 2^-1074 (subnormal below 2^-1022), 0 below
-// that, infinite above 2^1023.
+// 2^k as a double: 0 below 2^-1022, infinite above 2^1023. Never subnormal:
+// operations that take or give subnormals cost a hundred cycles and more.
 inline double Pow2OrZero(std::int64_t k) {
   if (k > 1023) return HUGE_VAL;
-  if (k >= -1022) return floatexp_detail::Pow2(static_cast<int>(k));
-  // A power of two times a power of two: exact while it is representable.
-  if (k >= -1074) return floatexp_detail::Pow2(static_cast<int>(k) + 64) * 0x1p-64;
-  return 0;
+  if (k < -1022) return 0;
+  return floatexp_detail::Pow2(static_cast<int>(k));
+}
+
+// x as the nearest double, but 0 in place of a subnormal.
+inline double NormalOrZero(FloatExp x) {
+  if (x.e < -1021) return 0;
+  return x.ToDouble();
 }
 
 struct ScaledCx {
