@@ -267,11 +267,15 @@ TEST(DeepEngine, RescaledDoublesMatchFloatExp) {
       // No c in the deltas.
       {"Julia 1e400", deep::JuliaI(400, 3000), true},
       // The scale spans double's range seven times: a hundred
-      // re-normalisations a pixel.
+      // re-normalisations a pixel. With skips, the centre's pixel (delta 0)
+      // meets coefficients beyond double's range.
       {"Misiurewicz 1e2000 without BLA", deep::MisiurewiczI(2000, 12000),
        false},
+      {"Misiurewicz 1e2000", deep::MisiurewiczI(2000, 12000), true},
   };
-  const int n = 24;
+  // Odd: the centre's own pixel, whose delta is 0 throughout, and a row
+  // with no imaginary offset are among them.
+  const int n = 25;
   std::vector<double> u(n);
   for (int i = 0; i < n; ++i) u[i] = Frac(i, n);
   for (const Row& row : rows) {
