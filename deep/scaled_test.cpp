@@ -66,7 +66,9 @@ TEST(ScaledCx, RenormalisingKeepsTheValue) {
     double big = std::fmax(std::fabs(z.re), std::fabs(z.im));
     // Zero at exponent 0 (or the cap below it): sums of exponents stay far
     // from overflow.
-    if (big == 0) EXPECT_EQ(std::min<std::int64_t>(row.cap, 0), z.s);
+    if (big == 0) {
+      EXPECT_EQ(std::min<std::int64_t>(row.cap, 0), z.s);
+    }
     if (big != 0 && z.s < row.cap) {
       EXPECT_GE(big, 0.5);
       EXPECT_LT(big, 1.0);
