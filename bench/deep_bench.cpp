@@ -69,8 +69,8 @@ void WideViews(int side) {
       {"Misiurewicz i, zoom 1e2000, limit 12000",
        deep::MisiurewiczI(2000, 12000), 1},
       {"Julia i, zoom 1e2000, limit 12000", deep::JuliaI(2000, 12000), 1},
-      {"minibrot nucleus, zoom 4e300, limit 20000",
-       deep::MinibrotNearI(20000), 4},
+      {"minibrot nucleus, zoom 4e300, limit 20000", deep::MinibrotNearI(20000),
+       4},
   };
   std::printf("views past 2^-900, %dx%d, 1 thread, CPU time:\n", side, side);
   for (const Row& row : rows) {
@@ -91,7 +91,8 @@ void WideViews(int side) {
         double steps = 0, pixels = 0;
         for (int j = 0; j < side; j += row.rowStep) {
           for (int i = 0; i < side; ++i) {
-            std::uint32_t n = counts[static_cast<std::size_t>(j) * side + i].count;
+            std::uint32_t n =
+                counts[static_cast<std::size_t>(j) * side + i].count;
             steps += n == NeverEscaped ? row.view.limit : n;
             pixels += 1;
           }
@@ -99,8 +100,9 @@ void WideViews(int side) {
         us[rescale] = 1e6 * cpu / pixels;
         nsStep[rescale] = 1e9 * cpu / steps;
       }
-      std::printf("    %s BLA: rescaled %8.1f us a pixel, FloatExp %8.1f: %.1fx",
-                  bla ? "with   " : "without", us[1], us[0], us[0] / us[1]);
+      std::printf(
+          "    %s BLA: rescaled %8.1f us a pixel, FloatExp %8.1f: %.1fx",
+          bla ? "with   " : "without", us[1], us[0], us[0] / us[1]);
       if (!bla) {
         std::printf("; %.1f against %.1f ns a step", nsStep[1], nsStep[0]);
       }

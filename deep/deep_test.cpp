@@ -199,8 +199,8 @@ TEST(DeepEngine, LineEqualsPixelsComputedAlone) {
       {"T1 without BLA", deep::T1(), false, 1},
       {"Misiurewicz 1e300", deep::MisiurewiczI(300, 3000), true, 3},
       {"Julia 1e400", deep::JuliaI(400, 3000), true, 2},
-      {"Misiurewicz 1e2000 without BLA", deep::MisiurewiczI(2000, 12000),
-       false, 1},
+      {"Misiurewicz 1e2000 without BLA", deep::MisiurewiczI(2000, 12000), false,
+       1},
   };
   const int n = 37;  // not a multiple of the lanes
   std::vector<double> u(n);

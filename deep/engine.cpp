@@ -151,12 +151,12 @@ struct PixelState {
 // w' = (2 Z + w 2^s) w + d in doubles.
 struct ScaledPixel {
   ScaledCx w;
-  double scale;       // 2^s, or 0 below 2^ScaledLeastScale
-  double inverse;     // 2^-s, or infinite above 2^1023
-  double dRe, dIm;    // c 2^-s, or 0 below 2^-1022
-  double normW;       // |w|^2
+  double scale;     // 2^s, or 0 below 2^ScaledLeastScale
+  double inverse;   // 2^-s, or infinite above 2^1023
+  double dRe, dIm;  // c 2^-s, or 0 below 2^-1022
+  double normW;     // |w|^2
   Cx<FloatExp> c;
-  ScaledCx cs;        // c again, as a ScaledCx
+  ScaledCx cs;  // c again, as a ScaledCx
   const Orbit* orbit;
   std::uint64_t m;
   std::uint32_t k;
@@ -249,12 +249,12 @@ void Engine::Impl::ComputeOrbit(Orbit& orbit, mpfr_ptr startRe,
                                 std::uint64_t budget) {
   std::uint64_t limit = view.limit;
   auto refuse = [&] {
-    return std::runtime_error(
-        "deep: the reference orbit needs " + std::to_string(bytesPerStep) +
-        " bytes a step; " + std::to_string(limit) + " steps would take " +
-        std::to_string((limit + 1) * bytesPerStep >> 20) +
-        " MiB, more than the " + std::to_string(budget >> 20) +
-        " MiB available");
+    return std::runtime_error("deep: the reference orbit needs " +
+                              std::to_string(bytesPerStep) + " bytes a step; " +
+                              std::to_string(limit) + " steps would take " +
+                              std::to_string((limit + 1) * bytesPerStep >> 20) +
+                              " MiB, more than the " +
+                              std::to_string(budget >> 20) + " MiB available");
   };
   // The orbit may escape early, but how early is known only by computing
   // it, which for a large limit takes long: a limit whose whole orbit would

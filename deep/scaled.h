@@ -43,14 +43,16 @@ inline std::int64_t FrexpExponent(double x) {
 // x 2^k, exactly where the result is normal; as ldexp, but without the
 // library call for the common case.
 inline double TimesPow2(double x, std::int64_t k) {
-  if (k >= -1022 && k <= 1023) return x * floatexp_detail::Pow2(static_cast<int>(k));
+  if (k >= -1022 && k <= 1023)
+    return x * floatexp_detail::Pow2(static_cast<int>(k));
   if (k < -3000) return x * 0.0;
   if (k > 3000) return x * HUGE_VAL;
   return std::ldexp(x, static_cast<int>(k));
 }
 
 struct ScaledCx {
-  static constexpr std::int64_t NoCap = std::numeric_limits<std::int64_t>::max();
+  static constexpr std::int64_t NoCap =
+      std::numeric_limits<std::int64_t>::max();
 
   // While the larger part's square stays in [Low, High] no re-normalisation
   // is needed. High bounds |w| by 2^64, so that a delta whose scale 2^s is

@@ -47,16 +47,21 @@ TEST(ScaledCx, RenormalisingKeepsTheValue) {
     std::int64_t e;  // both parts times 2^e
     std::int64_t cap;
   } rows[] = {
-      {1.0, 0.0, -3000, 0},        {-0.375, 0.75, -1022, 0},
-      {3.0, -5.0, -990, 0},        {0x1p60, 1.0, -1100, 0},
-      {0x1p-70, -0x1p-60, -900, 0}, {2.0, 1.0, 0, 0},
-      {2.0, 1.0, 40, 0},           {2.0, 1.0, 40, 100},
-      {0.0, -7.0, 6000, ScaledCx::NoCap}, {0.0, 0.0, -50, 0},
+      {1.0, 0.0, -3000, 0},
+      {-0.375, 0.75, -1022, 0},
+      {3.0, -5.0, -990, 0},
+      {0x1p60, 1.0, -1100, 0},
+      {0x1p-70, -0x1p-60, -900, 0},
+      {2.0, 1.0, 0, 0},
+      {2.0, 1.0, 40, 0},
+      {2.0, 1.0, 40, 100},
+      {0.0, -7.0, 6000, ScaledCx::NoCap},
+      {0.0, 0.0, -50, 0},
       {1.5, 1e-200, -2000, 0},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(testing::Message() << row.re << " " << row.im << " 2^"
-                                    << row.e << " cap " << row.cap);
+    SCOPED_TRACE(testing::Message() << row.re << " " << row.im << " 2^" << row.e
+                                    << " cap " << row.cap);
     FloatExp re = Ldexp(FloatExp(row.re), row.e);
     FloatExp im = Ldexp(FloatExp(row.im), row.e);
     ScaledCx z = ScaledCx::Of(re, im, row.cap);
@@ -103,9 +108,9 @@ TEST(ScaledCx, ArithmeticAgreesWithFloatExp) {
       {0.7, -0.3, -1500, 0.9, 0.1, -1500},
       {0.7, -0.3, 2000, -0.6, 0.55, -3000},
       {0.1, 0.2, -5, 0.3, -0.4, -60},
-      {0.5, 0.5, 0, -0.5, -0.5, 0},        // cancels to 0
-      {0.6, 0.0, 0, 0.6, 0.0, -1500},      // far apart
-      {0.0, 0.0, 0, 0.6, -0.2, -7000},     // a zero
+      {0.5, 0.5, 0, -0.5, -0.5, 0},     // cancels to 0
+      {0.6, 0.0, 0, 0.6, 0.0, -1500},   // far apart
+      {0.0, 0.0, 0, 0.6, -0.2, -7000},  // a zero
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << row.ar << " 2^" << row.ae << ", "
