@@ -55,9 +55,33 @@ double Render(const deep::Engine& engine, int side, int rowStep,
   return Seconds(t0);
 }
 
+struct PixelTime {
+  double us, nsStep;  // CPU time a pixel, and a step (with skips: a count)
+};
+
+// Every rowStep-th row of a side x side raster on one thread.
+PixelTime TimePixels(const deep::View& view, const deep::Options& options,
+                     int side, int rowStep) {
+  deep::Engine engine(view, options);
+  std::vector<EscapeResult> counts;
+  double cpu = CpuSeconds();
+  Render(engine, side, rowStep, 1, counts);
+  cpu = CpuSeconds() - cpu;
+  double steps = 0, pixels = 0;
+  for (int j = 0; j < side; j += rowStep) {
+    for (int i = 0; i < side; ++i) {
+      std::uint32_t n = counts[static_cast<std::size_t>(j) * side + i].count;
+      steps += n == NeverEscaped ? view.limit : n;
+      pixels += 1;
+    }
+  }
+  return {1e6 * cpu / pixels, 1e9 * cpu / steps};
+}
+
 // CPU time a pixel of views narrower than 2^-900 on one thread, with the
 // deltas' plain steps in rescaled doubles and all in FloatExp, with and
-// without the approximation; without it, also per step.
+// without the approximation; without it, also per step, beside that of
+// plain doubles at T1.
 void WideViews(int side) {
   struct Row {
     const char* name;
@@ -73,38 +97,28 @@ void WideViews(int side) {
        4},
   };
   std::printf("views past 2^-900, %dx%d, 1 thread, CPU time:\n", side, side);
+  deep::Options plain;
+  plain.bla = false;
+  plain.threads = 1;
+  std::printf("  doubles at T1 (zoom 1e14) without BLA: %.1f ns a step\n",
+              TimePixels(deep::T1(), plain, side, 1).nsStep);
   for (const Row& row : rows) {
     std::printf("  %s (every %srow)\n", row.name,
                 row.rowStep == 1 ? "" : "4th ");
     for (int bla = 1; bla >= 0; --bla) {
-      double us[2], nsStep[2];
+      PixelTime t[2];
       for (int rescale = 1; rescale >= 0; --rescale) {
         deep::Options o;
         o.bla = bla == 1;
         o.rescale = rescale == 1;
         o.threads = 1;
-        deep::Engine engine(row.view, o);
-        std::vector<EscapeResult> counts;
-        double cpu = CpuSeconds();
-        Render(engine, side, row.rowStep, 1, counts);
-        cpu = CpuSeconds() - cpu;
-        double steps = 0, pixels = 0;
-        for (int j = 0; j < side; j += row.rowStep) {
-          for (int i = 0; i < side; ++i) {
-            std::uint32_t n =
-                counts[static_cast<std::size_t>(j) * side + i].count;
-            steps += n == NeverEscaped ? row.view.limit : n;
-            pixels += 1;
-          }
-        }
-        us[rescale] = 1e6 * cpu / pixels;
-        nsStep[rescale] = 1e9 * cpu / steps;
+        t[rescale] = TimePixels(row.view, o, side, row.rowStep);
       }
       std::printf(
           "    %s BLA: rescaled %8.1f us a pixel, FloatExp %8.1f: %.1fx",
-          bla ? "with   " : "without", us[1], us[0], us[0] / us[1]);
+          bla ? "with   " : "without", t[1].us, t[0].us, t[0].us / t[1].us);
       if (!bla) {
-        std::printf("; %.1f against %.1f ns a step", nsStep[1], nsStep[0]);
+        std::printf("; %.1f against %.1f ns a step", t[1].nsStep, t[0].nsStep);
       }
       std::printf("\n");
     }
