@@ -520,8 +520,8 @@ void Engine::Impl::LineOf(double v, const double* u, std::size_t n,
   if (flagged != 0) glitchPixels += flagged;
 }
 
-// One event of a rescaled pixel in FloatExp, as every pixel took it before
-// rescaling: for steps at reference values near 0, and full values near 0.
+// One event of a rescaled pixel with its delta in FloatExp: for steps at
+// reference values near 0, and where the full value is near 0.
 bool Engine::Impl::AdvanceSlowly(ScaledPixel& p, EscapeResult& out) const {
   PixelState<FloatExp> f;
   f.z = {p.w.Re(), p.w.Im()};
@@ -540,8 +540,8 @@ bool Engine::Impl::AdvanceSlowly(ScaledPixel& p, EscapeResult& out) const {
   return done;
 }
 
-// The longest valid run from the pixel's step, taken in FloatExp, as
-// Advance<FloatExp> does; false where none is valid.
+// The longest valid run from the pixel's step, chosen as Advance<FloatExp>
+// chooses it, taken; false where none is valid.
 bool Engine::Impl::Skip(ScaledPixel& p) const {
   const std::vector<Bla<FloatExp>>& table = p.orbit->blaF;
   std::uint64_t off = p.m - p.orbit->base;

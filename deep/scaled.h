@@ -54,9 +54,9 @@ struct ScaledCx {
   static constexpr std::int64_t NoCap =
       std::numeric_limits<std::int64_t>::max();
 
-  // While the larger part's square stays in [Low, High] no re-normalisation
-  // is needed. High bounds |w| by 2^64, so that a delta whose scale 2^s is
-  // below double's range (and taken as 0) is below 2^-1010.
+  // While |w|^2 stays in [Low, High] no re-normalisation is needed. The
+  // engine's thresholds rely on the bounds: a delta lies within 2^64 of its
+  // scale 2^s either way.
   static constexpr double Low = 0x1p-128;
   static constexpr double High = 0x1p128;
 
@@ -83,8 +83,8 @@ struct ScaledCx {
   FloatExp Re() const { return Ldexp(FloatExp(re), s); }
   FloatExp Im() const { return Ldexp(FloatExp(im), s); }
 
-  // Whether w has left the range where steps keep full precision (or, below
-  // cap, where no delta below 2^-1074 2^64 is neglected).
+  // Whether w has left [Low, High] in its squared modulus; above it only
+  // while s is below cap.
   static bool NeedsRenormalising(double normW, std::int64_t s,
                                  std::int64_t cap) {
     return !(normW >= Low) || (normW > High && s < cap);
