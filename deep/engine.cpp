@@ -549,13 +549,23 @@ bool Engine::Impl::Skip(ScaledPixel& p) const {
   if (off != 0) top = std::min(top, __builtin_ctzll(off) - 1);
   if (top < 0) return false;
   const Bla<FloatExp>* runs = table.data() + p.orbit->RunsBefore(off);
-  // |w|^2 is exact in FloatExp; scaled by 2^2s, it is |z|^2.
-  FloatExp nz = Ldexp(FloatExp(p.normW), 2 * p.w.s);
+  // |z|^2 = |w|^2 2^2s as FloatExp's mantissa and exponent, compared with
+  // each run's R^2 as FloatExp's < compares them (both are positive, or 0).
+  const bool zero = p.normW == 0;
+  std::int64_t ne = 0;
+  double nm = 0;
+  if (!zero) {
+    ne = FrexpExponent(p.normW);
+    nm = TimesPow2(p.normW, -ne);
+    ne += 2 * p.w.s;
+  }
   const Bla<FloatExp>* best = nullptr;
   int bestLevel = -1;
   for (int j = 0; j <= top; ++j) {
     if ((std::uint64_t(2) << j) > view.limit - 1 - p.k) break;
-    if (!(nz < runs[j].r2)) break;
+    const FloatExp& r2 = runs[j].r2;
+    if (!(0 < r2.m)) break;
+    if (!zero && (ne != r2.e ? ne > r2.e : !(nm < r2.m))) break;
     best = runs + j;
     bestLevel = j;
   }
