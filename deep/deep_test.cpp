@@ -241,8 +241,9 @@ View RealAxis(int digits, std::uint32_t limit) {
 
 // Rescaled doubles round as FloatExp does wherever no part of a delta falls
 // below 2^-1022, and the parts that do are far below the others' rounding:
-// whole rasters come out the same, to the count and nearly to the bit.
-// This sees faults the oracle's 1% allowance would let through, and needs
+// whole rasters come out the same, to the count and to the bit. This sees
+// faults the oracle's 1% allowance would let through (a skip taken a little
+// beyond its R changes the last values by 1e-12, never a count), and needs
 // no oracle, so it covers the re-normalisation's boundaries cheaply.
 TEST(DeepEngine, RescaledDoublesMatchFloatExp) {
   struct Row {
@@ -295,9 +296,8 @@ TEST(DeepEngine, RescaledDoublesMatchFloatExp) {
         ASSERT_EQ(want[i].count, got[i].count);
         if (want[i].count == NeverEscaped) continue;
         ++escaped;
-        double scale = std::hypot(want[i].zr, want[i].zi);
-        EXPECT_NEAR(want[i].zr, got[i].zr, 1e-9 * scale);
-        EXPECT_NEAR(want[i].zi, got[i].zi, 1e-9 * scale);
+        EXPECT_EQ(want[i].zr, got[i].zr);
+        EXPECT_EQ(want[i].zi, got[i].zi);
       }
     }
     EXPECT_GT(escaped, n * n / 2);
