@@ -1,13 +1,17 @@
 // Figures for the deep engine: T2 (zoom 1e50) with and without the bilinear
 // approximation, the oracle's time per pixel, peak memory, and the time of a
 // reference orbit at zoom 1e2000 with a limit of a million. Prints; asserts
-// nothing. Usage: deep_bench [side=1024] [threads=all] [noBlaRowStep=16]
+// nothing; and the pixel time of views past 2^-900, with deltas in rescaled
+// doubles and in FloatExp, on one thread.
+// Usage: deep_bench [side=1024] [threads=all] [noBlaRowStep=16]
+//        deep_bench wide [side=256]     (the views past 2^-900 only)
 #include <sys/resource.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -51,9 +55,84 @@ double Render(const deep::Engine& engine, int side, int rowStep,
   return Seconds(t0);
 }
 
+struct PixelTime {
+  double us, nsStep;  // CPU time a pixel, and a step (with skips: a count)
+};
+
+// Every rowStep-th row of a side x side raster on one thread.
+PixelTime TimePixels(const deep::View& view, const deep::Options& options,
+                     int side, int rowStep) {
+  deep::Engine engine(view, options);
+  std::vector<EscapeResult> counts;
+  double cpu = CpuSeconds();
+  Render(engine, side, rowStep, 1, counts);
+  cpu = CpuSeconds() - cpu;
+  double steps = 0, pixels = 0;
+  for (int j = 0; j < side; j += rowStep) {
+    for (int i = 0; i < side; ++i) {
+      std::uint32_t n = counts[static_cast<std::size_t>(j) * side + i].count;
+      steps += n == NeverEscaped ? view.limit : n;
+      pixels += 1;
+    }
+  }
+  return {1e6 * cpu / pixels, 1e9 * cpu / steps};
+}
+
+// CPU time a pixel of views narrower than 2^-900 on one thread, with the
+// deltas' plain steps in rescaled doubles and all in FloatExp, with and
+// without the approximation; without it, also per step, beside that of
+// plain doubles at T1.
+void WideViews(int side) {
+  struct Row {
+    const char* name;
+    deep::View view;
+    int rowStep;  // every rowStep-th row
+  } rows[] = {
+      {"Misiurewicz i, zoom 1e300, limit 3000", deep::MisiurewiczI(300, 3000),
+       1},
+      {"Misiurewicz i, zoom 1e2000, limit 12000",
+       deep::MisiurewiczI(2000, 12000), 1},
+      {"Julia i, zoom 1e2000, limit 12000", deep::JuliaI(2000, 12000), 1},
+      {"minibrot nucleus, zoom 4e300, limit 20000", deep::MinibrotNearI(20000),
+       4},
+  };
+  std::printf("views past 2^-900, %dx%d, 1 thread, CPU time:\n", side, side);
+  deep::Options plain;
+  plain.bla = false;
+  plain.threads = 1;
+  std::printf("  doubles at T1 (zoom 1e14) without BLA: %.1f ns a step\n",
+              TimePixels(deep::T1(), plain, side, 1).nsStep);
+  for (const Row& row : rows) {
+    std::printf("  %s (every %srow)\n", row.name,
+                row.rowStep == 1 ? "" : "4th ");
+    for (int bla = 1; bla >= 0; --bla) {
+      PixelTime t[2];
+      for (int rescale = 1; rescale >= 0; --rescale) {
+        deep::Options o;
+        o.bla = bla == 1;
+        o.rescale = rescale == 1;
+        o.threads = 1;
+        t[rescale] = TimePixels(row.view, o, side, row.rowStep);
+      }
+      std::printf(
+          "    %s BLA: rescaled %8.1f us a pixel, FloatExp %8.1f: %.1fx",
+          bla ? "with   " : "without", t[1].us, t[0].us, t[0].us / t[1].us);
+      if (!bla) {
+        std::printf("; %.1f against %.1f ns a step", t[1].nsStep, t[0].nsStep);
+      }
+      std::printf("\n");
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "wide") == 0) {
+    std::printf("eps %g\n", deep::Options().eps);
+    WideViews(argc > 2 ? std::atoi(argv[2]) : 256);
+    return 0;
+  }
   int side = argc > 1 ? std::atoi(argv[1]) : 1024;
   unsigned threads = argc > 2 ? std::atoi(argv[2]) : 0;
   int noBlaRowStep = argc > 3 ? std::atoi(argv[3]) : 16;
@@ -123,5 +202,6 @@ int main(int argc, char** argv) {
         (unsigned long long)s.bytesPerStep, (unsigned long long)s.smallSteps,
         (unsigned long long)s.precisionBits);
   }
+  WideViews(256);
   return 0;
 }

@@ -33,6 +33,10 @@ struct Options {
   // Count pixels that meet Pauldelbrot's glitch criterion at some step
   // (|Z + z| < 1e-3 |Z|). Costs a little per step.
   bool glitchCheck = false;
+  // Views narrower than 2^-900: plain steps in rescaled doubles (a double
+  // pair and an exponent per pixel); off keeps every delta as FloatExp, a
+  // few times slower, for measuring.
+  bool rescale = true;
   // Rebasing, for testing the glitch check only: without it deep views are
   // wrong.
   bool rebase = true;
@@ -46,7 +50,7 @@ struct Options {
 struct Stats {
   std::uint64_t referenceLength;  // steps stored of the view's reference
   std::uint64_t criticalLength;   // steps of the Julia critical orbit, or 0
-  // Reference plus table, per stored step; steps below 2^-960 cost 48
+  // Reference plus table, per stored step; steps below 2^-960 cost 40
   // bytes more (smallSteps of them).
   std::uint64_t bytesPerStep;
   std::uint64_t referenceBytes;  // the whole: both orbits and tables
@@ -63,7 +67,8 @@ class Engine {
   // Computes the reference orbit (MPFR) and the approximation table. Throws
   // std::invalid_argument naming the field for malformed numbers or values
   // out of range, and std::runtime_error when the reference would not fit
-  // in the memory budget.
+  // in the memory budget: at once where a reference of the limit's length
+  // would not, before the orbit is computed.
   explicit Engine(const View& view, const Options& options = {});
   ~Engine();
   Engine(const Engine&) = delete;

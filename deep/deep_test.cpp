@@ -199,6 +199,8 @@ TEST(DeepEngine, LineEqualsPixelsComputedAlone) {
       {"T1 without BLA", deep::T1(), false, 1},
       {"Misiurewicz 1e300", deep::MisiurewiczI(300, 3000), true, 3},
       {"Julia 1e400", deep::JuliaI(400, 3000), true, 2},
+      {"Misiurewicz 1e2000 without BLA", deep::MisiurewiczI(2000, 12000), false,
+       1},
   };
   const int n = 37;  // not a multiple of the lanes
   std::vector<double> u(n);
@@ -222,6 +224,83 @@ TEST(DeepEngine, LineEqualsPixelsComputedAlone) {
       escaped += want.count != NeverEscaped;
     }
     EXPECT_GT(escaped, n / 4);  // lanes refilled at different times
+  }
+}
+
+// A view of width 4e-digits about -1.8 on the real axis: every reference
+// value has an imaginary part of exactly 0, and the real dynamics there
+// spread the pixels' counts.
+View RealAxis(int digits, std::uint32_t limit) {
+  View v;
+  v.re = "-1.8";
+  v.im = "0";
+  v.width = "4e-" + std::to_string(digits);
+  v.limit = limit;
+  return v;
+}
+
+// Rescaled doubles round as FloatExp does wherever no part of a delta falls
+// below 2^-1022, and the parts that do are far below the others' rounding:
+// whole rasters come out the same, to the count and to the bit. This sees
+// faults the oracle's 1% allowance would let through (a skip taken a little
+// beyond its R changes the last values by 1e-12, never a count), and needs
+// no oracle, so it covers the re-normalisation's boundaries cheaply.
+TEST(DeepEngine, RescaledDoublesMatchFloatExp) {
+  struct Row {
+    const char* name;
+    View view;
+    bool bla;
+  } rows[] = {
+      // Deltas start between 2^-956 and 2^-900 (added to the reference at
+      // once), and grow to plain doubles.
+      {"Misiurewicz 1e280", deep::MisiurewiczI(280, 3000), true},
+      {"Misiurewicz 1e280 without BLA", deep::MisiurewiczI(280, 3000), false},
+      // Deltas start below 2^-1022, taken as 0 where added to Z until they
+      // grow past 2^-956.
+      {"Misiurewicz 1e310", deep::MisiurewiczI(310, 3000), true},
+      {"Misiurewicz 1e310 without BLA", deep::MisiurewiczI(310, 3000), false},
+      // A reference with a part 0 at every step.
+      {"real axis 1e320", RealAxis(320, 5000), true},
+      {"real axis 1e1000 without BLA", RealAxis(1000, 9000), false},
+      // The reference passes near 0 (steps in FloatExp); a third inside.
+      {"minibrot nucleus", deep::MinibrotNearI(20000), true},
+      {"minibrot nucleus without BLA", deep::MinibrotNearI(20000), false},
+      // No c in the deltas.
+      {"Julia 1e400", deep::JuliaI(400, 3000), true},
+      // The scale spans double's range seven times: a hundred
+      // re-normalisations a pixel. With skips, the centre's pixel (delta 0)
+      // meets coefficients beyond double's range.
+      {"Misiurewicz 1e2000 without BLA", deep::MisiurewiczI(2000, 12000),
+       false},
+      {"Misiurewicz 1e2000", deep::MisiurewiczI(2000, 12000), true},
+  };
+  // Odd: the centre's own pixel, whose delta is 0 throughout, and a row
+  // with no imaginary offset are among them.
+  const int n = 25;
+  std::vector<double> u(n);
+  for (int i = 0; i < n; ++i) u[i] = Frac(i, n);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    deep::Options rescaled, floatExp;
+    rescaled.bla = floatExp.bla = row.bla;
+    floatExp.rescale = false;
+    deep::Engine a(row.view, rescaled), b(row.view, floatExp);
+    ASSERT_TRUE(a.stats().wideExponent);
+    std::vector<EscapeResult> got(n), want(n);
+    int escaped = 0;
+    for (int j = 0; j < n; ++j) {
+      a.Line(-Frac(j, n), u.data(), n, got.data());
+      b.Line(-Frac(j, n), u.data(), n, want.data());
+      for (int i = 0; i < n; ++i) {
+        SCOPED_TRACE(testing::Message() << "pixel " << i << "," << j);
+        ASSERT_EQ(want[i].count, got[i].count);
+        if (want[i].count == NeverEscaped) continue;
+        ++escaped;
+        EXPECT_EQ(want[i].zr, got[i].zr);
+        EXPECT_EQ(want[i].zi, got[i].zi);
+      }
+    }
+    EXPECT_GT(escaped, n * n / 2);
   }
 }
 
@@ -285,6 +364,50 @@ TEST(DeepEngine, RefusesMalformedViews) {
   View view = deep::T1();
   view.bailout = 0;
   EXPECT_THROW(deep::Engine{view}, std::invalid_argument);
+}
+
+View JuliaOfOne(std::uint32_t limit) {
+  View v;
+  v.re = "1";
+  v.im = "0";
+  v.width = "4e-20";
+  v.limit = limit;
+  v.julia = true;
+  v.juliaRe = "1";
+  v.juliaIm = "0";
+  return v;
+}
+
+// A limit whose whole reference would not fit is refused before the orbit
+// is computed, even where the centre escapes long before it: its length is
+// not known until then, and computing it could take hours.
+TEST(DeepEngine, RefusesLimitBeyondMemoryBudgetAtOnce) {
+  struct Row {
+    const char* name;
+    View view;
+    std::uint64_t budgetMiB;
+    const char* message;
+  } rows[] = {
+      // The centre escapes after some 800 steps, 80 KB of reference.
+      {"Misiurewicz 1e300", deep::MisiurewiczI(300, 4294967295u), 1,
+       "deep: the reference orbit needs 96 bytes a step; 4294967295 steps "
+       "would take 393216 MiB, more than the 1 MiB available"},
+      // Two orbits, half the budget each; both escape within 3 steps.
+      {"Julia of c = 1", JuliaOfOne(4294967295u), 2,
+       "deep: the reference orbit needs 56 bytes a step; 4294967295 steps "
+       "would take 229376 MiB, more than the 1 MiB available"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    deep::Options o;
+    o.memoryBudget = row.budgetMiB << 20;
+    try {
+      deep::Engine engine(row.view, o);
+      ADD_FAILURE() << "accepted";
+    } catch (const std::runtime_error& e) {
+      EXPECT_STREQ(row.message, e.what());
+    }
+  }
 }
 
 TEST(DeepEngine, RefusesReferenceBeyondMemoryBudget) {

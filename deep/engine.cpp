@@ -16,6 +16,7 @@
 #include "deep/deep.h"
 #include "deep/floatexp.h"
 #include "deep/mp.h"
+#include "deep/scaled.h"
 
 namespace deep {
 namespace {
@@ -28,6 +29,25 @@ constexpr std::uint64_t SmallStepBytes =
 // Views narrower than this (relative to 1) keep their deltas as FloatExp;
 // wider ones in double, whose range then has room for the deltas' spread.
 constexpr double WideExponentWidth = 0x1p-900;
+// Rescaled pixels take a plain step in doubles only at reference values of
+// at least this (in one part); steps at smaller ones go through FloatExp.
+constexpr double ScaledLeastReference = 0x1p-800;
+// Below this scale a rescaled delta is taken as 0 where it is added to the
+// reference: it is below 2^-892 (see ScaledCx::High), 2^-91 of a reference
+// value of a plain step. At and above it the delta's larger part is a normal
+// double.
+constexpr std::int64_t ScaledLeastScale = -956;
+// Below this squared modulus of the full value the moduli compared for
+// rebasing could underflow in doubles: that step goes through FloatExp.
+constexpr double ScaledLeastFull = 0x1p-900;
+// A part of the full value below this has a square below 2^-1022, whose
+// underflow costs a microcode assist of a hundred cycles and more: it is
+// taken as 0, which changes the squared modulus by less than 2^-122 of it
+// where the step is not taken in FloatExp. References with a part 0 (views
+// on the real axis) would otherwise meet it at every step.
+constexpr double ScaledLeastPart = 0x1p-511;
+// Rescaled deltas of at least 2^-1 keep s = 0: they are plain doubles.
+constexpr std::int64_t ScaledCap = 0;
 // The approximation is used for points within this many widths of the
 // centre (in modulus), which covers |u|, |v| <= 1.4.
 constexpr double DeltaReach = 2.0;
@@ -126,6 +146,37 @@ struct PixelState {
   bool useBla, glitch;
 };
 
+// A pixel of a wide view on its way, its delta rescaled: z = w 2^s, and the
+// pixel's offset c also as d = c 2^-s, so that a plain step is
+// w' = (2 Z + w 2^s) w + d in doubles.
+struct ScaledPixel {
+  ScaledCx w;
+  double scale;     // 2^s, or 0 below 2^ScaledLeastScale
+  double inverse;   // 2^-s, or infinite above 2^1023
+  double dRe, dIm;  // c 2^-s, or 0 below 2^-1022
+  double normW;     // |w|^2
+  Cx<FloatExp> c;
+  ScaledCx cs;  // c again, as a ScaledCx
+  const Orbit* orbit;
+  std::uint64_t m;
+  std::uint32_t k;
+  bool useBla, glitch;
+
+  // After w and s changed.
+  void Rescaled() {
+    normW = w.re * w.re + w.im * w.im;
+    scale = w.s < ScaledLeastScale ? 0 : Pow2OrZero(w.s);
+    inverse = Pow2OrZero(-w.s);
+    // A d below 2^-1022 is below 2^-950 of w.
+    dRe = NormalOrZero(Ldexp(c.re, -w.s));
+    dIm = NormalOrZero(Ldexp(c.im, -w.s));
+  }
+  void Set(FloatExp re, FloatExp im) {
+    w = ScaledCx::Of(re, im, ScaledCap);
+    Rescaled();
+  }
+};
+
 std::uint64_t AvailableMemory() {
   std::ifstream in("/proc/meminfo");
   std::string key;
@@ -185,15 +236,33 @@ struct Engine::Impl {
   template <class T, int Lanes>
   void LineOf(double v, const double* u, std::size_t n,
               EscapeResult* out) const;
+  bool AdvanceSlowly(ScaledPixel& p, EscapeResult& out) const;
+  bool Skip(ScaledPixel& p) const;
+  bool Advance(ScaledPixel& p, EscapeResult& out) const;
+  template <int Lanes>
+  void LineScaled(double v, const double* u, std::size_t n,
+                  EscapeResult* out) const;
 };
 
 void Engine::Impl::ComputeOrbit(Orbit& orbit, mpfr_ptr startRe,
                                 mpfr_ptr startIm, mpfr_ptr cr, mpfr_ptr ci,
                                 std::uint64_t budget) {
+  std::uint64_t limit = view.limit;
+  auto refuse = [&] {
+    return std::runtime_error("deep: the reference orbit needs " +
+                              std::to_string(bytesPerStep) + " bytes a step; " +
+                              std::to_string(limit) + " steps would take " +
+                              std::to_string((limit + 1) * bytesPerStep >> 20) +
+                              " MiB, more than the " +
+                              std::to_string(budget >> 20) + " MiB available");
+  };
+  // The orbit may escape early, but how early is known only by computing
+  // it, which for a large limit takes long: a limit whose whole orbit would
+  // not fit is refused at once.
+  if ((limit + 1) * bytesPerStep > budget) throw refuse();
   Mp zr(bits), zi(bits), s(bits), d(bits), t(bits);
   mpfr_set(zr, startRe, MPFR_RNDN);
   mpfr_set(zi, startIm, MPFR_RNDN);
-  std::uint64_t limit = view.limit;
   // Grown by doubling past the first million steps: the orbit's own share of
   // a step (16 of its bytes) stays within the budget even while it doubles.
   orbit.z.reserve(2 * std::min<std::uint64_t>(limit + 1, 1 << 20));
@@ -213,15 +282,11 @@ void Engine::Impl::ComputeOrbit(Orbit& orbit, mpfr_ptr startRe,
     orbit.last = m;
     // The orbit ends where it leaves the radius: pixels rebase there.
     if (!(re * re + im * im < bail2) || m == limit) break;
-    // Steps kept wide cost their FloatExp copy on top.
+    // Steps kept wide cost their FloatExp copy on top; how many there are
+    // is not known ahead.
     if ((m + 1) * bytesPerStep + orbit.smallIndex.size() * SmallStepBytes >
         budget) {
-      throw std::runtime_error(
-          "deep: the reference orbit needs " + std::to_string(bytesPerStep) +
-          " bytes a step; " + std::to_string(limit) + " steps would take " +
-          std::to_string((limit + 1) * bytesPerStep >> 20) +
-          " MiB, more than the " + std::to_string(budget >> 20) +
-          " MiB available");
+      throw refuse();
     }
     // Z^2 + C as (x+y)(x-y) + i 2xy: two products a step.
     mpfr_add(s, zr, zi, MPFR_RNDN);
@@ -455,6 +520,192 @@ void Engine::Impl::LineOf(double v, const double* u, std::size_t n,
   if (flagged != 0) glitchPixels += flagged;
 }
 
+// One event of a rescaled pixel with its delta in FloatExp: for steps at
+// reference values near 0, and where the full value is near 0.
+bool Engine::Impl::AdvanceSlowly(ScaledPixel& p, EscapeResult& out) const {
+  PixelState<FloatExp> f;
+  f.z = {p.w.Re(), p.w.Im()};
+  f.c = p.c;
+  f.orbit = p.orbit;
+  f.m = p.m;
+  f.k = p.k;
+  f.useBla = p.useBla;
+  f.glitch = p.glitch;
+  bool done = Advance(f, out);
+  p.Set(f.z.re, f.z.im);
+  p.orbit = f.orbit;
+  p.m = f.m;
+  p.k = f.k;
+  p.glitch = f.glitch;
+  return done;
+}
+
+// The longest valid run from the pixel's step, chosen as Advance<FloatExp>
+// chooses it, taken; false where none is valid.
+bool Engine::Impl::Skip(ScaledPixel& p) const {
+  const std::vector<Bla<FloatExp>>& table = p.orbit->blaF;
+  std::uint64_t off = p.m - p.orbit->base;
+  int top = p.orbit->levels - 1;
+  if (off != 0) top = std::min(top, __builtin_ctzll(off) - 1);
+  if (top < 0) return false;
+  const Bla<FloatExp>* runs = table.data() + p.orbit->RunsBefore(off);
+  // |z|^2 = |w|^2 2^2s as FloatExp's mantissa and exponent, compared with
+  // each run's R^2 as FloatExp's < compares them (both are positive, or 0).
+  const bool zero = p.normW == 0;
+  std::int64_t ne = 0;
+  double nm = 0;
+  if (!zero) {
+    ne = FrexpExponent(p.normW);
+    nm = TimesPow2(p.normW, -ne);
+    ne += 2 * p.w.s;
+  }
+  const Bla<FloatExp>* best = nullptr;
+  int bestLevel = -1;
+  for (int j = 0; j <= top; ++j) {
+    if ((std::uint64_t(2) << j) > view.limit - 1 - p.k) break;
+    const FloatExp& r2 = runs[j].r2;
+    if (!(0 < r2.m)) break;
+    if (!zero && (ne != r2.e ? ne > r2.e : !(nm < r2.m))) break;
+    best = runs + j;
+    bestLevel = j;
+  }
+  if (best == nullptr) return false;
+  std::uint64_t len = std::uint64_t(2) << bestLevel;
+  // A z + B c with the coefficients as ScaledCx: the same roundings as in
+  // FloatExp, with fewer conversions.
+  ScaledCx a = ScaledCx::Of(best->a.re, best->a.im);
+  ScaledCx z = a * p.w;
+  if (!view.julia) z = z + ScaledCx::Of(best->b.re, best->b.im) * p.cs;
+  std::int64_t s = p.w.s;
+  p.w = z;
+  p.w.Renormalise(ScaledCap);
+  if (p.w.s != s) {
+    p.Rescaled();
+  } else {
+    p.normW = p.w.re * p.w.re + p.w.im * p.w.im;
+  }
+  p.m += len;
+  p.k += static_cast<std::uint32_t>(len);
+  if (p.m < p.orbit->last) {
+    __builtin_prefetch(&p.orbit->z[2 * p.m]);
+    __builtin_prefetch(table.data() + p.orbit->RunsBefore(p.m - p.orbit->base));
+  }
+  return true;
+}
+
+// The same event as Advance<FloatExp>, with the same roundings wherever no
+// part falls below 2^-1022 (then within far less than double's precision).
+inline __attribute__((always_inline)) bool Engine::Impl::Advance(
+    ScaledPixel& p, EscapeResult& out) const {
+  double bigRe = p.orbit->z[2 * p.m], bigIm = p.orbit->z[2 * p.m + 1];
+  if (!(std::fabs(bigRe) >= ScaledLeastReference ||
+        std::fabs(bigIm) >= ScaledLeastReference)) {
+    return AdvanceSlowly(p, out);
+  }
+  // The delta as a double: exact, but for a part far smaller than the
+  // other, or 0 where it is below 2^-892.
+  double zr = p.scale * p.w.re, zi = p.scale * p.w.im;
+  double fr = bigRe + zr, fi = bigIm + zi;
+  double sr = std::fabs(fr) >= ScaledLeastPart ? fr : 0.0;
+  double si = std::fabs(fi) >= ScaledLeastPart ? fi : 0.0;
+  double nw = sr * sr + si * si;
+  // Not inside: NaN counts as out.
+  if (!(nw < bail2)) {
+    out = {p.k, fr, fi};
+    return true;
+  }
+  if (nw < ScaledLeastFull) return AdvanceSlowly(p, out);
+  if (p.k >= view.limit - 1) {
+    out = {NeverEscaped, 0, 0};
+    return true;
+  }
+  // |z|^2 = |w|^2 2^2s, compared without underflow: both sides divided by
+  // 2^2s, exactly, unless the left one overflows, where |z| is far below
+  // 2^-500 and so below |Z + z|.
+  if (p.m == p.orbit->last ||
+      (options.rebase && nw * p.inverse * p.inverse < p.normW)) {
+    p.orbit = &orbits[orbitCount - 1];
+    p.m = 0;
+    // At least 2^-500: a normal double, exact as w 2^s.
+    p.Set(FloatExp(fr), FloatExp(fi));
+    zr = fr;
+    zi = fi;
+    bigRe = bigIm = 0;
+  }
+  if (p.useBla && p.m >= p.orbit->base && Skip(p)) return false;
+  if (options.glitchCheck && nw < (bigRe * bigRe + bigIm * bigIm) * 1e-6) {
+    p.glitch = true;
+  }
+  // 2 Z z + z^2 + c = ((2 Z + z) w + d) 2^s.
+  double tr = 2.0 * bigRe + zr, ti = 2.0 * bigIm + zi;
+  double wr = tr * p.w.re - ti * p.w.im + p.dRe;
+  double wi = tr * p.w.im + ti * p.w.re + p.dIm;
+  p.w.re = wr;
+  p.w.im = wi;
+  ++p.m;
+  ++p.k;
+  p.normW = wr * wr + wi * wi;
+  if (ScaledCx::NeedsRenormalising(p.normW, p.w.s, ScaledCap)) {
+    std::int64_t s = p.w.s;
+    p.w.Renormalise(ScaledCap);
+    if (p.w.s != s) p.Rescaled();
+  }
+  return false;
+}
+
+template <int Lanes>
+void Engine::Impl::LineScaled(double v, const double* u, std::size_t n,
+                              EscapeResult* out) const {
+  if (view.limit == 0) {
+    for (std::size_t k = 0; k < n; ++k) out[k] = {NeverEscaped, 0, 0};
+    return;
+  }
+  const FloatExp dv = widthF * FloatExp(v);
+  const double reach = DeltaReach / std::sqrt(2.0);
+  const FloatExp zero;
+  std::uint64_t flagged = 0;
+  // Lanes as in LineOf.
+  ScaledPixel lane[Lanes];
+  std::size_t index[Lanes];
+  int active = 0;
+  std::size_t next = 0;
+  auto fill = [&](int i) {
+    ScaledPixel& p = lane[i];
+    Cx<FloatExp> delta{widthF * FloatExp(u[next]), dv};
+    // Mandelbrot: the pixel's orbit is 0, c + C, ...; its first point to
+    // test is step 1 of the reference. Julia: the start is the centre plus
+    // delta.
+    p.c = view.julia ? Cx<FloatExp>{zero, zero} : delta;
+    p.cs = ScaledCx::Of(p.c.re, p.c.im);
+    p.Set(delta.re, delta.im);
+    p.orbit = &orbits[0];
+    p.m = view.julia ? 0 : 1;
+    p.k = 0;
+    p.useBla =
+        options.bla && std::fabs(u[next]) <= reach && std::fabs(v) <= reach;
+    p.glitch = false;
+    index[i] = next++;
+  };
+  while (active < Lanes && next < n) fill(active++);
+  while (active > 0) {
+    for (int i = 0; i < active; ++i) {
+      EscapeResult r;
+      if (!Advance(lane[i], r)) continue;
+      out[index[i]] = r;
+      flagged += lane[i].glitch;
+      if (next < n) {
+        fill(i);
+      } else {
+        --active;
+        lane[i] = lane[active];
+        index[i] = index[active];
+        --i;
+      }
+    }
+  }
+  if (flagged != 0) glitchPixels += flagged;
+}
+
 Engine::Engine(const View& view, const Options& options) : impl(new Impl) {
   Impl& e = *impl;
   e.view = view;
@@ -514,7 +765,13 @@ Engine::~Engine() = default;
 void Engine::Line(double v, const double* u, std::size_t n,
                   EscapeResult* out) const {
   const Impl& e = *impl;
-  if (e.wide) {
+  if (e.wide && e.options.rescale) {
+    if (e.options.bla) {
+      e.LineScaled<1>(v, u, n, out);
+    } else {
+      e.LineScaled<4>(v, u, n, out);
+    }
+  } else if (e.wide) {
     if (e.options.bla) {
       e.LineOf<FloatExp, 1>(v, u, n, out);
     } else {

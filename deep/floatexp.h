@@ -10,6 +10,16 @@
 
 namespace deep {
 
+namespace floatexp_detail {
+// 2^k for -1022 <= k <= 1023, built from its bits (ldexp is far slower).
+inline double Pow2(int k) {
+  std::uint64_t bits = static_cast<std::uint64_t>(k + 1023) << 52;
+  double d;
+  std::memcpy(&d, &bits, sizeof d);
+  return d;
+}
+}  // namespace floatexp_detail
+
 // value = m * 2^e with 0.5 <= |m| < 1, or m == 0 and e == ZeroExp. Every
 // operation returns a normalised value; results are rounded once in the
 // mantissa (as double would be) and never underflow or overflow in the
@@ -29,6 +39,11 @@ struct FloatExp {
 
   // The nearest double: 0 below its range, infinite above it.
   double ToDouble() const {
+    // A normal result: a product with a power of two, exact. Rescaled
+    // deltas convert after every skip.
+    if (e >= -1021 && e <= 1023) {
+      return m * floatexp_detail::Pow2(static_cast<int>(e));
+    }
     if (e > 1024) return m * HUGE_VAL;
     if (e < -1080) return m * 0.0;
     return std::ldexp(m, static_cast<int>(e));
@@ -57,16 +72,6 @@ struct FloatExp {
     e += biased - 1022;
   }
 };
-
-namespace floatexp_detail {
-// 2^k for -1022 <= k <= 1023, built from its bits (ldexp is far slower).
-inline double Pow2(int k) {
-  std::uint64_t bits = static_cast<std::uint64_t>(k + 1023) << 52;
-  double d;
-  std::memcpy(&d, &bits, sizeof d);
-  return d;
-}
-}  // namespace floatexp_detail
 
 inline FloatExp operator*(FloatExp a, FloatExp b) {
   FloatExp r;

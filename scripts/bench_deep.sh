@@ -4,6 +4,12 @@
 # memory, and the reference orbit at zoom 1e2000 with a limit of a million.
 #
 #   scripts/bench_deep.sh [side [threads [noBlaRowStep]]]
+#   scripts/bench_deep.sh wide [side]
+#
+# The last figures, in both forms, are views narrower than 2^-900 on one
+# thread (256x256 unless wide is given a side): CPU time a pixel with the
+# deltas in rescaled doubles and in FloatExp, and a plain step's time beside
+# that of doubles; "wide" prints only those.
 #
 # Without the approximation only every noBlaRowStep-th row (default 16) is
 # rendered, with and without it, so that the ratio compares the same pixels;
