@@ -1,0 +1,120 @@
+// The vector pixel loops against the engine's plain loop: every pixel of
+// whole rasters, count and point of escape bit for bit, on each instruction
+// set this processor has.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "deep/deep.h"
+#include "deep/locations.h"
+
+namespace {
+
+using deep::PixelLoop;
+
+struct Raster {
+  std::vector<EscapeResult> pixels;
+  std::uint64_t glitches;
+};
+
+// An n x n raster over |u|, |v| <= half, lines as the renderer hands them
+// over; half above the table's reach of 1.41 mixes lanes that may take runs
+// and lanes that may not.
+Raster Render(const deep::View& view, deep::Options o, int n, double half) {
+  o.glitchCheck = true;
+  deep::Engine engine(view, o);
+  std::vector<double> u(n);
+  for (int i = 0; i < n; ++i) u[i] = half * (-1 + 2.0 * i / (n - 1));
+  Raster r;
+  r.pixels.resize(static_cast<std::size_t>(n) * n);
+  for (int j = 0; j < n; ++j) {
+    engine.Line(half * (1 - 2.0 * j / (n - 1)), u.data(), n,
+                &r.pixels[static_cast<std::size_t>(j) * n]);
+  }
+  r.glitches = engine.stats().glitchPixels;
+  return r;
+}
+
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+const char* Name(PixelLoop loop) {
+  switch (loop) {
+    case PixelLoop::Auto:
+      return "auto";
+    case PixelLoop::Plain:
+      return "plain";
+    case PixelLoop::Sse2:
+      return "sse2";
+    case PixelLoop::Avx2:
+      return "avx2";
+  }
+  return "?";
+}
+
+}  // namespace
+
+TEST(DeepLanes, EqualPlainLoopBitForBit) {
+  deep::Options noBla;
+  noBla.bla = false;
+  deep::Options noRebase;
+  noRebase.rebase = false;
+  deep::View t2 = deep::T2();
+  t2.limit = 40000;  // still hundreds of rebases and skips a pixel
+  deep::View julia = deep::JuliaI(40, 2000);
+  struct Row {
+    const char* name;
+    deep::View view;
+    deep::Options options;
+    int n;
+    double half;
+  } rows[] = {
+      {"T1", deep::T1(), {}, 40, 0.5},
+      {"T1 beyond the table's reach", deep::T1(), {}, 33, 1.7},
+      {"T1 without BLA", deep::T1(), noBla, 24, 0.5},
+      {"T1 without rebasing", deep::T1(), noRebase, 24, 0.5},
+      {"T2, limit 40000", t2, {}, 12, 0.5},
+      {"Julia i, 1e40", julia, {}, 31, 0.5},
+      {"Julia i, 1e40, without BLA", julia, noBla, 17, 0.5},
+      {"nucleus period 3, 1e20", deep::Nucleus3(20, 3000), {}, 19, 0.5},
+  };
+  const PixelLoop loops[] = {PixelLoop::Sse2, PixelLoop::Avx2,
+                             PixelLoop::Auto};
+  for (const Row& row : rows) {
+    deep::Options plain = row.options;
+    plain.loop = PixelLoop::Plain;
+    Raster want = Render(row.view, plain, row.n, row.half);
+    int escaped = 0;
+    for (const EscapeResult& p : want.pixels) escaped += p.count != NeverEscaped;
+    std::printf("[ lanes ] %-28s %4d pixels, %4d escaped, %llu flagged\n",
+                row.name, row.n * row.n, escaped,
+                static_cast<unsigned long long>(want.glitches));
+    for (PixelLoop loop : loops) {
+      if (!deep::PixelLoopSupported(loop)) {
+        std::printf("[ lanes ] %s: not on this processor\n", Name(loop));
+        continue;
+      }
+      SCOPED_TRACE(std::string(row.name) + ", " + Name(loop));
+      deep::Options o = row.options;
+      o.loop = loop;
+      Raster got = Render(row.view, o, row.n, row.half);
+      int wrong = 0;
+      for (std::size_t k = 0; k < want.pixels.size(); ++k) {
+        const EscapeResult &a = got.pixels[k], &b = want.pixels[k];
+        if (a.count == b.count && SameBits(a.zr, b.zr) &&
+            SameBits(a.zi, b.zi)) {
+          continue;
+        }
+        if (++wrong <= 3) {
+          ADD_FAILURE() << "pixel " << k << ": " << a.count << " (" << a.zr
+                        << ", " << a.zi << ") against " << b.count << " ("
+                        << b.zr << ", " << b.zi << ")";
+        }
+      }
+      EXPECT_EQ(0, wrong);
+      EXPECT_EQ(want.glitches, got.glitches);
+    }
+  }
+}
