@@ -151,10 +151,11 @@ inline bool Advance(const Job& job, Lane& s, EscapeResult& out) {
 // U registers of Ops::Width lanes each, stepped together; U > 1 lets the
 // processor overlap their independent chains.
 //
-// The lanes' deltas live in arrays, loaded and stored every step, so that a
-// lane taken out for Advance is put back in place while the others go on.
-// Their places in the reference count from a clock shared by all lanes:
-// step m of lane i is mFrom[i] + clock, and likewise for k.
+// The deltas stay in registers from step to step. A lane with an event is
+// taken out through arrays, advanced until its next step is a plain one
+// (runs often follow each other), and put back while the others wait.
+// Places in the reference count from a clock shared by all lanes: step m
+// of lane i is from_[i] + clock_, and likewise for k.
 template <class Ops, int U>
 class LaneLoop {
  public:
@@ -174,96 +175,128 @@ class LaneLoop {
     }
     for (int i = 0; i < N; ++i) {
       live_[i] = false;
-      glitch_[i] = 0;
       Fill(i);
       Put(i);
-      if (live_[i] && !PlainNext(lane_[i])) Event(i);
+      if (live_[i]) Event(i);
     }
     Mirror();
-    std::uint64_t quota = LeastQuota();
+    if (job_.rebase) {
+      job_.glitchCheck ? Loop<true, true>() : Loop<true, false>();
+    } else {
+      job_.glitchCheck ? Loop<false, true>() : Loop<false, false>();
+    }
+    job_.flagged = flagged_;
+  }
+
+ private:
+  Job& job_;
+  // The parts of each lane that only Advance changes. Its delta, c and
+  // place in the reference are in the arrays below while it is in the
+  // vector loop.
+  Lane lane_[N] = {};
+  alignas(64) double zr_[N];
+  alignas(64) double zi_[N];
+  alignas(64) double cr_[N];
+  alignas(64) double ci_[N];
+  alignas(64) double glitch_[N];  // all bits set: flagged since Put
+  // What the vector loop reads of each lane's orbit; runs_ is null where
+  // the lane takes no runs.
+  std::uint64_t from_[N];
+  std::uint32_t k_from_[N];
+  const double* zt_[N];
+  const double* runs_[N];
+  std::uint64_t base_[N], levels_[N];
+  std::uint64_t clock_ = 0;
+  bool live_[N];
+  int live_count_ = 0;
+  std::size_t next_ = 0;
+  std::uint64_t flagged_ = 0;
+
+  template <bool Rebase, bool Check>
+  void Loop() {
     const V bail2 = Ops::Set(job_.bail2);
     const V two = Ops::Set(2.0);
     const V glitchFactor = Ops::Set(1e-6);
-    const bool rebase = job_.rebase, check = job_.glitchCheck;
+    std::uint64_t quota = LeastQuota();
+    V zr[U], zi[U], cr[U], ci[U], glitch[U];
+    Load(zr, zi, cr, ci, glitch);
     while (live_count_ > 0) {
       if (quota == 0) {
         // The limit or the end of the reference: Advance decides.
+        Store(zr, zi, glitch);
         for (int i = 0; i < N; ++i) {
           if (live_[i] && Quota(Take(i)) == 0) Event(i);
         }
         Mirror();
         quota = LeastQuota();
+        Load(zr, zi, cr, ci, glitch);
         continue;
       }
-      V zr[U], zi[U], cr[U], ci[U], glitch[U];
-      for (int u = 0; u < U; ++u) {
-        zr[u] = Ops::Load(zr_ + u * W);
-        zi[u] = Ops::Load(zi_ + u * W);
-        cr[u] = Ops::Load(cr_ + u * W);
-        ci[u] = Ops::Load(ci_ + u * W);
-        glitch[u] = Ops::Zero();
-      }
-      int events = 0;
       V nzr[U], nzi[U];
-      for (;;) {
-        for (int u = 0; u < U; ++u) {
-          const double* runs[W];
-          const double* zs[W];
-          for (int l = 0; l < W; ++l) {
-            const int i = u * W + l;
-            std::uint64_t m = m_from_[i] + clock_;
-            runs[l] = ShortestRun(lane_[i], m);
-            zs[l] = lane_[i].track->z + 2 * m;
+      int events = 0;
+#pragma GCC unroll 4
+      for (int u = 0; u < U; ++u) {
+        const double* r2s[W];
+        const double* zs[W];
+#pragma GCC unroll 8
+        for (int l = 0; l < W; ++l) {
+          const int i = u * W + l;
+          std::uint64_t m = from_[i] + clock_;
+          zs[l] = zt_[i] + 2 * m;
+          std::uint64_t off = m - base_[i];
+          const double* r2 = NoRun;
+          if (runs_[i] != nullptr && m >= base_[i] && (off & 1) == 0) {
+            std::uint64_t before =
+                off == 0 ? 0 : levels_[i] + (off - 1) - PopCount(off - 1);
+            r2 = runs_[i] + RunStride * before + RunR2;
           }
-          V br, bi;
-          Ops::LoadPairs(zs, br, bi);
-          V r2 = Ops::Gather(runs);
-          V wr = Ops::Add(br, zr[u]), wi = Ops::Add(bi, zi[u]);
-          V nw = Ops::Add(Ops::Mul(wr, wr), Ops::Mul(wi, wi));
-          V nz = Ops::Add(Ops::Mul(zr[u], zr[u]), Ops::Mul(zi[u], zi[u]));
-          V e = Ops::Or(Ops::NotLt(nw, bail2), Ops::Lt(nz, r2));
-          if (rebase) e = Ops::Or(e, Ops::Lt(nw, nz));
-          events |= Ops::Mask(e) << (u * W);
-          if (check) {
-            V nb = Ops::Add(Ops::Mul(br, br), Ops::Mul(bi, bi));
-            glitch[u] = Ops::Or(
-                glitch[u],
-                Ops::AndNot(e, Ops::Lt(nw, Ops::Mul(nb, glitchFactor))));
-          }
-          V tr = Ops::Add(Ops::Mul(two, br), zr[u]);
-          V ti = Ops::Add(Ops::Mul(two, bi), zi[u]);
-          nzr[u] = Ops::Add(
-              Ops::Sub(Ops::Mul(tr, zr[u]), Ops::Mul(ti, zi[u])), cr[u]);
-          nzi[u] = Ops::Add(
-              Ops::Add(Ops::Mul(tr, zi[u]), Ops::Mul(ti, zr[u])), ci[u]);
+          r2s[l] = r2;
         }
-        ++clock_;
-        --quota;
-        if (events != 0 || quota == 0) break;
+        V br, bi;
+        Ops::LoadPairs(zs, br, bi);
+        V r2 = Ops::Gather(r2s);
+        V wr = Ops::Add(br, zr[u]), wi = Ops::Add(bi, zi[u]);
+        V nw = Ops::Add(Ops::Mul(wr, wr), Ops::Mul(wi, wi));
+        V nz = Ops::Add(Ops::Mul(zr[u], zr[u]), Ops::Mul(zi[u], zi[u]));
+        V e = Ops::Or(Ops::NotLt(nw, bail2), Ops::Lt(nz, r2));
+        if (Rebase) e = Ops::Or(e, Ops::Lt(nw, nz));
+        events |= Ops::Mask(e) << (u * W);
+        if (Check) {
+          V nb = Ops::Add(Ops::Mul(br, br), Ops::Mul(bi, bi));
+          glitch[u] = Ops::Or(
+              glitch[u],
+              Ops::AndNot(e, Ops::Lt(nw, Ops::Mul(nb, glitchFactor))));
+        }
+        V tr = Ops::Add(Ops::Mul(two, br), zr[u]);
+        V ti = Ops::Add(Ops::Mul(two, bi), zi[u]);
+        nzr[u] = Ops::Add(Ops::Sub(Ops::Mul(tr, zr[u]), Ops::Mul(ti, zi[u])),
+                          cr[u]);
+        nzi[u] = Ops::Add(Ops::Add(Ops::Mul(tr, zi[u]), Ops::Mul(ti, zr[u])),
+                          ci[u]);
+      }
+      ++clock_;
+      --quota;
+      if (events == 0) {
+#pragma GCC unroll 4
         for (int u = 0; u < U; ++u) {
           zr[u] = nzr[u];
           zi[u] = nzi[u];
         }
+        continue;
       }
-      // The lanes with an event keep their delta and go through Advance;
-      // the others have stepped.
-      for (int u = 0; u < U; ++u) {
-        Ops::Store(zr_ + u * W, nzr[u]);
-        Ops::Store(zi_ + u * W, nzi[u]);
-        Ops::Store(glitch_ + u * W,
-                   Ops::Or(Ops::Load(glitch_ + u * W), glitch[u]));
-      }
-      if (events == 0) continue;
+      // The lanes with an event keep their delta and did not step.
       alignas(64) double oldr[N], oldi[N];
+#pragma GCC unroll 4
       for (int u = 0; u < U; ++u) {
         Ops::Store(oldr + u * W, zr[u]);
         Ops::Store(oldi + u * W, zi[u]);
       }
+      Store(nzr, nzi, glitch);
       for (int i = 0; i < N; ++i) {
         if (!((events >> i) & 1) || !live_[i]) continue;
         zr_[i] = oldr[i];
         zi_[i] = oldi[i];
-        --m_from_[i];
+        --from_[i];
         --k_from_[i];
         Event(i);
         std::uint64_t q = Quota(lane_[i]);
@@ -273,27 +306,29 @@ class LaneLoop {
         Mirror();
         quota = LeastQuota();
       }
+      Load(zr, zi, cr, ci, glitch);
     }
-    job_.flagged = flagged_;
   }
 
- private:
-  Job& job_;
-  // The parts of each lane that only Advance changes; its delta, c and
-  // place in the reference are in the arrays below.
-  Lane lane_[N] = {};
-  alignas(64) double zr_[N];
-  alignas(64) double zi_[N];
-  alignas(64) double cr_[N];
-  alignas(64) double ci_[N];
-  alignas(64) double glitch_[N];  // all bits set: flagged since Put
-  std::uint64_t m_from_[N];
-  std::uint32_t k_from_[N];
-  std::uint64_t clock_ = 0;
-  bool live_[N];
-  int live_count_ = 0;
-  std::size_t next_ = 0;
-  std::uint64_t flagged_ = 0;
+  void Load(V (&zr)[U], V (&zi)[U], V (&cr)[U], V (&ci)[U], V (&glitch)[U]) {
+#pragma GCC unroll 4
+    for (int u = 0; u < U; ++u) {
+      zr[u] = Ops::Load(zr_ + u * W);
+      zi[u] = Ops::Load(zi_ + u * W);
+      cr[u] = Ops::Load(cr_ + u * W);
+      ci[u] = Ops::Load(ci_ + u * W);
+      glitch[u] = Ops::Load(glitch_ + u * W);
+    }
+  }
+
+  void Store(const V (&zr)[U], const V (&zi)[U], const V (&glitch)[U]) {
+#pragma GCC unroll 4
+    for (int u = 0; u < U; ++u) {
+      Ops::Store(zr_ + u * W, zr[u]);
+      Ops::Store(zi_ + u * W, zi[u]);
+      Ops::Store(glitch_ + u * W, glitch[u]);
+    }
+  }
 
   // Plain steps the lane may take before its count or its place in the
   // reference needs a look.
@@ -319,7 +354,7 @@ class LaneLoop {
     Lane& s = lane_[i];
     s.zr = zr_[i];
     s.zi = zi_[i];
-    s.m = m_from_[i] + clock_;
+    s.m = from_[i] + clock_;
     s.k = k_from_[i] + static_cast<std::uint32_t>(clock_);
     return s;
   }
@@ -331,8 +366,14 @@ class LaneLoop {
     zi_[i] = s.zi;
     cr_[i] = s.cr;
     ci_[i] = s.ci;
-    m_from_[i] = s.m - clock_;
+    glitch_[i] = 0;
+    from_[i] = s.m - clock_;
     k_from_[i] = s.k - static_cast<std::uint32_t>(clock_);
+    const Track& t = *s.track;
+    zt_[i] = t.z;
+    runs_[i] = s.bla && t.levels > 0 ? t.runs : nullptr;
+    base_[i] = t.base;
+    levels_[i] = static_cast<std::uint64_t>(t.levels);
   }
 
   // Lanes without a pixel repeat a live one: they cost nothing extra and
@@ -348,13 +389,17 @@ class LaneLoop {
       zi_[i] = zi_[first];
       cr_[i] = cr_[first];
       ci_[i] = ci_[first];
-      m_from_[i] = m_from_[first];
+      glitch_[i] = 0;
+      from_[i] = from_[first];
       k_from_[i] = k_from_[first];
+      zt_[i] = zt_[first];
+      runs_[i] = runs_[first];
+      base_[i] = base_[first];
+      levels_[i] = levels_[first];
     }
   }
 
   void Fill(int i) {
-    glitch_[i] = 0;
     if (next_ >= job_.n) {
       if (live_[i]) --live_count_;
       live_[i] = false;
@@ -377,13 +422,12 @@ class LaneLoop {
     s.index = next_++;
   }
 
-  // Lane i through Advance until its next step is a plain one (runs often
-  // follow each other); a pixel done is written out and the lane refilled.
+  // Lane i through Advance until its next step is a plain one; a pixel
+  // done is written out and the lane refilled. The lane is put back.
   void Event(int i) {
     Lane& s = lane_[i];
     Take(i);
     if (glitch_[i] != 0) s.glitch = true;
-    glitch_[i] = 0;
     do {
       EscapeResult r;
       if (Advance(job_, s, r)) {
