@@ -43,6 +43,14 @@ struct Avx2Ops {
 }  // namespace
 
 void deep::lanes::LineAvx2(Job& job) {
-  LaneLoop<Avx2Ops, 2> loop(job);
-  loop.Run();
+  // With the table, lanes meet runs every few steps and wait for each
+  // other's: fewer of them pay. Without, two registers hide the latency of
+  // each step's chain of operations.
+  if (job.blaLine) {
+    LaneLoop<Avx2Ops, 1> loop(job);
+    loop.Run();
+  } else {
+    LaneLoop<Avx2Ops, 2> loop(job);
+    loop.Run();
+  }
 }

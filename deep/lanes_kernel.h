@@ -203,9 +203,9 @@ class LaneLoop {
   // the lane takes no runs.
   std::uint64_t from_[N];
   std::uint32_t k_from_[N];
-  const double* zt_[N];
-  const double* runs_[N];
-  std::uint64_t base_[N], levels_[N];
+  std::uintptr_t zp_[N];  // the address of step m less 16 clock_
+  const double* rq_[N];    // the lane's runs moved on by its levels
+  std::uint64_t x_[N];     // m - base - 1 less clock_
   std::uint64_t clock_ = 0;
   bool live_[N];
   int live_count_ = 0;
@@ -241,14 +241,17 @@ class LaneLoop {
 #pragma GCC unroll 8
         for (int l = 0; l < W; ++l) {
           const int i = u * W + l;
-          std::uint64_t m = from_[i] + clock_;
-          zs[l] = zt_[i] + 2 * m;
-          std::uint64_t off = m - base_[i];
+          zs[l] = reinterpret_cast<const double*>(zp_[i] + 16 * clock_);
           const double* r2 = NoRun;
-          if (runs_[i] != nullptr && m >= base_[i] && (off & 1) == 0) {
-            std::uint64_t before =
-                off == 0 ? 0 : levels_[i] + (off - 1) - PopCount(off - 1);
-            r2 = runs_[i] + RunStride * before + RunR2;
+          if (rq_[i] != nullptr) {
+            // x = off - 1: a run starts where x is odd, the shortest at
+            // RunsBefore(off) = levels + x - popcount(x).
+            std::uint64_t x = x_[i] + clock_;
+            if (static_cast<std::int64_t>(x) < 0) {
+              events |= 1 << i;  // at or before base: Advance decides
+            } else if (x & 1) {
+              r2 = rq_[i] + RunStride * (x - PopCount(x));
+            }
           }
           r2s[l] = r2;
         }
@@ -370,10 +373,10 @@ class LaneLoop {
     from_[i] = s.m - clock_;
     k_from_[i] = s.k - static_cast<std::uint32_t>(clock_);
     const Track& t = *s.track;
-    zt_[i] = t.z;
-    runs_[i] = s.bla && t.levels > 0 ? t.runs : nullptr;
-    base_[i] = t.base;
-    levels_[i] = static_cast<std::uint64_t>(t.levels);
+    zp_[i] = reinterpret_cast<std::uintptr_t>(t.z) + 16 * (s.m - clock_);
+    rq_[i] = s.bla && t.levels > 0 ? t.runs + RunStride * t.levels + RunR2
+                                   : nullptr;
+    x_[i] = s.m - t.base - 1 - clock_;
   }
 
   // Lanes without a pixel repeat a live one: they cost nothing extra and
@@ -392,10 +395,9 @@ class LaneLoop {
       glitch_[i] = 0;
       from_[i] = from_[first];
       k_from_[i] = k_from_[first];
-      zt_[i] = zt_[first];
-      runs_[i] = runs_[first];
-      base_[i] = base_[first];
-      levels_[i] = levels_[first];
+      zp_[i] = zp_[first];
+      rq_[i] = rq_[first];
+      x_[i] = x_[first];
     }
   }
 
@@ -449,6 +451,8 @@ class LaneLoop {
     double nw = wr * wr + wi * wi;
     double nz = s.zr * s.zr + s.zi * s.zi;
     if (!(nw < job_.bail2) || nz < *ShortestRun(s, s.m)) return false;
+    // The vector loop leaves the start of the table to Advance.
+    if (s.bla && s.track->levels > 0 && s.m <= s.track->base) return false;
     return !(job_.rebase && nw < nz);
   }
 };

@@ -35,6 +35,14 @@ struct Sse2Ops {
 }  // namespace
 
 void deep::lanes::LineSse2(Job& job) {
-  LaneLoop<Sse2Ops, 2> loop(job);
-  loop.Run();
+  // With the table, lanes meet runs every few steps and wait for each
+  // other's: fewer of them pay. Without, two registers hide the latency of
+  // each step's chain of operations.
+  if (job.blaLine) {
+    LaneLoop<Sse2Ops, 1> loop(job);
+    loop.Run();
+  } else {
+    LaneLoop<Sse2Ops, 2> loop(job);
+    loop.Run();
+  }
 }
