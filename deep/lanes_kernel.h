@@ -362,8 +362,9 @@ class LaneLoop {
     return s;
   }
 
-  // Lane i back into the arrays.
+  // Lane i back into the arrays; a lane without a pixel is left to Mirror.
   void Put(int i) {
+    if (!live_[i]) return;
     const Lane& s = lane_[i];
     zr_[i] = s.zr;
     zi_[i] = s.zi;

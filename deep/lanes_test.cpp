@@ -119,3 +119,46 @@ TEST(DeepLanes, EqualPlainLoopBitForBit) {
     }
   }
 }
+
+// Lines shorter than the lanes (a sampled pixel is a line of one): the
+// lanes without a pixel must neither disturb the others nor be written out.
+TEST(DeepLanes, ShortLinesEqualPlainLoop) {
+  deep::Options noBla;
+  noBla.bla = false;
+  struct Row {
+    const char* name;
+    deep::View view;
+    deep::Options options;
+  } rows[] = {
+      {"T1", deep::T1(), {}},
+      {"T1 without BLA", deep::T1(), noBla},
+      {"T2", deep::T2(), {}},
+      {"Julia i, 1e40", deep::JuliaI(40, 2000), {}},
+  };
+  const double u[] = {0.31, -0.47, 0.05, 0.5, -0.12, 0.44, -0.29, 0.18, -0.5};
+  for (const Row& row : rows) {
+    deep::Options plain = row.options;
+    plain.loop = PixelLoop::Plain;
+    deep::Engine want(row.view, plain);
+    for (PixelLoop loop : {PixelLoop::Sse2, PixelLoop::Avx2}) {
+      if (!deep::PixelLoopSupported(loop)) continue;
+      deep::Options o = row.options;
+      o.loop = loop;
+      deep::Engine got(row.view, o);
+      for (std::size_t n : {1, 2, 3, 5, 9}) {
+        SCOPED_TRACE(std::string(row.name) + ", " + Name(loop) + ", " +
+                     std::to_string(n) + " pixels");
+        const EscapeResult unset{12345, -1, -1};
+        std::vector<EscapeResult> a(n + 1, unset), b(n + 1, unset);
+        want.Line(-0.23, u, n, a.data());
+        got.Line(-0.23, u, n, b.data());
+        for (std::size_t k = 0; k < n; ++k) {
+          EXPECT_EQ(a[k].count, b[k].count) << k;
+          EXPECT_TRUE(SameBits(a[k].zr, b[k].zr) && SameBits(a[k].zi, b[k].zi))
+              << k;
+        }
+        EXPECT_EQ(unset.count, b[n].count);  // nothing written past the line
+      }
+    }
+  }
+}

@@ -3,7 +3,10 @@
 # without the bilinear approximation, the oracle's time per pixel, peak
 # memory, and the reference orbit at zoom 1e2000 with a limit of a million.
 #
-#   scripts/bench_deep.sh [side [threads [noBlaRowStep]]]
+#   scripts/bench_deep.sh [side [threads [noBlaRowStep [loop]]]]
+#
+# loop (auto, plain, sse2 or avx2) picks the pixel loop of views in double
+# range; plain is the scalar loop the vector ones are checked against.
 #
 # Without the approximation only every noBlaRowStep-th row (default 16) is
 # rendered, with and without it, so that the ratio compares the same pixels;
