@@ -66,37 +66,34 @@ struct Lane {
   std::size_t index;
 };
 
-// The r2 of the shortest run from m, or 0 where the lane takes none. m is
-// below last, so off stays inside the table.
-inline const double* ShortestRun(const Lane& s, std::uint64_t m) {
-  const Track& t = *s.track;
-  if (!s.bla || t.levels == 0 || m < t.base) return NoRun;
-  std::uint64_t off = m - t.base;
-  if (off & 1) return NoRun;
-  return t.runs + RunStride * RunsBefore(t, off) + RunR2;
-}
+enum Outcome { Moved, Finished, Stopped };
 
 // One event or step of one pixel: the engine's Advance<double>, operation
-// for operation. True when the pixel is done, with its result in out.
-inline bool Advance(const Job& job, Lane& s, EscapeResult& out) {
+// for operation; Finished when the pixel is done, with its result in out.
+// With mayStop, a plain step that the vector loop would take (no rebase
+// before it, not at the start of the table) is left to it: Stopped.
+inline Outcome Advance(const Job& job, Lane& s, EscapeResult& out,
+                       bool mayStop) {
   const double* zp = s.track->z + 2 * s.m;
   double br = zp[0], bi = zp[1];
   double wr = br + s.zr, wi = bi + s.zi;
   double nw = wr * wr + wi * wi;
   if (!(nw < job.bail2)) {
     out = {s.k, wr, wi};
-    return true;
+    return Finished;
   }
   if (s.k >= job.limit - 1) {
     out = {NeverEscaped, 0, 0};
-    return true;
+    return Finished;
   }
+  bool rebased = false;
   if (s.m == s.track->last ||
       (job.rebase && nw < s.zr * s.zr + s.zi * s.zi)) {
     s.track = &job.tracks[job.rebaseTrack];
     s.m = 0;
     s.zr = wr;
     s.zi = wi;
+    rebased = true;
     br = 0;
     bi = 0;
   }
@@ -130,12 +127,11 @@ inline bool Advance(const Job& job, Lane& s, EscapeResult& out) {
       s.zi = azi + bci;
       s.m += len;
       s.k += static_cast<std::uint32_t>(len);
-      if (s.m < t.last) {
-        __builtin_prefetch(t.z + 2 * s.m);
-        __builtin_prefetch(t.runs + RunStride * RunsBefore(t, s.m - t.base));
-      }
-      return false;
+      return Moved;
     }
+  }
+  if (mayStop && !rebased && !(s.bla && t.levels > 0 && s.m <= t.base)) {
+    return Stopped;
   }
   if (job.glitchCheck && nw < (br * br + bi * bi) * 1e-6) s.glitch = true;
   double tr = 2.0 * br + s.zr, ti = 2.0 * bi + s.zi;
@@ -145,7 +141,7 @@ inline bool Advance(const Job& job, Lane& s, EscapeResult& out) {
   s.zi = zi;
   ++s.m;
   ++s.k;
-  return false;
+  return Moved;
 }
 
 // U registers of Ops::Width lanes each, stepped together; U > 1 lets the
@@ -425,36 +421,26 @@ class LaneLoop {
     s.index = next_++;
   }
 
-  // Lane i through Advance until its next step is a plain one; a pixel
-  // done is written out and the lane refilled. The lane is put back.
+  // Lane i through Advance until its next step is a plain one (runs often
+  // follow each other); a pixel done is written out and the lane refilled.
+  // The lane is put back. The first Advance always moves the lane.
   void Event(int i) {
     Lane& s = lane_[i];
     Take(i);
     if (glitch_[i] != 0) s.glitch = true;
-    do {
+    bool mayStop = false;
+    while (live_[i]) {
       EscapeResult r;
-      if (Advance(job_, s, r)) {
+      Outcome what = Advance(job_, s, r, mayStop);
+      if (what == Stopped) break;
+      if (what == Finished) {
         job_.out[s.index] = r;
         flagged_ += s.glitch;
         Fill(i);
-        if (!live_[i]) break;
       }
-    } while (!PlainNext(s));
+      mayStop = true;
+    }
     Put(i);
-  }
-
-  // Whether the lane's next Advance would surely be a plain step: the test
-  // of the vector loop, for one lane.
-  bool PlainNext(const Lane& s) const {
-    if (Quota(s) == 0) return false;
-    const double* zp = s.track->z + 2 * s.m;
-    double wr = zp[0] + s.zr, wi = zp[1] + s.zi;
-    double nw = wr * wr + wi * wi;
-    double nz = s.zr * s.zr + s.zi * s.zi;
-    if (!(nw < job_.bail2) || nz < *ShortestRun(s, s.m)) return false;
-    // The vector loop leaves the start of the table to Advance.
-    if (s.bla && s.track->levels > 0 && s.m <= s.track->base) return false;
-    return !(job_.rebase && nw < nz);
   }
 };
 
