@@ -18,7 +18,9 @@
 // - not |z|^2 < r2 of the shortest run starting at m, taken as 0 where
 //   none starts or the pixel may not use the table: without that, the
 //   engine's search, which starts with the shortest run and stops at the
-//   first that fails, takes no run.
+//   first that fails, takes no run;
+// - for a pixel that may use the table, m > base (the start of the table,
+//   and the step before it, are left to Advance).
 // Any lane failing one of these goes to Advance, which decides it exactly;
 // a lane sent there needlessly only costs time. No lane steps in the vector
 // while another is being sent, so the vector state never runs ahead.
@@ -36,7 +38,7 @@ using deep::lanes::RunStride;
 using deep::lanes::Track;
 
 // Where no run starts: nothing compares below it.
-alignas(64) const double NoRun[8] = {};
+const double NoRun[1] = {0};
 
 inline std::uint64_t PopCount(std::uint64_t x) {
 #ifdef __POPCNT__
@@ -195,8 +197,8 @@ class LaneLoop {
   alignas(64) double cr_[N];
   alignas(64) double ci_[N];
   alignas(64) double glitch_[N];  // all bits set: flagged since Put
-  // What the vector loop reads of each lane's orbit; runs_ is null where
-  // the lane takes no runs.
+  // What the vector loop reads of each lane's orbit; rq_ is null where the
+  // lane takes no runs.
   std::uint64_t from_[N];
   std::uint32_t k_from_[N];
   std::uintptr_t zp_[N];  // the address of step m less 16 clock_
