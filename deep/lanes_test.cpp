@@ -125,12 +125,15 @@ TEST(DeepLanes, EqualPlainLoopBitForBit) {
 TEST(DeepLanes, ShortLinesEqualPlainLoop) {
   deep::Options noBla;
   noBla.bla = false;
+  deep::View shortLimit = deep::T1();
+  shortLimit.limit = 2;  // every lane at its limit from the start
   struct Row {
     const char* name;
     deep::View view;
     deep::Options options;
   } rows[] = {
       {"T1", deep::T1(), {}},
+      {"T1, limit 2", shortLimit, {}},
       {"T1 without BLA", deep::T1(), noBla},
       {"T2", deep::T2(), {}},
       {"Julia i, 1e40", deep::JuliaI(40, 2000), {}},
