@@ -4,6 +4,8 @@
 // nothing; and the pixel time of views past 2^-900, with deltas in rescaled
 // doubles and in FloatExp, on one thread.
 // Usage: deep_bench [side=1024] [threads=all] [noBlaRowStep=16]
+//                   [loop=auto|plain|sse2|avx2] (the pixel loop of views in
+//                   double range)
 //        deep_bench wide [side=256]     (the views past 2^-900 only)
 #include <sys/resource.h>
 
@@ -137,13 +139,31 @@ int main(int argc, char** argv) {
   unsigned threads = argc > 2 ? std::atoi(argv[2]) : 0;
   int noBlaRowStep = argc > 3 ? std::atoi(argv[3]) : 16;
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
-  std::printf("threads %u, eps %g\n", threads, deep::Options().eps);
+  const char* loopName = argc > 4 ? argv[4] : "auto";
+  deep::Options options;
+  if (std::strcmp(loopName, "plain") == 0) {
+    options.loop = deep::PixelLoop::Plain;
+  } else if (std::strcmp(loopName, "sse2") == 0) {
+    options.loop = deep::PixelLoop::Sse2;
+  } else if (std::strcmp(loopName, "avx2") == 0) {
+    options.loop = deep::PixelLoop::Avx2;
+  } else if (std::strcmp(loopName, "auto") != 0) {
+    std::fprintf(stderr, "deep_bench: unknown loop '%s'\n", loopName);
+    return 2;
+  }
+  if (!deep::PixelLoopSupported(options.loop)) {
+    std::fprintf(stderr, "deep_bench: this processor cannot run '%s'\n",
+                 loopName);
+    return 2;
+  }
+  std::printf("threads %u, eps %g, pixel loop %s\n", threads,
+              options.eps, loopName);
 
   deep::View t2 = deep::T2();
   {
     double cpu0 = CpuSeconds();
     auto t0 = std::chrono::steady_clock::now();
-    deep::Engine engine(t2, {});
+    deep::Engine engine(t2, options);
     std::vector<EscapeResult> counts;
     double lines = Render(engine, side, 1, threads, counts);
     double wall = Seconds(t0), cpu = CpuSeconds() - cpu0;
@@ -164,7 +184,7 @@ int main(int argc, char** argv) {
     double cpuWith = CpuSeconds();
     double withBla = Render(engine, side, noBlaRowStep, threads, sub);
     cpuWith = CpuSeconds() - cpuWith;
-    deep::Options plain;
+    deep::Options plain = options;
     plain.bla = false;
     deep::Engine slow(t2, plain);
     double cpuWithout = CpuSeconds();

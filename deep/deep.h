@@ -23,6 +23,14 @@ struct View {
   std::string juliaRe, juliaIm;
 };
 
+// The pixel loop for views whose deltas fit in doubles. Auto takes the
+// widest vector kernel the processor has; the others are there to be
+// compared and timed. Every choice gives the same results, bit for bit.
+enum class PixelLoop { Auto, Plain, Sse2, Avx2 };
+
+// Whether this processor can run the loop (Auto and Plain always).
+bool PixelLoopSupported(PixelLoop loop);
+
 struct Options {
   // Skip iterations with the bilinear approximation; off leaves perturbation
   // and rebasing alone (much slower, for measuring the approximation).
@@ -45,6 +53,8 @@ struct Options {
   // The most memory the reference and its table may take; 0: the memory
   // the system reports available, less a quarter.
   std::uint64_t memoryBudget = 0;
+  // One the processor lacks falls back to Auto.
+  PixelLoop loop = PixelLoop::Auto;
 };
 
 struct Stats {

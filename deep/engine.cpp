@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
@@ -15,6 +16,7 @@
 
 #include "deep/deep.h"
 #include "deep/floatexp.h"
+#include "deep/lanes.h"
 #include "deep/mp.h"
 #include "deep/scaled.h"
 
@@ -89,6 +91,12 @@ struct Bla {
   Cx<T> a, b;
   T r2;
 };
+
+// The vector kernels read the double table as runs of doubles.
+static_assert(sizeof(Bla<double>) == lanes::RunStride * sizeof(double),
+              "Bla<double> is not five doubles");
+static_assert(offsetof(Bla<double>, r2) == lanes::RunR2 * sizeof(double),
+              "Bla<double>::r2 is not where the kernels look");
 
 // One reference orbit: its values rounded to double (the small ones also
 // kept as FloatExp), and its approximation table.
@@ -242,6 +250,8 @@ struct Engine::Impl {
   template <int Lanes>
   void LineScaled(double v, const double* u, std::size_t n,
                   EscapeResult* out) const;
+  bool LanesLine(double v, const double* u, std::size_t n,
+                 EscapeResult* out) const;
 };
 
 void Engine::Impl::ComputeOrbit(Orbit& orbit, mpfr_ptr startRe,
@@ -706,6 +716,39 @@ void Engine::Impl::LineScaled(double v, const double* u, std::size_t n,
   if (flagged != 0) glitchPixels += flagged;
 }
 
+// The double loop in vector lanes: the same results as LineOf<double, ...>.
+// False where the plain loop was asked for.
+bool Engine::Impl::LanesLine(double v, const double* u, std::size_t n,
+                             EscapeResult* out) const {
+  if (options.loop == PixelLoop::Plain) return false;
+  lanes::Job job;
+  for (int i = 0; i < 2; ++i) {
+    const Orbit& o = orbits[i];
+    bool table = !o.blaD.empty();
+    job.tracks[i] = {o.z.data(),
+                     table ? reinterpret_cast<const double*>(o.blaD.data())
+                           : nullptr,
+                     o.last, o.base, table ? o.levels : 0};
+  }
+  job.rebaseTrack = orbitCount - 1;
+  job.julia = view.julia;
+  job.rebase = options.rebase;
+  job.glitchCheck = options.glitchCheck;
+  job.reach = DeltaReach / std::sqrt(2.0);
+  job.blaLine = options.bla && std::fabs(v) <= job.reach;
+  job.limit = view.limit;
+  job.bail2 = bail2;
+  job.width = widthD;
+  job.dv = widthD * v;
+  job.u = u;
+  job.n = n;
+  job.out = out;
+  job.flagged = 0;
+  if (!lanes::Run(job, options.loop)) return false;
+  if (job.flagged != 0) glitchPixels += job.flagged;
+  return true;
+}
+
 Engine::Engine(const View& view, const Options& options) : impl(new Impl) {
   Impl& e = *impl;
   e.view = view;
@@ -777,6 +820,8 @@ void Engine::Line(double v, const double* u, std::size_t n,
     } else {
       e.LineOf<FloatExp, 4>(v, u, n, out);
     }
+  } else if (e.LanesLine(v, u, n, out)) {
+    return;
   } else if (e.options.bla) {
     e.LineOf<double, 1>(v, u, n, out);
   } else {

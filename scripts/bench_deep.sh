@@ -3,9 +3,11 @@
 # without the bilinear approximation, the oracle's time per pixel, peak
 # memory, and the reference orbit at zoom 1e2000 with a limit of a million.
 #
-#   scripts/bench_deep.sh [side [threads [noBlaRowStep]]]
+#   scripts/bench_deep.sh [side [threads [noBlaRowStep [loop]]]]
 #   scripts/bench_deep.sh wide [side]
 #
+# loop (auto, plain, sse2 or avx2) picks the pixel loop of views in double
+# range; plain is the scalar loop the vector ones are checked against.
 # The last figures, in both forms, are views narrower than 2^-900 on one
 # thread (256x256 unless wide is given a side): CPU time a pixel with the
 # deltas in rescaled doubles and in FloatExp, and a plain step's time beside
