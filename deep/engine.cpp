@@ -213,6 +213,45 @@ void ParallelFor(std::uint64_t n, unsigned threads, Fn fn) {
   for (std::thread& th : pool) th.join();
 }
 
+// Advances the n pixels of a line, up to Lanes of them in turn, one event
+// each, so that the processor overlaps their independent chains of
+// operations; each pixel sees the same operations as it would alone.
+// start(pixel, k) starts pixel k; advance(pixel, result) takes one event
+// and is true when the pixel is done. Returns the pixels flagged by the
+// glitch check.
+template <class Pixel, int Lanes, class StartFn, class AdvanceFn>
+std::uint64_t InTurn(std::size_t n, EscapeResult* out, StartFn start,
+                     AdvanceFn advance) {
+  Pixel lane[Lanes];
+  std::size_t index[Lanes];
+  int active = 0;
+  std::size_t next = 0;
+  std::uint64_t flagged = 0;
+  auto fill = [&](int i) {
+    start(lane[i], next);
+    index[i] = next++;
+  };
+  while (active < Lanes && next < n) fill(active++);
+  while (active > 0) {
+    for (int i = 0; i < active; ++i) {
+      EscapeResult r;
+      if (!advance(lane[i], r)) continue;
+      out[index[i]] = r;
+      flagged += lane[i].glitch;
+      if (next < n) {
+        fill(i);
+      } else {
+        // Keep the live lanes at the front.
+        --active;
+        lane[i] = lane[active];
+        index[i] = index[active];
+        --i;
+      }
+    }
+  }
+  return flagged;
+}
+
 }  // namespace
 
 struct Engine::Impl {
@@ -492,41 +531,20 @@ void Engine::Impl::LineOf(double v, const double* u, std::size_t n,
   const T width = WidthAs(tag);
   const T dv = width * Make(v, tag);
   const double reach = DeltaReach / std::sqrt(2.0);
-  std::uint64_t flagged = 0;
-  // Several pixels may advance in turn, one event each, so that the
-  // processor overlaps their independent chains of operations; each pixel
-  // sees the same operations as it would alone. That pays for plain steps,
-  // but with the approximation a pixel alone runs faster: its pattern of
-  // skips and steps is easier to predict.
-  PixelState<T> lane[Lanes];
-  std::size_t index[Lanes];
-  int active = 0;
-  std::size_t next = 0;
-  auto fill = [&](int i) {
-    // Outside the reach the table was built for, its runs are not valid.
-    bool useBla =
-        options.bla && std::fabs(u[next]) <= reach && std::fabs(v) <= reach;
-    Start(lane[i], {width * Make(u[next], tag), dv}, useBla);
-    index[i] = next++;
-  };
-  while (active < Lanes && next < n) fill(active++);
-  while (active > 0) {
-    for (int i = 0; i < active; ++i) {
-      EscapeResult r;
-      if (!Advance(lane[i], r)) continue;
-      out[index[i]] = r;
-      flagged += lane[i].glitch;
-      if (next < n) {
-        fill(i);
-      } else {
-        // Keep the live lanes at the front.
-        --active;
-        lane[i] = lane[active];
-        index[i] = index[active];
-        --i;
-      }
-    }
-  }
+  // With the approximation a pixel alone runs faster than pixels in turn:
+  // its pattern of skips and steps is easier to predict.
+  const std::uint64_t flagged = InTurn<PixelState<T>, Lanes>(
+      n, out,
+      [&](PixelState<T>& pixel, std::size_t k) {
+        // Outside the reach the table was built for, its runs are not
+        // valid.
+        bool useBla =
+            options.bla && std::fabs(u[k]) <= reach && std::fabs(v) <= reach;
+        Start(pixel, {width * Make(u[k], tag), dv}, useBla);
+      },
+      [&](PixelState<T>& pixel, EscapeResult& r) {
+        return Advance(pixel, r);
+      });
   if (flagged != 0) glitchPixels += flagged;
 }
 
@@ -673,46 +691,24 @@ void Engine::Impl::LineScaled(double v, const double* u, std::size_t n,
   const FloatExp dv = widthF * FloatExp(v);
   const double reach = DeltaReach / std::sqrt(2.0);
   const FloatExp zero;
-  std::uint64_t flagged = 0;
-  // Lanes as in LineOf.
-  ScaledPixel lane[Lanes];
-  std::size_t index[Lanes];
-  int active = 0;
-  std::size_t next = 0;
-  auto fill = [&](int i) {
-    ScaledPixel& p = lane[i];
-    Cx<FloatExp> delta{widthF * FloatExp(u[next]), dv};
-    // Mandelbrot: the pixel's orbit is 0, c + C, ...; its first point to
-    // test is step 1 of the reference. Julia: the start is the centre plus
-    // delta.
-    p.c = view.julia ? Cx<FloatExp>{zero, zero} : delta;
-    p.cs = ScaledCx::Of(p.c.re, p.c.im);
-    p.Set(delta.re, delta.im);
-    p.orbit = &orbits[0];
-    p.m = view.julia ? 0 : 1;
-    p.k = 0;
-    p.useBla =
-        options.bla && std::fabs(u[next]) <= reach && std::fabs(v) <= reach;
-    p.glitch = false;
-    index[i] = next++;
-  };
-  while (active < Lanes && next < n) fill(active++);
-  while (active > 0) {
-    for (int i = 0; i < active; ++i) {
-      EscapeResult r;
-      if (!Advance(lane[i], r)) continue;
-      out[index[i]] = r;
-      flagged += lane[i].glitch;
-      if (next < n) {
-        fill(i);
-      } else {
-        --active;
-        lane[i] = lane[active];
-        index[i] = index[active];
-        --i;
-      }
-    }
-  }
+  const std::uint64_t flagged = InTurn<ScaledPixel, Lanes>(
+      n, out,
+      [&](ScaledPixel& p, std::size_t k) {
+        Cx<FloatExp> delta{widthF * FloatExp(u[k]), dv};
+        // Mandelbrot: the pixel's orbit is 0, c + C, ...; its first point
+        // to test is step 1 of the reference. Julia: the start is the
+        // centre plus delta.
+        p.c = view.julia ? Cx<FloatExp>{zero, zero} : delta;
+        p.cs = ScaledCx::Of(p.c.re, p.c.im);
+        p.Set(delta.re, delta.im);
+        p.orbit = &orbits[0];
+        p.m = view.julia ? 0 : 1;
+        p.k = 0;
+        p.useBla =
+            options.bla && std::fabs(u[k]) <= reach && std::fabs(v) <= reach;
+        p.glitch = false;
+      },
+      [&](ScaledPixel& p, EscapeResult& r) { return Advance(p, r); });
   if (flagged != 0) glitchPixels += flagged;
 }
 
