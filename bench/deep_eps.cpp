@@ -33,6 +33,7 @@
 
 #include "deep/deep.h"
 #include "deep/locations.h"
+#include "deep/mp.h"
 
 namespace {
 
@@ -173,6 +174,26 @@ Run Compute(const deep::View& view, const deep::Options& options,
   run.glitchesSampled = engine.stats().glitchPixels - run.glitchesWhole;
   for (const EscapeResult& r : out) run.count.push_back(r.count);
   return run;
+}
+
+// The oracle's count of the point with FinerBits more bits: the view 2^40
+// times narrower, the offsets 2^40 times larger (exact in doubles), the
+// narrower width's text with digits enough for the oracle's precision.
+constexpr int FinerBits = 40;
+
+deep::View Finer(const deep::View& view) {
+  mpfr_prec_t bits = deep::ViewPrecision(view) + 2 * FinerBits + 64;
+  deep::Mp width(bits);
+  deep::ParseDecimal(view.width, "width", width);
+  mpfr_div_2ui(width, width, FinerBits, MPFR_RNDN);
+  mpfr_exp_t exp;
+  char* digits = mpfr_get_str(nullptr, &exp, 10,
+                              static_cast<std::size_t>(bits * 0.302) + 4,
+                              width, MPFR_RNDN);
+  deep::View fine = view;
+  fine.width = std::string("0.") + digits + "e" + std::to_string(exp);
+  mpfr_free_str(digits);
+  return fine;
 }
 
 // One eps against the oracle over the pixels [from, to).
@@ -344,12 +365,17 @@ void Study(const Location& loc, const std::vector<Eps>& list, int repeat,
       "  eps     pixels      exact wrong  BLA's !=plain  worst   share "
       "/allow i/o  far pairs glitch\n");
   std::vector<std::unique_ptr<deep::Engine>> timed;
+  std::vector<bool> anyWrong(want.size());
+  for (std::size_t k = 0; k < want.size(); ++k) anyWrong[k] = plain[k] != want[k];
   for (std::size_t e = 0; e < list.size(); ++e) {
     deep::Options o;
     o.bla = list[e].value != 0;
     if (o.bla) o.eps = list[e].value;
     o.threads = 1;
     Run run = Compute(loc.view, o, p);
+    for (std::size_t k = 0; k < want.size(); ++k) {
+      if (run.count[k] != want[k]) anyWrong[k] = true;
+    }
     Score whole = Compare(run.count, plain, want, 0, p.whole());
     whole.raster = true;
     whole.pairs = WrongPairs(run.count, want, p.side);
@@ -382,6 +408,24 @@ void Study(const Location& loc, const std::vector<Eps>& list, int repeat,
     o.glitchCheck = false;
     timed.push_back(std::make_unique<deep::Engine>(loc.view, o));
   }
+
+  // A wrong pixel is the engine's only where the oracle holds with more bits.
+  std::size_t checked = 0, differ = 0;
+  deep::View fine = Finer(loc.view);
+  for (std::size_t k = 0; k < want.size(); ++k) {
+    if (!anyWrong[k]) continue;
+    ++checked;
+    std::uint32_t c = deep::ExactEscape(fine, std::ldexp(p.u[k], FinerBits),
+                                        std::ldexp(p.v[k], FinerBits))
+                          .count;
+    if (c == want[k]) continue;
+    ++differ;
+    std::printf("  oracle with %d more bits, pixel %d,%d: %u against %u\n",
+                FinerBits, p.i[k], p.j[k], c, want[k]);
+  }
+  std::printf("  oracle with %d more bits: %zu of the %zu pixels wrong at some "
+              "eps or without BLA differ\n",
+              FinerBits, differ, checked);
 
   // Passes in alternating order, the least time kept: drift in the load
   // then favours no eps.
