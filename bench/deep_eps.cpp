@@ -188,8 +188,8 @@ deep::View Finer(const deep::View& view) {
   mpfr_div_2ui(width, width, FinerBits, MPFR_RNDN);
   mpfr_exp_t exp;
   char* digits = mpfr_get_str(nullptr, &exp, 10,
-                              static_cast<std::size_t>(bits * 0.302) + 4,
-                              width, MPFR_RNDN);
+                              static_cast<std::size_t>(bits * 0.302) + 4, width,
+                              MPFR_RNDN);
   deep::View fine = view;
   fine.width = std::string("0.") + digits + "e" + std::to_string(exp);
   mpfr_free_str(digits);
@@ -199,12 +199,12 @@ deep::View Finer(const deep::View& view) {
 // One eps against the oracle over the pixels [from, to).
 struct Score {
   std::size_t pixels = 0, wrong = 0;
-  std::size_t wrongAlone = 0;   // wrong here, right without the approximation
-  std::size_t fromPlain = 0;    // differing from the count without it
-  std::size_t insideOut = 0;    // inside against escaped, or the reverse
-  std::size_t farOff = 0;       // beyond max(2, 1% of the count)
-  bool raster = false;          // pairs counted (whole rasters only)
-  std::size_t pairs = 0;        // wrong neighbours
+  std::size_t wrongAlone = 0;  // wrong here, right without the approximation
+  std::size_t fromPlain = 0;   // differing from the count without it
+  std::size_t insideOut = 0;   // inside against escaped, or the reverse
+  std::size_t farOff = 0;      // beyond max(2, 1% of the count)
+  bool raster = false;         // pairs counted (whole rasters only)
+  std::size_t pairs = 0;       // wrong neighbours
   std::uint64_t glitches = 0;
   double worst = 0, worstShare = 0, worstOfAllowed = 0;
 
@@ -212,8 +212,8 @@ struct Score {
     return pixels ? static_cast<double>(wrong) / pixels : 0;
   }
   bool Meets() const {
-    return WrongShare() <= WrongShareAllowed && farOff == 0 &&
-           pairs == 0 && glitches == 0;
+    return WrongShare() <= WrongShareAllowed && farOff == 0 && pairs == 0 &&
+           glitches == 0;
   }
   bool WithinMargin() const {
     return Meets() && WrongShare() <= Margin * WrongShareAllowed;
@@ -290,8 +290,10 @@ void PrintScore(const char* eps, const char* set, const Score& s) {
   } else {
     std::printf("     -");
   }
+  const char* verdict = "FAILS";
+  if (s.Meets()) verdict = s.WithinMargin() ? "margin" : "meets";
   std::printf(" %6llu  %s\n", static_cast<unsigned long long>(s.glitches),
-              s.WithinMargin() ? "margin" : s.Meets() ? "meets" : "FAILS");
+              verdict);
 }
 
 // Per eps, over every location studied.
@@ -366,7 +368,8 @@ void Study(const Location& loc, const std::vector<Eps>& list, int repeat,
       "/allow i/o  far pairs glitch\n");
   std::vector<std::unique_ptr<deep::Engine>> timed;
   std::vector<bool> anyWrong(want.size());
-  for (std::size_t k = 0; k < want.size(); ++k) anyWrong[k] = plain[k] != want[k];
+  for (std::size_t k = 0; k < want.size(); ++k)
+    anyWrong[k] = plain[k] != want[k];
   for (std::size_t e = 0; e < list.size(); ++e) {
     deep::Options o;
     o.bla = list[e].value != 0;
@@ -423,9 +426,10 @@ void Study(const Location& loc, const std::vector<Eps>& list, int repeat,
     std::printf("  oracle with %d more bits, pixel %d,%d: %u against %u\n",
                 FinerBits, p.i[k], p.j[k], c, want[k]);
   }
-  std::printf("  oracle with %d more bits: %zu of the %zu pixels wrong at some "
-              "eps or without BLA differ\n",
-              FinerBits, differ, checked);
+  std::printf(
+      "  oracle with %d more bits: %zu of the %zu pixels wrong at some "
+      "eps or without BLA differ\n",
+      FinerBits, differ, checked);
 
   // Passes in alternating order, the least time kept: drift in the load
   // then favours no eps.
@@ -440,8 +444,9 @@ void Study(const Location& loc, const std::vector<Eps>& list, int repeat,
   for (std::size_t e = 0; e < list.size(); ++e) {
     if (list[e].value == 0x1p-47) ref = e;
   }
-  std::printf("  CPU time a pixel, %d rows of %dx%d, 1 thread (x: against %s):\n",
-              loc.timeRows, TimedSide, TimedSide, list[ref].name.c_str());
+  std::printf(
+      "  CPU time a pixel, %d rows of %dx%d, 1 thread (x: against %s):\n",
+      loc.timeRows, TimedSide, TimedSide, list[ref].name.c_str());
   for (std::size_t e = 0; e < list.size(); ++e) {
     std::printf("  %-7s %9.2f us  x%.2f\n", list[e].name.c_str(), 1e6 * best[e],
                 best[e] / best[ref]);
@@ -525,8 +530,13 @@ int main(int argc, char** argv) {
       100 * Margin * WrongShareAllowed);
   std::vector<Summary> summary(list.size());
   double wall = WallSeconds();
-  for (const Location* loc : chosen) {
-    Study(*loc, list, repeat, listWrong, summary);
+  try {
+    for (const Location* loc : chosen) {
+      Study(*loc, list, repeat, listWrong, summary);
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "deep_eps: %s\n", e.what());
+    return 1;
   }
 
   std::printf("\n== every location studied (%.0f s)\n", WallSeconds() - wall);
