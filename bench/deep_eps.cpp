@@ -6,17 +6,20 @@
 //
 // The oracle, at T2 some 0.04 s a pixel, is computed once per location and
 // every eps is scored against it. So are the engine's counts without the
-// approximation: a pixel wrong without it too is the deltas' limit (or the
-// oracle's rounding of the point), not the approximation's.
+// approximation: a pixel wrong without it too is the deltas' limit, not the
+// approximation's. Every pixel wrong at some eps is computed again by the
+// oracle with 40 more bits, which must agree.
 //
-// Usage: deep_eps [--eps LIST] [--only TEXT] [--t2-samples N] [--repeat N]
-//                 [--wrong]
+// Usage: deep_eps [--eps LIST] [--only TEXT] [--t2-samples N] [--t2-block N]
+//                 [--repeat N] [--wrong]
 //   LIST   eps values separated by commas: 2^-47, 0x1p-47, 1e-14 or "off"
 //          (no approximation); default 2^-50,2^-47,2^-45,2^-44,2^-43,2^-42,
 //          2^-40,2^-36
 //   TEXT   only the locations whose name holds it (T1, T2, 1e2000, ...)
-//   N      pixels sampled at T2 (default 600); timing passes (default 2,
-//          alternating the order of the eps values, the least time kept)
+//   N      pixels sampled at T2 (default 600); the side of a block of
+//          neighbouring pixels amid T2 at 1024 x 1024 (default 0: none);
+//          timing passes (default 2, alternating the order of the eps
+//          values, the least time kept)
 //   --wrong  lists each wrong pixel with its counts
 #include <time.h>
 
@@ -113,28 +116,54 @@ struct Location {
   int side;      // every pixel of a side x side raster
   int samples;   // and this many sampled of a 1024 x 1024 one (0: none)
   int timeRows;  // rows of a 1024 x 1024 raster timed
+  // Every pixel of a block this wide amid a 1024 x 1024 raster (0: none):
+  // whether wrong pixels cluster at the raster's own spacing.
+  int block = 0;
 };
 
-// The pixels of one location that are checked: the whole raster first, then
-// the sampled ones.
+// Pixels checked line by line, whose wrong neighbours are counted.
+struct Square {
+  std::size_t from;
+  int side;
+  std::string name;
+  std::size_t end() const {
+    return from + static_cast<std::size_t>(side) * side;
+  }
+};
+
+// The pixels of one location that are checked: the whole raster, the block,
+// then the sampled ones.
 struct Pixels {
-  int side = 0;
+  std::vector<Square> squares;
+  std::size_t sampleFrom = 0;
   std::vector<double> u, v;
   std::vector<int> i, j;  // place in the raster, for listing
-  std::size_t whole() const { return static_cast<std::size_t>(side) * side; }
 };
 
-Pixels Choose(const Location& loc) {
-  Pixels p;
-  p.side = loc.side;
-  for (int j = 0; j < loc.side; ++j) {
-    for (int i = 0; i < loc.side; ++i) {
-      p.u.push_back(Frac(i, loc.side));
-      p.v.push_back(-Frac(j, loc.side));
+// Pixels i0 ... i0 + side - 1 by j0 ... of a raster of n x n.
+void AddSquare(Pixels& p, const std::string& name, int side, int n, int i0,
+               int j0) {
+  p.squares.push_back({p.u.size(), side, name});
+  for (int j = j0; j < j0 + side; ++j) {
+    for (int i = i0; i < i0 + side; ++i) {
+      p.u.push_back(Frac(i, n));
+      p.v.push_back(-Frac(j, n));
       p.i.push_back(i);
       p.j.push_back(j);
     }
   }
+}
+
+Pixels Choose(const Location& loc) {
+  Pixels p;
+  std::string side = std::to_string(loc.side);
+  AddSquare(p, side + "x" + side, loc.side, loc.side, 0, 0);
+  if (loc.block) {
+    std::string block = std::to_string(loc.block);
+    int at = (TimedSide - loc.block) / 2;
+    AddSquare(p, block + "x" + block + " blk", loc.block, TimedSide, at, at);
+  }
+  p.sampleFrom = p.u.size();
   // The tests' sequence, so that their sampled pixels are the first ones here.
   std::uint64_t state = 12345;
   for (int k = 0; k < loc.samples; ++k) {
@@ -149,11 +178,11 @@ Pixels Choose(const Location& loc) {
   return p;
 }
 
-// Counts for every pixel (the raster's by lines); the glitch check's tally
-// over the raster and over the samples.
+// Counts for every pixel (the squares' by lines); the glitch check's tally
+// over each square, then over the samples.
 struct Run {
   std::vector<std::uint32_t> count;
-  std::uint64_t glitchesWhole = 0, glitchesSampled = 0;
+  std::vector<std::uint64_t> glitches;
 };
 
 Run Compute(const deep::View& view, const deep::Options& options,
@@ -164,14 +193,22 @@ Run Compute(const deep::View& view, const deep::Options& options,
   deep::Engine engine(view, o);
   Run run;
   std::vector<EscapeResult> out(p.u.size());
-  for (std::size_t k = 0; k < p.whole(); k += p.side) {
-    engine.Line(p.v[k], &p.u[k], p.side, &out[k]);
+  std::uint64_t before = 0;
+  auto tally = [&] {
+    std::uint64_t now = engine.stats().glitchPixels;
+    run.glitches.push_back(now - before);
+    before = now;
+  };
+  for (const Square& q : p.squares) {
+    for (std::size_t k = q.from; k < q.end(); k += q.side) {
+      engine.Line(p.v[k], &p.u[k], q.side, &out[k]);
+    }
+    tally();
   }
-  run.glitchesWhole = engine.stats().glitchPixels;
-  for (std::size_t k = p.whole(); k < p.u.size(); ++k) {
+  for (std::size_t k = p.sampleFrom; k < p.u.size(); ++k) {
     engine.Line(p.v[k], &p.u[k], 1, &out[k]);
   }
-  run.glitchesSampled = engine.stats().glitchPixels - run.glitchesWhole;
+  tally();
   for (const EscapeResult& r : out) run.count.push_back(r.count);
   return run;
 }
@@ -246,12 +283,14 @@ Score Compare(const std::vector<std::uint32_t>& got,
   return s;
 }
 
-// Pairs of wrong pixels side by side or corner to corner in a side x side
-// raster, each pair once.
+// Pairs of wrong pixels side by side or corner to corner in a square, each
+// pair once.
 std::size_t WrongPairs(const std::vector<std::uint32_t>& got,
-                       const std::vector<std::uint32_t>& want, int side) {
+                       const std::vector<std::uint32_t>& want,
+                       const Square& q) {
+  const int side = q.side;
   auto wrong = [&](int i, int j) {
-    std::size_t k = static_cast<std::size_t>(j) * side + i;
+    std::size_t k = q.from + static_cast<std::size_t>(j) * side + i;
     return i >= 0 && i < side && j < side && got[k] != want[k];
   };
   std::size_t pairs = 0;
@@ -314,10 +353,14 @@ void ListWrong(const Pixels& p, const std::vector<std::uint32_t>& got,
     auto text = [](std::uint32_t c) {
       return c == NeverEscaped ? std::string("inside") : std::to_string(c);
     };
-    if (k < p.whole()) {
-      std::printf("          whole raster");
+    if (k >= p.sampleFrom) {
+      std::printf("          sample %5zu", k - p.sampleFrom);
     } else {
-      std::printf("          sample %5zu", k - p.whole());
+      for (const Square& q : p.squares) {
+        if (k >= q.from && k < q.end()) {
+          std::printf("          %-12s", q.name.c_str());
+        }
+      }
     }
     std::printf(" pixel %4d,%4d: %s, oracle %s, without BLA %s\n", p.i[k],
                 p.j[k], text(got[k]).c_str(), text(want[k]).c_str(),
@@ -332,12 +375,14 @@ void Study(const Location& loc, const std::vector<Eps>& list, int repeat,
   Pixels p = Choose(loc);
   std::vector<std::uint32_t> want(p.u.size());
   double cpu = CpuSeconds();
-  for (std::size_t k = 0; k < p.whole(); k += p.side) {
-    std::vector<EscapeResult> out(p.side);
-    deep::ExactLine(loc.view, p.v[k], &p.u[k], p.side, out.data());
-    for (int i = 0; i < p.side; ++i) want[k + i] = out[i].count;
+  for (const Square& q : p.squares) {
+    for (std::size_t k = q.from; k < q.end(); k += q.side) {
+      std::vector<EscapeResult> out(q.side);
+      deep::ExactLine(loc.view, p.v[k], &p.u[k], q.side, out.data());
+      for (int i = 0; i < q.side; ++i) want[k + i] = out[i].count;
+    }
   }
-  for (std::size_t k = p.whole(); k < p.u.size(); ++k) {
+  for (std::size_t k = p.sampleFrom; k < p.u.size(); ++k) {
     want[k] = deep::ExactEscape(loc.view, p.u[k], p.v[k]).count;
   }
   cpu = CpuSeconds() - cpu;
@@ -349,6 +394,10 @@ void Study(const Location& loc, const std::vector<Eps>& list, int repeat,
     most = std::max(most, c);
   }
   std::printf("oracle: %dx%d whole", loc.side, loc.side);
+  if (loc.block) {
+    std::printf(", a %dx%d block of %dx%d", loc.block, loc.block, TimedSide,
+                TimedSide);
+  }
   if (loc.samples) {
     std::printf(" and %d sampled of %dx%d", loc.samples, TimedSide, TimedSide);
   }
@@ -379,21 +428,23 @@ void Study(const Location& loc, const std::vector<Eps>& list, int repeat,
     for (std::size_t k = 0; k < want.size(); ++k) {
       if (run.count[k] != want[k]) anyWrong[k] = true;
     }
-    Score whole = Compare(run.count, plain, want, 0, p.whole());
-    whole.raster = true;
-    whole.pairs = WrongPairs(run.count, want, p.side);
-    whole.glitches = run.glitchesWhole;
-    char set[32];
-    std::snprintf(set, sizeof set, "%dx%d", loc.side, loc.side);
     const char* name = list[e].name.c_str();
-    PrintScore(name, set, whole);
-    std::vector<Score> scores{whole};
+    std::vector<Score> scores;
+    for (std::size_t q = 0; q < p.squares.size(); ++q) {
+      const Square& square = p.squares[q];
+      Score s = Compare(run.count, plain, want, square.from, square.end());
+      s.raster = true;
+      s.pairs = WrongPairs(run.count, want, square);
+      s.glitches = run.glitches[q];
+      PrintScore(name, square.name.c_str(), s);
+      scores.push_back(s);
+    }
     if (loc.samples) {
-      Score sampled = Compare(run.count, plain, want, p.whole(), p.u.size());
-      sampled.glitches = run.glitchesSampled;
-      std::snprintf(set, sizeof set, "%d smp", loc.samples);
-      PrintScore(name, set, sampled);
-      scores.push_back(sampled);
+      Score s = Compare(run.count, plain, want, p.sampleFrom, p.u.size());
+      s.glitches = run.glitches.back();
+      std::string set = std::to_string(loc.samples) + " smp";
+      PrintScore(name, set.c_str(), s);
+      scores.push_back(s);
     }
     if (listWrong) ListWrong(p, run.count, plain, want);
     for (const Score& s : scores) {
@@ -458,7 +509,7 @@ void Study(const Location& loc, const std::vector<Eps>& list, int repeat,
 int Usage(const char* why) {
   std::fprintf(stderr,
                "deep_eps: %s\nusage: deep_eps [--eps LIST] [--only TEXT] "
-               "[--t2-samples N] [--repeat N] [--wrong]\n",
+               "[--t2-samples N] [--t2-block N] [--repeat N] [--wrong]\n",
                why);
   return 2;
 }
@@ -468,7 +519,7 @@ int Usage(const char* why) {
 int main(int argc, char** argv) {
   std::string epsList = "2^-50,2^-47,2^-45,2^-44,2^-43,2^-42,2^-40,2^-36";
   std::string only;
-  int t2Samples = 600, repeat = 2;
+  int t2Samples = 600, t2Block = 0, repeat = 2;
   bool listWrong = false;
   for (int a = 1; a < argc; ++a) {
     std::string arg = argv[a];
@@ -482,13 +533,20 @@ int main(int argc, char** argv) {
       epsList = value;
     } else if (arg == "--only") {
       only = value;
-    } else if (arg == "--t2-samples" || arg == "--repeat") {
+    } else if (arg == "--t2-samples" || arg == "--t2-block" ||
+               arg == "--repeat") {
       char* end = nullptr;
       long n = std::strtol(value.c_str(), &end, 10);
-      if (value.empty() || *end || n < (arg == "--repeat") || n > 1000000) {
-        return Usage((arg + " '" + value + "': want a count").c_str());
+      long most = arg == "--t2-block" ? TimedSide : 1000000;
+      if (value.empty() || *end || n < (arg == "--repeat") || n > most) {
+        return Usage((arg + " '" + value + "': want a count up to " +
+                      std::to_string(most))
+                         .c_str());
       }
-      (arg == "--repeat" ? repeat : t2Samples) = static_cast<int>(n);
+      int& target = arg == "--repeat"     ? repeat
+                    : arg == "--t2-block" ? t2Block
+                                          : t2Samples;
+      target = static_cast<int>(n);
     } else {
       return Usage(("unknown option '" + arg + "'").c_str());
     }
@@ -502,7 +560,7 @@ int main(int argc, char** argv) {
 
   const Location locations[] = {
       {"T1 zoom 1e14", deep::T1(), 48, 1000, 128},
-      {"T2 zoom 1e50", deep::T2(), 12, t2Samples, 64},
+      {"T2 zoom 1e50", deep::T2(), 12, t2Samples, 64, t2Block},
       {"Misiurewicz i, 1e300", deep::MisiurewiczI(300, 3000), 48, 400, 16},
       {"Julia i, 1e400", deep::JuliaI(400, 3000), 40, 0, 16},
       {"nucleus period 3, 1e400", deep::Nucleus3(400, 600), 32, 0, 8},

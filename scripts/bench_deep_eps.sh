@@ -6,11 +6,12 @@
 # takes some minutes, T2's oracle most of it.
 #
 #   scripts/bench_deep_eps.sh [--eps LIST] [--only TEXT] [--t2-samples N]
-#                             [--repeat N] [--wrong]
+#                             [--t2-block N] [--repeat N] [--wrong]
 #
 # LIST: eps values separated by commas (2^-47, 1e-14, or off for no
-# approximation). BUILD_DIR names the build tree (default build-bench under
-# the source tree).
+# approximation). --t2-block N adds every pixel of an N x N block amid T2 at
+# 1024 x 1024, to see whether wrong pixels cluster; --wrong lists them.
+# BUILD_DIR names the build tree (default build-bench under the source tree).
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
