@@ -111,35 +111,37 @@ pair "BMP -> PNG, 4000x4000 into files" "<= 1.15" \
   -- "$MANDEL" render "${whole[@]}" -o "$WORK/file.bmp" \
   -- "$MANDEL" render "${whole[@]}" -o "$WORK/file.png"
 
+# Sections 3 and 4 use sizes whose single runs take half a second or more:
+# time's clock counts in hundredths of a second.
 # 3. Smooth against banded, at the default view and radius.
 pair "banded -> smooth, default view" "<= 1.10" \
-  -- "$MANDEL" render --size 3200x2400 --bands -o "$WORK/null.png" \
-  -- "$MANDEL" render --size 3200x2400 --smooth -o "$WORK/null.png"
+  -- "$MANDEL" render --size 6400x4800 --bands -o "$WORK/null.png" \
+  -- "$MANDEL" render --size 6400x4800 --smooth -o "$WORK/null.png"
 pair "banded -> smooth, seahorse" "<= 1.10" \
   -- "$MANDEL" render --center=-0.7436,0.1318 --width 0.004 --limit 5000 \
-  --size 2000x2000 --bands -o "$WORK/null.png" \
+  --size 4000x4000 --bands -o "$WORK/null.png" \
   -- "$MANDEL" render --center=-0.7436,0.1318 --width 0.004 --limit 5000 \
-  --size 2000x2000 --smooth -o "$WORK/null.png"
+  --size 4000x4000 --smooth -o "$WORK/null.png"
 # The same into BMP: the colouring alone, without zlib, which works harder on
 # a smooth picture than on a banded one whatever the colouring costs.
 pair "banded -> smooth, default, BMP" "<= 1.10" \
-  -- "$MANDEL" render --size 3200x2400 --bands -o "$WORK/null.bmp" \
-  -- "$MANDEL" render --size 3200x2400 --smooth -o "$WORK/null.bmp"
+  -- "$MANDEL" render --size 6400x4800 --bands -o "$WORK/null.bmp" \
+  -- "$MANDEL" render --size 6400x4800 --smooth -o "$WORK/null.bmp"
 pair "banded -> smooth, seahorse, BMP" "<= 1.10" \
   -- "$MANDEL" render --center=-0.7436,0.1318 --width 0.004 --limit 5000 \
-  --size 2000x2000 --bands -o "$WORK/null.bmp" \
+  --size 4000x4000 --bands -o "$WORK/null.bmp" \
   -- "$MANDEL" render --center=-0.7436,0.1318 --width 0.004 --limit 5000 \
-  --size 2000x2000 --smooth -o "$WORK/null.bmp"
+  --size 4000x4000 --smooth -o "$WORK/null.bmp"
 
 # 4. N x N samples against one.
 for n in 2 3; do
   pair "1 -> ${n}x${n} samples (banded)" "<= $(echo "1.05 * $n * $n" | bc)" \
-    -- "$MANDEL" render --size 1600x1200 --bands -o "$WORK/null.png" \
-    -- "$MANDEL" render --size 1600x1200 --bands --samples "$n" \
+    -- "$MANDEL" render --size 3200x2400 --bands -o "$WORK/null.png" \
+    -- "$MANDEL" render --size 3200x2400 --bands --samples "$n" \
     -o "$WORK/null.png"
   pair "1 -> ${n}x${n} samples (smooth)" "<= $(echo "1.05 * $n * $n" | bc)" \
-    -- "$MANDEL" render --size 1600x1200 -o "$WORK/null.png" \
-    -- "$MANDEL" render --size 1600x1200 --samples "$n" -o "$WORK/null.png"
+    -- "$MANDEL" render --size 3200x2400 -o "$WORK/null.png" \
+    -- "$MANDEL" render --size 3200x2400 --samples "$n" -o "$WORK/null.png"
 done
 
 # 5. Peak resident size.
