@@ -124,6 +124,30 @@ struct Orbit {
            static_cast<std::uint64_t>(__builtin_popcountll(off - 1));
   }
 
+  // The longest run from step m (at or past base) that fits(run) accepts
+  // and that ends within left steps, with its level; null where none.
+  // Runs of level j start at multiples of 2^(j+1) only. R never grows with
+  // the level at one start (a run's R is at most that of its first half),
+  // nor does the remaining count: the longest valid run is found going up
+  // from the shortest, and most often the shortest already fails.
+  template <class T, class Fits>
+  const Bla<T>* LongestRun(std::uint64_t m, std::uint64_t left, Fits fits,
+                           int& level) const {
+    const std::uint64_t off = m - base;
+    int top = levels - 1;
+    if (off != 0) top = std::min(top, __builtin_ctzll(off) - 1);
+    const Bla<T>* runs = Table(static_cast<T*>(nullptr)).data();
+    const Bla<T>* best = nullptr;
+    if (top >= 0) runs += RunsBefore(off);
+    for (int j = 0; j <= top; ++j) {
+      if ((std::uint64_t(2) << j) > left) break;
+      if (!fits(runs[j])) break;
+      best = runs + j;
+      level = j;
+    }
+    return best;
+  }
+
   Cx<double> At(std::uint64_t m, double*) const {
     return {z[2 * m], z[2 * m + 1]};
   }
@@ -473,27 +497,12 @@ bool Engine::Impl::Advance(PixelState<T>& s, EscapeResult& out) const {
   }
   if (s.useBla && s.m >= s.orbit->base) {
     const auto& table = s.orbit->Table(tag);
-    std::uint64_t off = s.m - s.orbit->base;
-    // Runs of level j start at multiples of 2^(j+1) only.
-    int top = s.orbit->levels - 1;
-    if (off != 0) top = std::min(top, __builtin_ctzll(off) - 1);
-    // R never grows with the level at one start (a run's R is at most that
-    // of its first half), nor does the remaining count: the longest valid
-    // run is found going up from the shortest, and most often the shortest
-    // already fails.
-    const Bla<T>* best = nullptr;
+    const T nz = Norm(s.z);
     int bestLevel = -1;
-    if (top >= 0) {
-      const Bla<T>* runs = table.data() + s.orbit->RunsBefore(off);
-      T nz = Norm(s.z);
-      for (int j = 0; j <= top; ++j) {
-        // Never past the last step to test, where the count is decided.
-        if ((std::uint64_t(2) << j) > limit - 1 - s.k) break;
-        if (!(nz < runs[j].r2)) break;
-        best = runs + j;
-        bestLevel = j;
-      }
-    }
+    // Never past the last step to test, where the count is decided.
+    const Bla<T>* best = s.orbit->template LongestRun<T>(
+        s.m, limit - 1 - s.k, [&](const Bla<T>& run) { return nz < run.r2; },
+        bestLevel);
     if (best != nullptr) {
       std::uint64_t len = std::uint64_t(2) << bestLevel;
       s.z = best->a * s.z + best->b * s.c;
@@ -571,12 +580,6 @@ bool Engine::Impl::AdvanceSlowly(ScaledPixel& p, EscapeResult& out) const {
 // The longest valid run from the pixel's step, chosen as Advance<FloatExp>
 // chooses it, taken; false where none is valid.
 bool Engine::Impl::Skip(ScaledPixel& p) const {
-  const std::vector<Bla<FloatExp>>& table = p.orbit->blaF;
-  std::uint64_t off = p.m - p.orbit->base;
-  int top = p.orbit->levels - 1;
-  if (off != 0) top = std::min(top, __builtin_ctzll(off) - 1);
-  if (top < 0) return false;
-  const Bla<FloatExp>* runs = table.data() + p.orbit->RunsBefore(off);
   // |z|^2 = |w|^2 2^2s as FloatExp's mantissa and exponent, compared with
   // each run's R^2 as FloatExp's < compares them (both are positive, or 0).
   const bool zero = p.normW == 0;
@@ -587,16 +590,14 @@ bool Engine::Impl::Skip(ScaledPixel& p) const {
     nm = TimesPow2(p.normW, -ne);
     ne += 2 * p.w.s;
   }
-  const Bla<FloatExp>* best = nullptr;
   int bestLevel = -1;
-  for (int j = 0; j <= top; ++j) {
-    if ((std::uint64_t(2) << j) > view.limit - 1 - p.k) break;
-    const FloatExp& r2 = runs[j].r2;
-    if (!(0 < r2.m)) break;
-    if (!zero && (ne != r2.e ? ne > r2.e : !(nm < r2.m))) break;
-    best = runs + j;
-    bestLevel = j;
-  }
+  const Bla<FloatExp>* best = p.orbit->LongestRun<FloatExp>(
+      p.m, view.limit - 1 - p.k,
+      [&](const Bla<FloatExp>& run) {
+        const FloatExp& r2 = run.r2;
+        return 0 < r2.m && (zero || (ne != r2.e ? ne < r2.e : nm < r2.m));
+      },
+      bestLevel);
   if (best == nullptr) return false;
   std::uint64_t len = std::uint64_t(2) << bestLevel;
   // A z + B c with the coefficients as ScaledCx: the same roundings as in
@@ -616,7 +617,8 @@ bool Engine::Impl::Skip(ScaledPixel& p) const {
   p.k += static_cast<std::uint32_t>(len);
   if (p.m < p.orbit->last) {
     __builtin_prefetch(&p.orbit->z[2 * p.m]);
-    __builtin_prefetch(table.data() + p.orbit->RunsBefore(p.m - p.orbit->base));
+    __builtin_prefetch(p.orbit->blaF.data() +
+                       p.orbit->RunsBefore(p.m - p.orbit->base));
   }
   return true;
 }
