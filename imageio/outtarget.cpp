@@ -12,7 +12,6 @@ namespace imageio {
 
 namespace {
 const std::string NoPath;
-constexpr std::size_t BufferBytes = 256 << 10;
 }  // namespace
 
 OutTarget::OutTarget() = default;
@@ -47,20 +46,17 @@ std::ostream* OutTarget::OpenStream(std::string& error) {
     stream = &std::cout;
     return stream;
   }
-  // A large buffer: the writers hand over rows of a few kilobytes, and every
-  // system call saved counts at the sizes we write. Not cleared, and no
-  // larger than this: a page is paid for (a fault, and memory held) only
-  // once written, and a small picture's start-up should not pay for a
-  // megabyte it never fills.
-  buffer.reset(new char[BufferBytes]);
-  ofs.rdbuf()->pubsetbuf(buffer.get(),
-                         static_cast<std::streamsize>(BufferBytes));
   ofs.open(Path(), std::ios::binary | std::ios::out | std::ios::trunc);
   if (!ofs.is_open()) {
     error = target + ": " + std::strerror(errno);
     return nullptr;
   }
-  stream = &ofs;
+  libutils::atomic_file* file = atomic.get();
+  blocks.attach(ofs.rdbuf(), [file] {
+    if (file) file->start_writeback();
+  });
+  out.clear();
+  stream = &out;
   return stream;
 }
 
@@ -72,8 +68,9 @@ bool OutTarget::Commit(std::string& error) {
       ok = !stream->fail();
     }
   } else if (ofs.is_open()) {
+    out.flush();
     ofs.close();
-    ok = !ofs.fail();
+    ok = !out.fail() && !ofs.fail();
   }
   if (!ok) {
     error = target + ": write error";
@@ -95,6 +92,7 @@ bool OutTarget::Commit(std::string& error) {
 }
 
 void OutTarget::Discard() {
+  blocks.attach(nullptr);
   if (ofs.is_open()) ofs.close();
   ofs.clear();
   stream = nullptr;

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "libutils/com/blockbuf.h"
+
 namespace libutils {
 class atomic_file;
 }
@@ -49,7 +51,10 @@ class OutTarget {
   bool committed = false;
   std::unique_ptr<libutils::atomic_file> atomic;
   std::ofstream ofs;
-  std::unique_ptr<char[]> buffer;
+  // What writers write to when the target is a file: whole blocks go on to
+  // ofs.
+  libutils::block_buffer blocks;
+  std::ostream out{&blocks};
   std::ostream* stream = nullptr;
 };
 

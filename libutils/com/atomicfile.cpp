@@ -100,6 +100,10 @@ bool atomic_file::commit(std::string& error) {
   return true;
 }
 
+void atomic_file::start_writeback() {
+  if (pending && handle >= 0) fileapi::start_writeback(handle);
+}
+
 void atomic_file::discard() {
   if (handle >= 0) {
     fileapi::close(handle);

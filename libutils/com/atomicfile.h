@@ -42,6 +42,11 @@ class atomic_file {
   // A direct target only needs the open to have succeeded.
   bool commit(std::string& error);
 
+  // Starts writing to disk what the caller has written so far, without
+  // waiting, so that commit() has less left to wait for. Nothing for a
+  // direct target, or where the system cannot.
+  void start_writeback();
+
   // Removes the temporary file, if any; the target keeps its bytes.
   void discard();
 

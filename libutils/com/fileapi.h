@@ -38,6 +38,10 @@ int create(const std::string& name, const std::string& like, bool& taken,
 bool sync_close(int handle, std::string& error);
 void close(int handle);
 
+// Starts writing the file's data to the disk without waiting for it, where
+// the system can; sync_close then has less to wait for.
+void start_writeback(int handle);
+
 // Renames from over to, replacing to, and makes the rename itself durable.
 bool replace(const std::string& from, const std::string& to,
              std::string& error);

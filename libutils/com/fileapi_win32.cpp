@@ -163,6 +163,9 @@ bool sync_close(int handle, std::string& error) {
 
 void close(int handle) { _close(handle); }
 
+// Windows writes back on its own schedule; _commit at the end waits for it.
+void start_writeback(int) {}
+
 bool replace(const std::string& from, const std::string& to,
              std::string& error) {
   if (MoveFileExA(from.c_str(), to.c_str(),

@@ -208,7 +208,9 @@ std::ostream* WriteFile::WOpen(std::ios_base::openmode mode) {
     file.discard();
     return nullptr;
   }
-  return &ofs;
+  blocks.attach(ofs.rdbuf(), [this] { file.start_writeback(); });
+  out.clear();
+  return &out;
 }
 
 void WriteFile::Close() {
@@ -219,16 +221,19 @@ void WriteFile::Close() {
   if (!ofs.is_open()) return;
   // A full disk may show only now, when the buffer is written out. errno is
   // left as the caller set it, since an earlier write may have failed.
+  out.flush();
   ofs.close();
-  if (ofs.fail()) {
+  if (out.fail() || ofs.fail()) {
+    out.setstate(std::ios_base::failbit);
     errorText = std::strerror(errno != 0 ? errno : EIO);
     file.discard();
     return;
   }
-  if (!file.commit(errorText)) ofs.setstate(std::ios_base::failbit);
+  if (!file.commit(errorText)) out.setstate(std::ios_base::failbit);
 }
 
 void WriteFile::Abort() {
+  blocks.attach(nullptr);
   if (ofs.is_open()) ofs.close();
   file.discard();
 }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "libutils/com/atomicfile.h"
+#include "libutils/com/blockbuf.h"
 
 namespace libutils {
 
@@ -136,6 +137,9 @@ class WriteFile {
   char ofn[260];
   bool std;
   std::ofstream ofs;
+  // What callers write to: whole blocks go on to ofs.
+  block_buffer blocks;
+  std::ostream out{&blocks};
   bool tooLong = false;
   std::string given;
   atomic_file file;
