@@ -231,12 +231,20 @@ class LaneKernel {
 
     // Every lane of the group is as old as the group, so one schedule of
     // saves and comparisons serves them all (see CheckEvery).
+    // Cleared by vector stores: as loops, GCC makes them `rep stos`, whose
+    // start-up alone cost more than a short orbit.
     alignas(64) double keptR[GroupLanes], keptI[GroupLanes];
     alignas(64) double stopR[GroupLanes], stopI[GroupLanes];
-    if (Wide) {
-      for (int k = 0; k < GroupLanes; ++k) stopR[k] = stopI[k] = 0;
+    const V nan = Ops::Set(__builtin_nan(""));
+#pragma GCC unroll 8
+    for (int v = 0; v < GroupVecs; ++v) {
+      if (Wide) {
+        Ops::Store(stopR + v * Width, Ops::Set(0));
+        Ops::Store(stopI + v * Width, Ops::Set(0));
+      }
+      Ops::Store(keptR + v * Width, nan);
+      Ops::Store(keptI + v * Width, nan);
     }
-    for (int k = 0; k < GroupLanes; ++k) keptR[k] = keptI[k] = __builtin_nan("");
     std::uint64_t keepAt = static_cast<std::uint64_t>(FirstSaveGap);
     const V two = Ops::Set(2.0);
     const V cycled = Ops::Set(-1.0);  // never a squared modulus
