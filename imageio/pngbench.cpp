@@ -238,6 +238,8 @@ int main(int argc, char** argv) {
   const Setting settings[] = {
       {"level 1, no filter", 1, PNG_FILTER_NONE, -1},
       {"level 1, no filter, RLE", 1, PNG_FILTER_NONE, 3 /* Z_RLE */},
+      {"no filter, Huffman only", 1, PNG_FILTER_NONE, 2 /* Z_HUFFMAN_ONLY */},
+      {"sub, Huffman only", 1, PNG_FILTER_SUB, 2},
       {"level 1, sub", 1, PNG_FILTER_SUB, -1},
       {"level 1, up", 1, PNG_FILTER_UP, -1},
       {"level 1, paeth", 1, PNG_FILTER_PAETH, -1},
