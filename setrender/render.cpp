@@ -183,13 +183,8 @@ std::ostream* Open(const SetRenderCmdOption& option, const Job& job,
 // Pixel colours in file order (blue, green, red) from 16-bit counts.
 void ColourPixels(const Job& job, const unsigned short* counts, std::size_t n,
                   unsigned char* p) {
-  for (std::size_t m = 0; m < n; ++m) {
-    PaletteColour c = job.palette.Colour(counts[m], job.reLimit);
-    p[0] = c.blue;
-    p[1] = c.green;
-    p[2] = c.red;
-    p += 3;
-  }
+  job.palette.WriteBgr(n, job.reLimit, p,
+                       [counts](std::size_t m) { return counts[m]; });
 }
 
 // The real parts of a computed view's pixels, the same on every line: kept
@@ -235,15 +230,11 @@ void ProduceRow(const Job& job, const Positions& positions,
     std::size_t n =
         static_cast<std::size_t>(std::min<std::uint64_t>(Piece, a.dotsX - m0));
     EscapeLine(rule, positions.Get(m0, n, scratch), n, im, results);
-    for (std::size_t i = 0; i < n; ++i) {
-      std::uint32_t c = results[i].count;
-      PaletteColour colour = job.palette.Colour(
-          static_cast<unsigned short>(c == NeverEscaped ? 0 : c), job.reLimit);
-      p[0] = colour.blue;
-      p[1] = colour.green;
-      p[2] = colour.red;
-      p += 3;
-    }
+    job.palette.WriteBgr(n, job.reLimit, p, [&results](std::size_t i) {
+      const std::uint32_t c = results[i].count;
+      return static_cast<unsigned short>(c == NeverEscaped ? 0 : c);
+    });
+    p += 3 * n;
   }
   // The padding at the end of the row.
   std::fill(p, out + job.rowBytes, 0);
