@@ -165,6 +165,11 @@ LinearTo8::LinearTo8() {
     }
     thresholds[k - 1] = lo;
   }
+  for (std::uint32_t b = 0; b < Buckets; ++b) {
+    start[b] = static_cast<unsigned char>(
+        std::upper_bound(thresholds, thresholds + 255, b << BucketBits) -
+        thresholds);
+  }
 }
 
 void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
