@@ -78,6 +78,26 @@ inline int LaneCount(int mask) {
   return (0x4332322132212110ull >> (4 * mask)) & 0xf;
 }
 
+// The vector mask of the lanes set in a mask of at most four, for LoadMask.
+alignas(64) constexpr std::uint64_t LaneMasks[16][4] = {
+    {0, 0, 0, 0},
+    {~0ull, 0, 0, 0},
+    {0, ~0ull, 0, 0},
+    {~0ull, ~0ull, 0, 0},
+    {0, 0, ~0ull, 0},
+    {~0ull, 0, ~0ull, 0},
+    {0, ~0ull, ~0ull, 0},
+    {~0ull, ~0ull, ~0ull, 0},
+    {0, 0, 0, ~0ull},
+    {~0ull, 0, 0, ~0ull},
+    {0, ~0ull, 0, ~0ull},
+    {~0ull, ~0ull, 0, ~0ull},
+    {0, 0, ~0ull, ~0ull},
+    {~0ull, 0, ~0ull, ~0ull},
+    {0, ~0ull, ~0ull, ~0ull},
+    {~0ull, ~0ull, ~0ull, ~0ull}};
+inline const std::uint64_t* MaskOf(int mask) { return LaneMasks[mask]; }
+
 // Ops supplies the vector type V of Ops::Width doubles and its operations.
 // Vecs vectors of refilled lanes, and GroupVecs vectors in lockstep, are
 // iterated together to hide the latency of each step; as many as fit the
@@ -161,9 +181,7 @@ class LaneKernel {
     // PixelPosition's operations (product, quotient, sum), so bit for bit
     // the same.
     alignas(64) double re[GroupLanes], gLo[GroupLanes], gHi[GroupLanes];
-    V vr[GroupVecs], vi[GroupVecs], vcr[GroupVecs], vci[GroupVecs],
-        act[GroupVecs], last[GroupVecs];
-    typename Ops::I count[GroupVecs];
+    V vr[GroupVecs], vi[GroupVecs], vcr[GroupVecs], vci[GroupVecs];
     int validBits[GroupVecs];
     int any = 0;
     const V dots = Ops::Set(static_cast<double>(job.dotsX));
@@ -177,12 +195,13 @@ class LaneKernel {
     for (int v = 0; v < GroupVecs; ++v) {
       std::uint64_t first = m0 + v * Width;
       V m = Ops::Add(Ops::Set(static_cast<double>(first)), Ops::Iota());
-      V x = Wide ? (whole ? Ops::LoadU(job.re + first) : Ops::Load(re + v * Width))
-            : job.dotsX < 2
-                ? Ops::Set(job.minRe + job.lenRe * 0.5)
-                : Ops::Add(Ops::Set(job.minRe),
-                           Ops::Div(Ops::Mul(m, Ops::Set(job.lenRe)),
-                                    Ops::Set(span)));
+      V x =
+          Wide
+              ? (whole ? Ops::LoadU(job.re + first) : Ops::Load(re + v * Width))
+          : job.dotsX < 2 ? Ops::Set(job.minRe + job.lenRe * 0.5)
+                          : Ops::Add(Ops::Set(job.minRe),
+                                     Ops::Div(Ops::Mul(m, Ops::Set(job.lenRe)),
+                                              Ops::Set(span)));
       V ok = Ops::Lt(m, dots);
       V l = Ops::Set(uniformLo), h = Ops::Set(uniformHi);
       if (job.julia && !Wide) {
@@ -221,124 +240,151 @@ class LaneKernel {
       vi[v] = Ops::Set(job.im);
       vcr[v] = job.julia ? Ops::Set(job.cr) : x;
       vci[v] = job.julia ? Ops::Set(job.ci) : vi[v];
-      act[v] = ok;
       validBits[v] = Ops::Mask(ok);
       any |= validBits[v];
-      last[v] = Ops::Set(0);
-      count[v] = Ops::IZero();
     }
     if (any == 0) return;
 
     // Every lane of the group is as old as the group, so one schedule of
     // saves and comparisons serves them all (see CheckEvery).
+    // A lane's state lives in memory and changes only when the lane stops,
+    // once: the loop itself only steps and tests. bound is the lane's lower
+    // bound while it runs and -1 once it stops (no modulus is below -1, and
+    // a NaN is below nothing), so the test alone keeps a stopped lane out.
+    // lastM2 is the modulus of the test that stopped a lane, or -1 when its
+    // orbit came back to a saved point; stopSteps the steps before the stop;
+    // stopR and stopI the point tested there. runBits[v] marks the lanes of
+    // vector v still running.
     // Cleared by vector stores: as loops, GCC makes them `rep stos`, whose
     // start-up alone cost more than a short orbit.
     alignas(64) double keptR[GroupLanes], keptI[GroupLanes];
     alignas(64) double stopR[GroupLanes], stopI[GroupLanes];
+    alignas(64) double bound[GroupLanes], lastM2[GroupLanes];
+    alignas(64) double tr[Width], ti[Width], tm[Width];
+    std::uint64_t stopSteps[GroupLanes];
+    int runBits[GroupVecs];
     const V nan = Ops::Set(__builtin_nan(""));
+    const V stopped = Ops::Set(-1.0);
 #pragma GCC unroll 8
     for (int v = 0; v < GroupVecs; ++v) {
-      if (Wide) {
-        Ops::Store(stopR + v * Width, Ops::Set(0));
-        Ops::Store(stopI + v * Width, Ops::Set(0));
-      }
+      const V ok = Ops::LoadMask(MaskOf(validBits[v]));
+      Ops::Store(stopR + v * Width, Ops::Set(0));
+      Ops::Store(stopI + v * Width, Ops::Set(0));
       Ops::Store(keptR + v * Width, nan);
       Ops::Store(keptI + v * Width, nan);
+      Ops::Store(lastM2 + v * Width, Ops::Set(0));
+      Ops::Store(bound + v * Width,
+                 Ops::Blend(stopped, Ops::Load(gLo + v * Width), ok));
+      runBits[v] = validBits[v];
     }
     std::uint64_t keepAt = static_cast<std::uint64_t>(FirstSaveGap);
     const V two = Ops::Set(2.0);
-    const V cycled = Ops::Set(-1.0);  // never a squared modulus
+    // Steps every running lane has taken.
+    std::uint64_t done = lockSteps;
     for (std::uint64_t j = 1; j <= lockSteps; ++j) {
-      V alive = Ops::Set(0);
+      int running = 0;
 #pragma GCC unroll 8
       for (int v = 0; v < GroupVecs; ++v) {
         V x2 = Ops::Mul(vr[v], vr[v]);
         V y2 = Ops::Mul(vi[v], vi[v]);
         V m2 = Ops::Add(x2, y2);
-        // The modulus of the test that stops a lane stays in last.
-        last[v] = Ops::Blend(last[v], m2, act[v]);
-        V now = Ops::And(act[v], Ops::Lt(m2, Ops::Load(gLo + v * Width)));
-        if (Wide) {
-          // The point of the test that stops a lane, kept for its result.
-          // Lanes stop at most once, so this is rarely taken.
-          V gone = Ops::AndNot(now, act[v]);
-          if (Ops::Mask(gone) != 0) {
-            Ops::Store(stopR + v * Width,
-                       Ops::Blend(Ops::Load(stopR + v * Width), vr[v], gone));
-            Ops::Store(stopI + v * Width,
-                       Ops::Blend(Ops::Load(stopI + v * Width), vi[v], gone));
+        const int now = Ops::Mask(Ops::Lt(m2, Ops::Load(bound + v * Width)));
+        if (now != runBits[v]) {
+          // Lanes stop once each, so this is rarely taken.
+          Ops::Store(tm, m2);
+          Ops::Store(tr, vr[v]);
+          Ops::Store(ti, vi[v]);
+          for (int bits = runBits[v] & ~now; bits != 0; bits &= bits - 1) {
+            const int k = __builtin_ctz(static_cast<unsigned>(bits));
+            const int i = v * Width + k;
+            lastM2[i] = tm[k];
+            stopSteps[i] = j - 1;
+            stopR[i] = tr[k];
+            stopI[i] = ti[k];
+            bound[i] = -1;
           }
+          runBits[v] = now;
         }
-        act[v] = now;
-        count[v] = Ops::CountIf(count[v], act[v]);
+        running |= now;
         V si = Ops::Mul(Ops::Mul(vr[v], two), vi[v]);
         vr[v] = Ops::Add(Ops::Sub(x2, y2), vcr[v]);
         vi[v] = Ops::Add(si, vci[v]);
-        alive = Ops::Or(alive, act[v]);
       }
-      int mask = Ops::Mask(alive);
-      if (mask == 0) break;
+      if (running == 0) {
+        done = j;
+        break;
+      }
       if (j % CheckEvery != 0) continue;
       int left = 0;
 #pragma GCC unroll 8
       for (int v = 0; v < GroupVecs; ++v) {
         if (job.detectCycles && j > FirstSaveGap) {
-          V back = Ops::And(act[v],
-                            Ops::And(Ops::Eq(vr[v], Ops::Load(keptR + v * Width)),
-                                     Ops::Eq(vi[v], Ops::Load(keptI + v * Width))));
-          last[v] = Ops::Blend(last[v], cycled, back);
-          act[v] = Ops::AndNot(back, act[v]);
+          const int back =
+              runBits[v] &
+              Ops::Mask(Ops::And(Ops::Eq(vr[v], Ops::Load(keptR + v * Width)),
+                                 Ops::Eq(vi[v], Ops::Load(keptI + v * Width))));
+          for (int bits = back; bits != 0; bits &= bits - 1) {
+            const int i =
+                v * Width + __builtin_ctz(static_cast<unsigned>(bits));
+            lastM2[i] = -1;
+            bound[i] = -1;
+          }
+          runBits[v] &= ~back;
         }
         if (j == keepAt) {
           Ops::Store(keptR + v * Width, vr[v]);
           Ops::Store(keptI + v * Width, vi[v]);
         }
-        left += LaneCount(Ops::Mask(act[v]));
+        left += LaneCount(runBits[v]);
       }
       if (j == keepAt) keepAt *= 2;
       // Once most lanes are done, the rest go on in refilled lanes rather
       // than drag the empty ones along.
-      if (left * 3 <= GroupLanes) break;
+      if (left * 3 <= GroupLanes) {
+        done = j;
+        break;
+      }
     }
 
     alignas(64) double outR[GroupLanes], outI[GroupLanes];
-    alignas(64) std::uint64_t steps[GroupLanes];
 #pragma GCC unroll 8
     for (int v = 0; v < GroupVecs; ++v) {
       Ops::Store(outR + v * Width, vr[v]);
       Ops::Store(outI + v * Width, vi[v]);
-      Ops::IStore(steps + v * Width, count[v]);
-      int still = Ops::Mask(act[v]);
-      int stopped = validBits[v] & ~still;
+      const int still = runBits[v];
+      const int stopped = validBits[v] & ~still;
+      const V last = Ops::Load(lastM2 + v * Width);
       // Stopped by a test surely outside, before the limit: the count is
       // the number of steps before it.
-      int out = stopped & Ops::Mask(Ops::Lt(Ops::Load(gHi + v * Width), last[v]));
+      int out = stopped & Ops::Mask(Ops::Lt(Ops::Load(gHi + v * Width), last));
       // Back at a saved point: never escapes.
-      int back = stopped & Ops::Mask(Ops::Lt(last[v], Ops::Set(0)));
+      int back = stopped & Ops::Mask(Ops::Lt(last, Ops::Set(0)));
       for (int bits = out | back; bits != 0; bits &= bits - 1) {
         int k = __builtin_ctz(static_cast<unsigned>(bits));
         int i = v * Width + k;
         if ((out >> k) & 1) {
-          StoreEscaped(m0 + i, steps[i], stopR[i], stopI[i]);
+          StoreEscaped(m0 + i, stopSteps[i], stopR[i], stopI[i]);
         } else {
           StoreInside(m0 + i);
         }
       }
-      for (int bits = validBits[v] & ~(out | back); bits != 0; bits &= bits - 1) {
+      for (int bits = validBits[v] & ~(out | back); bits != 0;
+           bits &= bits - 1) {
         int k = __builtin_ctz(static_cast<unsigned>(bits));
         int i = v * Width + k;
         if ((still >> k) & 1) {
           // Surely inside after every step of the limit: the test that
           // would follow decides nothing.
-          if (steps[i] == job.limit) {
+          if (done == job.limit) {
             StoreInside(m0 + i);
             continue;
           }
-          pending[pendingCount++] = {m0 + i, outR[i], outI[i], re[i], gLo[i], gHi[i],
-                                     steps[i]};
+          pending[pendingCount++] = {m0 + i, outR[i], outI[i], re[i],
+                                     gLo[i], gHi[i],  done};
         } else {
           // Stopped in the band: decided exactly, from the start.
-          pending[pendingCount++] = {m0 + i, re[i], job.im, re[i], gLo[i], gHi[i], 0};
+          pending[pendingCount++] = {m0 + i, re[i],  job.im, re[i],
+                                     gLo[i], gHi[i], 0};
         }
       }
     }
@@ -546,9 +592,10 @@ class LaneKernel {
     hi[i] = p.hi;
     start[i] = clock - p.steps;
     savedR[i] = savedI[i] = __builtin_nan("");
-    saveAt[i] = job.detectCycles
-                    ? static_cast<double>(clock - clock % CheckEvery) + FirstSaveGap
-                    : __builtin_inf();
+    saveAt[i] =
+        job.detectCycles
+            ? static_cast<double>(clock - clock % CheckEvery) + FirstSaveGap
+            : __builtin_inf();
     saveGap[i] = FirstSaveGap;
     active[i] = true;
   }
