@@ -247,6 +247,7 @@ class LaneKernel {
 
     // Every lane of the group is as old as the group, so one schedule of
     // saves and comparisons serves them all (see CheckEvery).
+    //
     // A lane's state lives in memory and changes only when the lane stops,
     // once: the loop itself only steps and tests. bound is the lane's lower
     // bound while it runs and -1 once it stops (no modulus is below -1, and
@@ -255,6 +256,7 @@ class LaneKernel {
     // orbit came back to a saved point; stopSteps the steps before the stop;
     // stopR and stopI the point tested there. runBits[v] marks the lanes of
     // vector v still running.
+    //
     // Cleared by vector stores: as loops, GCC makes them `rep stos`, whose
     // start-up alone cost more than a short orbit.
     alignas(64) double keptR[GroupLanes], keptI[GroupLanes];
