@@ -252,11 +252,11 @@ void StoredCounts(const EscapeResult* in, std::size_t count, std::uint32_t* n,
 }
 
 #ifdef COLOURING_AVX2
-// ToCountSamples four results at a time: each lane takes the operations of Fraction in their order, and
-// a lane whose logarithm leaves the usual range (or whose radius is odd)
-// goes to the plain functions. Each logarithm is taken over a block in a
-// pass of its own, so that the processor overlaps the lanes' long chains of
-// operations instead of waiting on one.
+// ToCountSamples four results at a time: each lane takes the operations of
+// Fraction in their order, and a lane whose logarithm leaves the usual range
+// (or whose radius is odd) goes to the plain functions. Each logarithm is taken
+// over a block in a pass of its own, so that the processor overlaps the lanes'
+// long chains of operations instead of waiting on one.
 __attribute__((target("avx2"))) void CountSamplesAvx2(const EscapeResult* in,
                                                       std::size_t count,
                                                       double lnR,
@@ -286,11 +286,11 @@ __attribute__((target("avx2"))) void CountSamplesAvx2(const EscapeResult* in,
       const __m256d zr = _mm256_set_pd(r[3].zr, r[2].zr, r[1].zr, r[0].zr);
       const __m256d zi = _mm256_set_pd(r[3].zi, r[2].zi, r[1].zi, r[0].zi);
       // Points that stayed inside get the logarithm of a harmless 4.
-      const __m256d keep = _mm256_castsi256_pd(_mm256_set_epi64x(
-          -std::int64_t{r[3].count <= MaxStoredCount},
-          -std::int64_t{r[2].count <= MaxStoredCount},
-          -std::int64_t{r[1].count <= MaxStoredCount},
-          -std::int64_t{r[0].count <= MaxStoredCount}));
+      const __m256d keep = _mm256_castsi256_pd(
+          _mm256_set_epi64x(-std::int64_t{r[3].count <= MaxStoredCount},
+                            -std::int64_t{r[2].count <= MaxStoredCount},
+                            -std::int64_t{r[1].count <= MaxStoredCount},
+                            -std::int64_t{r[0].count <= MaxStoredCount}));
       __m256d sq = _mm256_add_pd(_mm256_mul_pd(zr, zr), _mm256_mul_pd(zi, zi));
       sq = _mm256_blendv_pd(four, sq, keep);
       __m256d ln;
@@ -477,6 +477,18 @@ void Colourer::ColourLine(const std::uint32_t* n, const float* nf,
           s == NotComputed || s == NeverEscaped ? inside : table[step[k]];
     }
   }
+}
+
+const std::vector<Rgb16>& Colourer::SmoothGradient() const {
+  static const std::vector<Rgb16> none;
+  return colouring.shading == Shading::Smooth ? gradient : none;
+}
+
+bool Colourer::GradientIndices(const std::uint32_t* n, const float* nf,
+                               std::size_t count, std::uint32_t* index) const {
+  if (SmoothGradient().empty()) return false;
+  StepsOfLine(n, nf, count, colouring.period, index);
+  return true;
 }
 
 void Colourer::ColourLine(const CountSample* in, std::size_t n,

@@ -36,6 +36,8 @@ struct Scratch {
   std::vector<LinearSum> sums;
   // A chunk of one sample line's colours, when not from a table.
   std::vector<Rgb16> colours;
+  // A chunk of one sample line's indices into the smooth gradient.
+  std::vector<std::uint32_t> indices;
 };
 
 Scratch& ThreadScratch() {
@@ -135,7 +137,14 @@ PixelColourer::PixelColourer(const Colourer& colourer, std::uint32_t limit,
     : colourer(colourer) {
   const bool linear = samples > 1;
   if (linear) to8 = std::make_unique<LinearTo8>();
-  if (colourer.GetColouring().shading != Shading::Bands) return;
+  inside8 = To8(colourer.Colour(CountSample{NeverEscaped, 0}));
+  if (colourer.GetColouring().shading != Shading::Bands) {
+    if (!linear) {
+      for (const Rgb16& c : colourer.SmoothGradient())
+        gradient8.push_back(To8(c));
+    }
+    return;
+  }
   auto toLinear = [](Rgb16 c) {
     return Linear{ToLinear(c.r), ToLinear(c.g), ToLinear(c.b)};
   };
@@ -146,9 +155,8 @@ PixelColourer::PixelColourer(const Colourer& colourer, std::uint32_t limit,
     band8[n] = To8(c);
     if (linear) bandLinear[n] = toLinear(c);
   }
-  Rgb16 c = colourer.Colour(CountSample{NeverEscaped, 0});
-  inside8 = To8(c);
-  if (linear) insideLinear = toLinear(c);
+  if (linear)
+    insideLinear = toLinear(colourer.Colour(CountSample{NeverEscaped, 0}));
 }
 
 LinearTo8::LinearTo8() {
@@ -194,6 +202,39 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
   Scratch& s = ThreadScratch();
   if (band8.empty() && s.colours.size() < ColourChunk * samples)
     s.colours.resize(ColourChunk * samples);
+  if (samples == 1 && !gradient8.empty() && layout != PixelLayout::Rgb16) {
+    // The default colouring into 8-bit pixels: the gradient's index of each
+    // sample, then its 8-bit colour, without the 16-bit colours between.
+    if (s.indices.size() < ColourChunk) s.indices.resize(ColourChunk);
+    const SampleLine& line = lines[0];
+    const Rgb8* table = gradient8.data();
+    // The byte order chosen once per row, and the colour read through a
+    // pointer: a copy of the 3-byte struct went through the stack, where
+    // reading its bytes back stalled on the store.
+    auto row = [&](auto bgr) {
+      for (std::uint64_t first = 0; first < width; first += ColourChunk) {
+        const std::size_t count = static_cast<std::size_t>(
+            std::min<std::uint64_t>(ColourChunk, width - first));
+        colourer.GradientIndices(line.n + first, line.nf + first, count,
+                                 s.indices.data());
+        unsigned char* p = out + first * 3;
+        for (std::size_t m = 0; m < count; ++m, p += 3) {
+          const std::uint32_t n = line.n[first + m];
+          const Rgb8* c = n == NotComputed || n == NeverEscaped
+                              ? &inside8
+                              : table + s.indices[m];
+          p[0] = bgr ? c->b : c->r;
+          p[1] = c->g;
+          p[2] = bgr ? c->r : c->b;
+        }
+      }
+    };
+    if (layout == PixelLayout::Bgr8)
+      row(std::true_type());
+    else
+      row(std::false_type());
+    return;
+  }
   if (samples == 1 && band8.empty()) {
     // Smooth colours are a pure function of each sample, so a chunk at a
     // time gives the bytes of the whole line at once.

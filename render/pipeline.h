@@ -116,6 +116,9 @@ class PixelColourer {
   // The same colours as 8-bit codes, for one sample per pixel.
   std::vector<Rgb8> band8;
   Rgb8 inside8;
+  // The smooth gradient's colours as 8-bit codes, for one sample per
+  // pixel; empty otherwise.
+  std::vector<Rgb8> gradient8;
   std::unique_ptr<LinearTo8> to8;  // with more than one sample
 };
 

@@ -254,7 +254,7 @@ TEST(RunRender, PiecesOfARowMakeTheWholeRow) {
 // The pixel of a band is the linear-light mean of its own samples' colours:
 // checked against the colouring stage's own average of the same samples,
 // for smooth and banded colours (counts inside and beyond the banded table,
-// and the inside).
+// the inside, and samples not computed).
 TEST(PixelColourer, PixelsAreTheMeanOfTheirOwnSamples) {
   struct Row {
     Shading shading;
@@ -278,8 +278,9 @@ TEST(PixelColourer, PixelsAreTheMeanOfTheirOwnSamples) {
       std::vector<std::uint32_t> n(N * width * N);
       std::vector<float> nf(n.size());
       for (std::size_t k = 0; k < n.size(); ++k) {
-        n[k] = k % 11 == 5 ? NeverEscaped
-                           : static_cast<std::uint32_t>(k * 7 % 50 + 1);
+        n[k] = k % 11 == 5   ? NeverEscaped
+               : k % 13 == 7 ? NotComputed
+                             : static_cast<std::uint32_t>(k * 7 % 50 + 1);
         nf[k] = static_cast<float>(k % 8) / 8;
       }
       std::vector<SampleLine> band;
