@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -197,6 +198,42 @@ TEST(FileOpen, WriteFileTruncatesAndReportsUnwritableNames) {
 
 // The old file keeps its bytes until the new one is complete, and whenever
 // the new one is given up.
+// Outputs go to the file in large blocks, each started on its way to the
+// disk before the next: a picture of many blocks, given in rows, must come
+// out whole, and one given up after several blocks must leave nothing.
+TEST(FileOpen, WriteFileOfManyBlocksArrivesWhole) {
+  ScopedTempDir dir;
+  const std::string name = dir.File("big.bmp");
+  for (std::size_t size :
+       {std::size_t{256} << 10, (std::size_t{1} << 20) + 7}) {
+    for (bool abort : {false, true}) {
+      SCOPED_TRACE(size);
+      SCOPED_TRACE(abort);
+      WriteBytes(name, "old picture");
+      std::string bytes(size, '\0');
+      for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>(i * 131 % 251);
+      libutils::WriteFile w;
+      w.SetName(name.c_str(), BmpExts);
+      std::ostream* out = w.WOpen(std::ios::binary);
+      ASSERT_NE(out, nullptr);
+      for (std::size_t at = 0; at < size; at += 3000) {
+        const std::size_t n = std::min<std::size_t>(3000, size - at);
+        out->write(bytes.data() + at, static_cast<std::streamsize>(n));
+      }
+      if (abort) {
+        w.Abort();
+      } else {
+        w.Close();
+        EXPECT_FALSE(out->fail());
+      }
+      EXPECT_TRUE(testutil::ReadBytes(name) == (abort ? "old picture" : bytes));
+      EXPECT_EQ(std::vector<std::string>{"big.bmp"},
+                testutil::ListDirectory(dir.path()));
+    }
+  }
+}
+
 TEST(FileOpen, WriteFileReplacesTheTargetOnlyWhenComplete) {
   ScopedTempDir dir;
   const std::string name = dir.File("pic.bmp");
