@@ -484,11 +484,9 @@ const std::vector<Rgb16>& Colourer::SmoothGradient() const {
   return colouring.shading == Shading::Smooth ? gradient : none;
 }
 
-bool Colourer::GradientIndices(const std::uint32_t* n, const float* nf,
+void Colourer::GradientIndices(const std::uint32_t* n, const float* nf,
                                std::size_t count, std::uint32_t* index) const {
-  if (SmoothGradient().empty()) return false;
   StepsOfLine(n, nf, count, colouring.period, index);
-  return true;
 }
 
 void Colourer::ColourLine(const CountSample* in, std::size_t n,

@@ -96,12 +96,13 @@ class Colourer {
   void ColourLine(const std::uint32_t* n, const float* nf, std::size_t count,
                   Rgb16* out) const;
 
-  // For smooth colouring over a gradient: the gradient's colours, and for
-  // each sample the index of the colour ColourLine(n, nf, ...) gives it,
-  // unless the sample is NotComputed or NeverEscaped (the inside colour).
-  // Empty and false, writing nothing, for other colourings.
+  // For smooth colouring over a gradient, the gradient's colours; empty
+  // for other colourings.
   const std::vector<Rgb16>& SmoothGradient() const;
-  bool GradientIndices(const std::uint32_t* n, const float* nf,
+  // Where SmoothGradient() is not empty: for each sample, the index of the
+  // colour ColourLine(n, nf, ...) gives it, unless the sample is
+  // NotComputed or NeverEscaped (the inside colour).
+  void GradientIndices(const std::uint32_t* n, const float* nf,
                        std::size_t count, std::uint32_t* index) const;
 
   const Colouring& GetColouring() const { return colouring; }

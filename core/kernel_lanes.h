@@ -78,26 +78,6 @@ inline int LaneCount(int mask) {
   return (0x4332322132212110ull >> (4 * mask)) & 0xf;
 }
 
-// The vector mask of the lanes set in a mask of at most four, for LoadMask.
-alignas(64) constexpr std::uint64_t LaneMasks[16][4] = {
-    {0, 0, 0, 0},
-    {~0ull, 0, 0, 0},
-    {0, ~0ull, 0, 0},
-    {~0ull, ~0ull, 0, 0},
-    {0, 0, ~0ull, 0},
-    {~0ull, 0, ~0ull, 0},
-    {0, ~0ull, ~0ull, 0},
-    {~0ull, ~0ull, ~0ull, 0},
-    {0, 0, 0, ~0ull},
-    {~0ull, 0, 0, ~0ull},
-    {0, ~0ull, 0, ~0ull},
-    {~0ull, ~0ull, 0, ~0ull},
-    {0, 0, ~0ull, ~0ull},
-    {~0ull, 0, ~0ull, ~0ull},
-    {0, ~0ull, ~0ull, ~0ull},
-    {~0ull, ~0ull, ~0ull, ~0ull}};
-inline const std::uint64_t* MaskOf(int mask) { return LaneMasks[mask]; }
-
 // Ops supplies the vector type V of Ops::Width doubles and its operations.
 // Vecs vectors of refilled lanes, and GroupVecs vectors in lockstep, are
 // iterated together to hide the latency of each step; as many as fit the
@@ -181,6 +161,9 @@ class LaneKernel {
     // PixelPosition's operations (product, quotient, sum), so bit for bit
     // the same.
     alignas(64) double re[GroupLanes], gLo[GroupLanes], gHi[GroupLanes];
+    // The lower bound of a lane while it runs (see below); -1 from the
+    // start for a lane with no pixel to run.
+    alignas(64) double bound[GroupLanes];
     V vr[GroupVecs], vi[GroupVecs], vcr[GroupVecs], vci[GroupVecs];
     int validBits[GroupVecs];
     int any = 0;
@@ -236,6 +219,7 @@ class LaneKernel {
       Ops::Store(re + v * Width, x);
       Ops::Store(gLo + v * Width, l);
       Ops::Store(gHi + v * Width, h);
+      Ops::Store(bound + v * Width, Ops::Blend(Ops::Set(-1.0), l, ok));
       vr[v] = x;
       vi[v] = Ops::Set(job.im);
       vcr[v] = job.julia ? Ops::Set(job.cr) : x;
@@ -261,22 +245,18 @@ class LaneKernel {
     // start-up alone cost more than a short orbit.
     alignas(64) double keptR[GroupLanes], keptI[GroupLanes];
     alignas(64) double stopR[GroupLanes], stopI[GroupLanes];
-    alignas(64) double bound[GroupLanes], lastM2[GroupLanes];
+    alignas(64) double lastM2[GroupLanes];
     alignas(64) double tr[Width], ti[Width], tm[Width];
     std::uint64_t stopSteps[GroupLanes];
     int runBits[GroupVecs];
     const V nan = Ops::Set(__builtin_nan(""));
-    const V stopped = Ops::Set(-1.0);
 #pragma GCC unroll 8
     for (int v = 0; v < GroupVecs; ++v) {
-      const V ok = Ops::LoadMask(MaskOf(validBits[v]));
       Ops::Store(stopR + v * Width, Ops::Set(0));
       Ops::Store(stopI + v * Width, Ops::Set(0));
       Ops::Store(keptR + v * Width, nan);
       Ops::Store(keptI + v * Width, nan);
       Ops::Store(lastM2 + v * Width, Ops::Set(0));
-      Ops::Store(bound + v * Width,
-                 Ops::Blend(stopped, Ops::Load(gLo + v * Width), ok));
       runBits[v] = validBits[v];
     }
     std::uint64_t keepAt = static_cast<std::uint64_t>(FirstSaveGap);
