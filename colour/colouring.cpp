@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <limits>
 
 #include "colour/basicmath.h"
 
@@ -29,60 +32,102 @@ constexpr float BelowOne = 0.99999994f;
 // The largest escaped count whose N (count + 1) is not NeverEscaped.
 constexpr std::uint32_t MaxStoredCount = 0xFFFFFFFDu;
 
-// NF from lnq = ln(ln|z| / ln R).
-// Without branches, so that a loop of it runs on vectors.
-inline float FractionOf(double lnq) {
-  double f = 1 - lnq * (1 / basicmath::Ln2);
-  float nf = static_cast<float>(f);
-  // Also catches NaN: a non-finite z, or a radius of 1 or less.
-  nf = f > 0 ? nf : 0.0f;
+// NF = 1 - log2(ln|z| / ln R) = C - log2(log2|z|^2), C = 1 + log2(log2 R^2).
+SmoothScale ScaleOf(double bailout) {
+  SmoothScale s;
+  const double l = 2 * basicmath::Ln(bailout) / basicmath::Ln2;
+  if (!(l > 0 && l <= std::numeric_limits<double>::max())) return s;
+  const double c = 1 + basicmath::Ln(l) / basicmath::Ln2;
+  s.valid = true;
+  s.hi = static_cast<float>(c);
+  s.lo = static_cast<float>(c - static_cast<double>(s.hi));
+  return s;
+}
+
+// Both logarithms of NF are taken in float arithmetic, eight samples to an
+// AVX2 register: NF is stored as a float, and the method itself errs by up
+// to 5e-6 of a count at the default radius, so double's accuracy bought
+// nothing but a third of a smooth picture's colouring time. Every operation
+// below is one IEEE operation, so the vector form gives the same bits.
+constexpr double Sqrt2 = 1.4142135623730951;
+constexpr float Sqrt2f = 1.41421356f;
+
+// log2(1 + x) for 1 + x in [sqrt(1/2), sqrt(2)): 2 atanh(s) / ln 2 with
+// s = x / (2 + x), |s| < 0.172, whose series is past float's precision after
+// the s^9 term.
+inline float Log2OnePlus(float x) {
+  const float s = x / (2.0f + x);
+  const float s2 = s * s;
+  const float p =
+      s2 * (1.0f / 3 + s2 * (1.0f / 5 + s2 * (1.0f / 7 + s2 * (1.0f / 9))));
+  const float t = s * static_cast<float>(2 / basicmath::Ln2);
+  return t + t * p;
+}
+
+// log2 of sq in (2^-999, 2^1000): the exponent, exact, plus log2 of the
+// mantissa taken to [sqrt(1/2), sqrt(2)), where m - 1 is exact in double
+// and loses only float's rounding as it is converted.
+inline float Log2Usual(double sq) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &sq, sizeof bits);
+  double e = static_cast<double>(static_cast<int>(bits >> 52) - 1023);
+  bits = (bits & 0x000FFFFFFFFFFFFFull) | 0x3FF0000000000000ull;
+  double m;
+  std::memcpy(&m, &bits, sizeof m);
+  if (m >= Sqrt2) {
+    m *= 0.5;
+    e += 1;
+  }
+  return static_cast<float>(e) + Log2OnePlus(static_cast<float>(m - 1));
+}
+
+// NF from l1 = log2|z|^2, a normal positive float.
+inline float FractionOfLog2(float l1, const SmoothScale& c) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &l1, sizeof bits);
+  float e = static_cast<float>(static_cast<int>(bits >> 23) - 127);
+  bits = (bits & 0x007FFFFFu) | 0x3F800000u;
+  float m;
+  std::memcpy(&m, &bits, sizeof m);
+  if (m >= Sqrt2f) {
+    m *= 0.5f;
+    e += 1;
+  }
+  float nf = ((c.hi - e) + c.lo) - Log2OnePlus(m - 1);
+  // Also catches NaN.
+  nf = nf > 0 ? nf : 0.0f;
   return nf < 1 ? nf : BelowOne;
 }
 
-// NF of a point z first seen outside radius R, for lnR = ln R.
-float Fraction(double zr, double zi, double lnR) {
-  double q = basicmath::LnHypot(zr, zi) / lnR;
-  return FractionOf(basicmath::Ln(q));
+// NF of a point z first seen outside the radius.
+float Fraction(double zr, double zi, const SmoothScale& c) {
+  if (!c.valid) return 0;
+  const double sq = zr * zr + zi * zi;
+  float l1;
+  if (sq > 0x1p-999 && sq < 0x1p1000) {
+    l1 = Log2Usual(sq);
+  } else {
+    // |z|^2 out of double's range, or z not finite: LnHypot takes every
+    // case without overflow.
+    l1 = static_cast<float>(basicmath::LnHypot(zr, zi) * (2 / basicmath::Ln2));
+  }
+  if (l1 >= std::numeric_limits<float>::min() &&
+      l1 <= std::numeric_limits<float>::max())
+    return FractionOfLog2(l1, c);
+  // Infinite or NaN: NF 0, as for any z beyond R^2; 0 too inside the unit
+  // circle, which an escaped point reaches only through rounding. Subnormal:
+  // the largest NF, as on the radius.
+  return l1 > 0 && l1 < std::numeric_limits<float>::min() ? BelowOne : 0.0f;
 }
 
 // NF of each of n results into nf, as Fraction gives it, for those that
 // escaped with a count that is stored; the others get an NF the caller
-// replaces. The two logarithms of a block are taken by LnLine. LnHypot's
-// usual case is taken apart here with the same operations; its other cases
-// go to LnHypot itself.
-void Fractions(const EscapeResult* in, std::size_t n, double lnR, float* nf) {
-  constexpr std::size_t Block = 256;
-  double sq[Block], v[Block];
-  for (std::size_t first = 0; first < n; first += Block) {
-    const std::size_t m = std::min(Block, n - first);
-    const EscapeResult* e = in + first;
-    for (std::size_t k = 0; k < m; ++k) {
-      // Points that stayed inside keep a z of no use (often 0): they get
-      // the logarithm of a harmless 4 instead of LnHypot's rare cases.
-      const bool wanted = e[k].count <= MaxStoredCount;
-      sq[k] = wanted ? e[k].zr * e[k].zr + e[k].zi * e[k].zi : 4.0;
-    }
-    basicmath::LnLine(sq, m, v);
-    // A sum of squares in this range has the larger part in LnHypot's usual
-    // range (2^-500, 2^500), where it is 0.5 * Ln(sum); any other goes to
-    // LnHypot, which is exact in every case.
-    bool usual = true;
-    for (std::size_t k = 0; k < m; ++k) {
-      v[k] = (0.5 * v[k]) / lnR;
-      usual &= sq[k] > 0x1p-999 && sq[k] < 0x1p1000;
-    }
-    if (!usual) {
-      for (std::size_t k = 0; k < m; ++k)
-        if (!(sq[k] > 0x1p-999 && sq[k] < 0x1p1000))
-          v[k] = basicmath::LnHypot(e[k].zr, e[k].zi) / lnR;
-    }
-    basicmath::LnLine(v, m, v);
-    for (std::size_t k = 0; k < m; ++k) nf[first + k] = FractionOf(v[k]);
-  }
+// replaces.
+void Fractions(const EscapeResult* in, std::size_t n, const SmoothScale& c,
+               float* nf) {
+  for (std::size_t k = 0; k < n; ++k) nf[k] = Fraction(in[k].zr, in[k].zi, c);
 }
 
-// Monotone cubic through the stops of one channel, cyclic: the colour never
-// overshoots the stops on either side, and turns smoothly at each.
 // The monotone cubic through the stops of one channel, cyclic, at n evenly
 // spaced phases: the colour never overshoots the stops on either side, and
 // turns smoothly at each.
@@ -121,7 +166,7 @@ std::uint16_t GradientCode(double level) {
   return static_cast<std::uint16_t>(v);
 }
 
-CountSample Sample(const EscapeResult& e, double lnR) {
+CountSample Sample(const EscapeResult& e, const SmoothScale& c) {
   CountSample s;
   if (e.count == NeverEscaped) {
     s.n = NeverEscaped;
@@ -130,7 +175,7 @@ CountSample Sample(const EscapeResult& e, double lnR) {
     s.nf = BelowOne;
   } else {
     s.n = e.count + 1;
-    s.nf = Fraction(e.zr, e.zi, lnR);
+    s.nf = Fraction(e.zr, e.zi, c);
   }
   return s;
 }
@@ -224,12 +269,12 @@ CountSample ToCountSample(const EscapeResult& e, double bailout) {
   // Callers convert whole lines at one radius: keep its logarithm rather
   // than compute it for every sample (the same bits either way).
   thread_local double lastBailout = 2;
-  thread_local double lastLn = basicmath::Ln(2);
+  thread_local SmoothScale lastScale = ScaleOf(2);
   if (!(bailout == lastBailout)) {
     lastBailout = bailout;
-    lastLn = basicmath::Ln(bailout);
+    lastScale = ScaleOf(bailout);
   }
-  return Sample(e, lastLn);
+  return Sample(e, lastScale);
 }
 
 namespace {
@@ -252,90 +297,151 @@ void StoredCounts(const EscapeResult* in, std::size_t count, std::uint32_t* n,
 }
 
 #ifdef COLOURING_AVX2
-// ToCountSamples four results at a time: each lane takes the operations of
-// Fraction in their order, and a lane whose logarithm leaves the usual range
-// (or whose radius is odd) goes to the plain functions. Each logarithm is taken
-// over a block in a pass of its own, so that the processor overlaps the lanes'
-// long chains of operations instead of waiting on one.
+// log2(1 + x) of eight lanes, Log2OnePlus's operations in its order.
+__attribute__((target("avx2"))) inline __m256 Log2OnePlus8(__m256 x) {
+  const __m256 s = _mm256_div_ps(x, _mm256_add_ps(_mm256_set1_ps(2.0f), x));
+  const __m256 s2 = _mm256_mul_ps(s, s);
+  __m256 p = _mm256_mul_ps(s2, _mm256_set1_ps(1.0f / 9));
+  p = _mm256_mul_ps(s2, _mm256_add_ps(_mm256_set1_ps(1.0f / 7), p));
+  p = _mm256_mul_ps(s2, _mm256_add_ps(_mm256_set1_ps(1.0f / 5), p));
+  p = _mm256_mul_ps(s2, _mm256_add_ps(_mm256_set1_ps(1.0f / 3), p));
+  const __m256 t =
+      _mm256_mul_ps(s, _mm256_set1_ps(static_cast<float>(2 / basicmath::Ln2)));
+  return _mm256_add_ps(t, _mm256_mul_ps(t, p));
+}
+
+// Log2Usual's reduction of four lanes: e and m - 1, as floats.
+__attribute__((target("avx2"))) inline void Reduce4(__m256d sq, __m128* e,
+                                                    __m128* x) {
+  const __m256i bits = _mm256_castpd_si256(sq);
+  // The biased exponent through the 2^52 trick (exact for these integers).
+  __m256d ed = _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(
+                                 _mm256_srli_epi64(bits, 52),
+                                 _mm256_set1_epi64x(0x4330000000000000ll))),
+                             _mm256_set1_pd(0x1p52 + 1023));
+  __m256d m = _mm256_castsi256_pd(_mm256_or_si256(
+      _mm256_and_si256(bits, _mm256_set1_epi64x(0x000FFFFFFFFFFFFFll)),
+      _mm256_set1_epi64x(0x3FF0000000000000ll)));
+  const __m256d big = _mm256_cmp_pd(m, _mm256_set1_pd(Sqrt2), _CMP_GE_OQ);
+  m = _mm256_blendv_pd(m, _mm256_mul_pd(m, _mm256_set1_pd(0.5)), big);
+  ed = _mm256_add_pd(ed, _mm256_and_pd(big, _mm256_set1_pd(1)));
+  *e = _mm256_cvtpd_ps(ed);
+  *x = _mm256_cvtpd_ps(_mm256_sub_pd(m, _mm256_set1_pd(1)));
+}
+
+// |z|^2 of four results, as Fraction computes it; the lanes in the usual
+// range of Log2Usual are the bits of *usual.
+__attribute__((target("avx2"))) inline __m256d SquaresOf4(const EscapeResult* r,
+                                                          int* usual) {
+  const __m256d a = _mm256_loadu2_m128d(&r[1].zr, &r[0].zr);
+  const __m256d b = _mm256_loadu2_m128d(&r[3].zr, &r[2].zr);
+  // (zr^2 + zi^2 of results 0, 2, 1, 3), put back in order.
+  const __m256d sq = _mm256_permute4x64_pd(
+      _mm256_hadd_pd(_mm256_mul_pd(a, a), _mm256_mul_pd(b, b)), 0xD8);
+  *usual = _mm256_movemask_pd(
+      _mm256_and_pd(_mm256_cmp_pd(sq, _mm256_set1_pd(0x1p-999), _CMP_GT_OQ),
+                    _mm256_cmp_pd(sq, _mm256_set1_pd(0x1p1000), _CMP_LT_OQ)));
+  return sq;
+}
+
+// ToCountSamples eight results at a time: each lane takes Fraction's
+// operations in their order, and a lane of a stored escaped count that
+// leaves the usual ranges goes to Fraction itself (the others' NF is
+// replaced). Each logarithm is taken over a block in a pass of its own, so
+// that the processor overlaps the long chains of several groups.
 __attribute__((target("avx2"))) void CountSamplesAvx2(const EscapeResult* in,
                                                       std::size_t count,
-                                                      double lnR,
+                                                      const SmoothScale& c,
                                                       std::uint32_t* n,
                                                       float* nf) {
-  const __m256d four = _mm256_set1_pd(4.0), half = _mm256_set1_pd(0.5);
-  const __m256d lnRv = _mm256_set1_pd(lnR);
-  const __m256d least = _mm256_set1_pd(0x1p-999);
-  const __m256d most = _mm256_set1_pd(0x1p1000);
-  const __m256d one = _mm256_set1_pd(1);
-  const __m256d invLn2 = _mm256_set1_pd(1 / basicmath::Ln2);
-  const __m128 oneF = _mm_set1_ps(1.0f), belowOne = _mm_set1_ps(BelowOne);
-  const __m128i allOnes = _mm_set1_epi32(-1);
-  const __m128i flip = _mm_set1_epi32(static_cast<int>(0x80000000u));
-  const __m128i maxFlipped =
-      _mm_set1_epi32(static_cast<int>(MaxStoredCount ^ 0x80000000u));
-  const __m128i maxN = _mm_set1_epi32(static_cast<int>(MaxStoredCount + 1));
+  const __m256 oneF = _mm256_set1_ps(1.0f), belowOne = _mm256_set1_ps(BelowOne);
+  const __m256 hi = _mm256_set1_ps(c.hi), lo = _mm256_set1_ps(c.lo);
+  const __m256 least = _mm256_set1_ps(std::numeric_limits<float>::min());
+  const __m256i allOnes = _mm256_set1_epi32(-1);
+  const __m256i flip = _mm256_set1_epi32(static_cast<int>(0x80000000u));
+  const __m256i maxFlipped =
+      _mm256_set1_epi32(static_cast<int>(MaxStoredCount ^ 0x80000000u));
+  const __m256i maxN = _mm256_set1_epi32(static_cast<int>(MaxStoredCount + 1));
   constexpr std::size_t Block = 64;
-  alignas(32) double q[Block];
-  const std::size_t whole = count - count % 4;
+  alignas(32) float l1s[Block];
+  // The counts, gathered in the first pass (a vector the compiler builds
+  // from eight loads went through the stack and waited there).
+  static_assert(
+      sizeof(EscapeResult) == 24 && offsetof(EscapeResult, count) == 0,
+      "the gather's stride");
+  const __m256i countAt = _mm256_setr_epi32(0, 6, 12, 18, 24, 30, 36, 42);
+  alignas(32) std::uint32_t counts[Block];
+  unsigned char usualOf[Block / 8];
+  const std::size_t whole = count - count % 8;
   for (std::size_t first = 0; first < whole; first += Block) {
     const std::size_t m = std::min(Block, whole - first);
     const EscapeResult* e = in + first;
-    // q = ln|z| / ln R.
-    for (std::size_t k = 0; k < m; k += 4) {
-      const EscapeResult* r = e + k;
-      const __m256d zr = _mm256_set_pd(r[3].zr, r[2].zr, r[1].zr, r[0].zr);
-      const __m256d zi = _mm256_set_pd(r[3].zi, r[2].zi, r[1].zi, r[0].zi);
-      // Points that stayed inside get the logarithm of a harmless 4.
-      const __m256d keep = _mm256_castsi256_pd(
-          _mm256_set_epi64x(-std::int64_t{r[3].count <= MaxStoredCount},
-                            -std::int64_t{r[2].count <= MaxStoredCount},
-                            -std::int64_t{r[1].count <= MaxStoredCount},
-                            -std::int64_t{r[0].count <= MaxStoredCount}));
-      __m256d sq = _mm256_add_pd(_mm256_mul_pd(zr, zr), _mm256_mul_pd(zi, zi));
-      sq = _mm256_blendv_pd(four, sq, keep);
-      __m256d ln;
-      const int normal = basicmath::avx2::LnNormal(sq, &ln);
-      _mm256_store_pd(q + k, _mm256_div_pd(_mm256_mul_pd(half, ln), lnRv));
-      const int usual = _mm256_movemask_pd(
-          _mm256_and_pd(_mm256_cmp_pd(sq, least, _CMP_GT_OQ),
-                        _mm256_cmp_pd(sq, most, _CMP_LT_OQ)));
-      if ((usual & normal) != 15) {
-        for (int l = 0; l < 4; ++l)
-          if (!(usual >> l & 1))
-            q[k + l] = basicmath::LnHypot(r[l].zr, r[l].zi) / lnR;
-      }
+    // l1 = log2|z|^2.
+    for (std::size_t k = 0; k < m; k += 8) {
+      int usualLo, usualHi;
+      const __m256d sqLo = SquaresOf4(e + k, &usualLo);
+      const __m256d sqHi = SquaresOf4(e + k + 4, &usualHi);
+      __m128 eLo, eHi, xLo, xHi;
+      Reduce4(sqLo, &eLo, &xLo);
+      Reduce4(sqHi, &eHi, &xHi);
+      _mm256_store_ps(l1s + k,
+                      _mm256_add_ps(_mm256_set_m128(eHi, eLo),
+                                    Log2OnePlus8(_mm256_set_m128(xHi, xLo))));
+      usualOf[k / 8] = static_cast<unsigned char>(usualLo | usualHi << 4);
+      _mm256_store_si256(reinterpret_cast<__m256i*>(counts + k),
+                         _mm256_i32gather_epi32(
+                             reinterpret_cast<const int*>(e + k), countAt, 4));
     }
-    // NF = 1 - log2 q, as FractionOf makes it.
-    for (std::size_t k = 0; k < m; k += 4) {
-      __m256d lnq;
-      if (basicmath::avx2::LnNormal(_mm256_load_pd(q + k), &lnq) != 15) {
-        alignas(32) double lanes[4];
-        for (int l = 0; l < 4; ++l) lanes[l] = basicmath::Ln(q[k + l]);
-        lnq = _mm256_load_pd(lanes);
-      }
-      const __m256d f = _mm256_sub_pd(one, _mm256_mul_pd(lnq, invLn2));
-      __m128 frac = _mm256_cvtpd_ps(f);
-      // FractionOf tests f > 0 on the double; on the rounded float the test
-      // differs only where f rounds to a zero, which it makes 0 anyway.
-      frac = _mm_and_ps(frac, _mm_cmpgt_ps(frac, _mm_setzero_ps()));
-      frac = _mm_blendv_ps(belowOne, frac, _mm_cmplt_ps(frac, oneF));
+    // NF, as FractionOfLog2 makes it, whose reduction is Reduce4's on floats.
+    for (std::size_t k = 0; k < m; k += 8) {
+      const EscapeResult* r = e + k;
+      const __m256 l1 = _mm256_load_ps(l1s + k);
+      const __m256i bits = _mm256_castps_si256(l1);
+      __m256 ex = _mm256_cvtepi32_ps(_mm256_sub_epi32(
+          _mm256_srli_epi32(bits, 23), _mm256_set1_epi32(127)));
+      __m256 mant = _mm256_castsi256_ps(
+          _mm256_or_si256(_mm256_and_si256(bits, _mm256_set1_epi32(0x007FFFFF)),
+                          _mm256_set1_epi32(0x3F800000)));
+      const __m256 big =
+          _mm256_cmp_ps(mant, _mm256_set1_ps(Sqrt2f), _CMP_GE_OQ);
+      mant = _mm256_blendv_ps(mant, _mm256_mul_ps(mant, _mm256_set1_ps(0.5f)),
+                              big);
+      ex = _mm256_add_ps(ex, _mm256_and_ps(big, oneF));
+      __m256 frac = _mm256_sub_ps(_mm256_add_ps(_mm256_sub_ps(hi, ex), lo),
+                                  Log2OnePlus8(_mm256_sub_ps(mant, oneF)));
+      frac = _mm256_and_ps(
+          frac, _mm256_cmp_ps(frac, _mm256_setzero_ps(), _CMP_GT_OQ));
+      frac = _mm256_blendv_ps(belowOne, frac,
+                              _mm256_cmp_ps(frac, oneF, _CMP_LT_OQ));
       // StoredCounts, lane by lane: NeverEscaped keeps its code with NF 0;
       // a count past the largest stored one is stored as that.
-      const EscapeResult* r = e + k;
-      const __m128i c = _mm_set_epi32(
-          static_cast<int>(r[3].count), static_cast<int>(r[2].count),
-          static_cast<int>(r[1].count), static_cast<int>(r[0].count));
-      const __m128i never = _mm_cmpeq_epi32(c, allOnes);
-      const __m128i over = _mm_cmpgt_epi32(_mm_xor_si128(c, flip), maxFlipped);
-      __m128i stored = _mm_blendv_epi8(_mm_sub_epi32(c, allOnes), maxN, over);
-      stored = _mm_blendv_epi8(stored, allOnes, never);
-      frac = _mm_blendv_ps(frac, belowOne, _mm_castsi128_ps(over));
-      frac = _mm_andnot_ps(_mm_castsi128_ps(never), frac);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(n + first + k), stored);
-      _mm_storeu_ps(nf + first + k, frac);
+      const __m256i cnt =
+          _mm256_load_si256(reinterpret_cast<const __m256i*>(counts + k));
+      const __m256i never = _mm256_cmpeq_epi32(cnt, allOnes);
+      const __m256i over =
+          _mm256_cmpgt_epi32(_mm256_xor_si256(cnt, flip), maxFlipped);
+      // l1 from the usual range is finite: only its lower end is tested.
+      const int usual = usualOf[k / 8] & _mm256_movemask_ps(_mm256_cmp_ps(
+                                             l1, least, _CMP_GE_OQ));
+      const int wanted = ~_mm256_movemask_ps(_mm256_castsi256_ps(over)) & 0xFF;
+      if ((usual & wanted) != wanted) {
+        alignas(32) float lanes[8];
+        _mm256_store_ps(lanes, frac);
+        for (int l = 0; l < 8; ++l)
+          if ((wanted & ~usual) >> l & 1)
+            lanes[l] = Fraction(r[l].zr, r[l].zi, c);
+        frac = _mm256_load_ps(lanes);
+      }
+      __m256i stored =
+          _mm256_blendv_epi8(_mm256_sub_epi32(cnt, allOnes), maxN, over);
+      stored = _mm256_blendv_epi8(stored, allOnes, never);
+      frac = _mm256_blendv_ps(frac, belowOne, _mm256_castsi256_ps(over));
+      frac = _mm256_andnot_ps(_mm256_castsi256_ps(never), frac);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(n + first + k), stored);
+      _mm256_storeu_ps(nf + first + k, frac);
     }
   }
-  Fractions(in + whole, count - whole, lnR, nf + whole);
+  Fractions(in + whole, count - whole, c, nf + whole);
   StoredCounts(in + whole, count - whole, n + whole, nf + whole);
 }
 #endif
@@ -344,14 +450,14 @@ __attribute__((target("avx2"))) void CountSamplesAvx2(const EscapeResult* in,
 
 void ToCountSamples(const EscapeResult* in, std::size_t count, double bailout,
                     std::uint32_t* n, float* nf) {
-  const double lnR = basicmath::Ln(bailout);
+  const SmoothScale c = ScaleOf(bailout);
 #ifdef COLOURING_AVX2
-  if (HaveAvx2()) {
-    CountSamplesAvx2(in, count, lnR, n, nf);
+  if (c.valid && HaveAvx2()) {
+    CountSamplesAvx2(in, count, c, n, nf);
     return;
   }
 #endif
-  Fractions(in, count, lnR, nf);
+  Fractions(in, count, c, nf);
   StoredCounts(in, count, n, nf);
 }
 
@@ -363,7 +469,7 @@ CountSample FromCount16(std::uint16_t count) {
 
 Colourer::Colourer(const Colouring& c, double bailout, std::uint32_t limit)
     : colouring(c), bailout(bailout), inside(To16(c.inside)) {
-  lnBailout = basicmath::Ln(bailout);
+  scale = ScaleOf(bailout);
   if (c.palette.kind == Palette::Gradient && !c.palette.stops.empty()) {
     std::vector<double> level[3];
     for (int ch = 0; ch < 3; ++ch)
@@ -405,7 +511,7 @@ Rgb16 Colourer::Colour(CountSample s) const {
 Rgb16 Colourer::Colour(const EscapeResult& e) const {
   if (colouring.shading == Shading::Smooth) {
     if (e.count == NeverEscaped) return inside;
-    return Colour(Sample(e, lnBailout));
+    return Colour(Sample(e, scale));
   }
   // Bands read no fraction: skip the logarithms.
   if (e.count == NeverEscaped) return inside;
@@ -435,7 +541,7 @@ void Colourer::ColourLine(const EscapeResult* in, std::size_t n,
       float nf = BelowOne;
       if (e.count <= MaxStoredCount) {
         count = e.count;
-        nf = Fraction(e.zr, e.zi, lnBailout);
+        nf = Fraction(e.zr, e.zi, scale);
       }
       double v = static_cast<double>(count) + static_cast<double>(nf);
       out[i] = table[GradientStep(v / period)];

@@ -9,8 +9,9 @@
 // usual mu = n + 1 - log2(ln|z|) shifted by the constant log2(ln R), which
 // keeps NF within [0, 1) for every |z| in (R, R^2], so that a count file can
 // hold the whole count and the fraction apart (N = count + 1; N + NF - 1 is
-// the continuous count). NF is computed with basic arithmetic only (no
-// library logarithm), stored as a float, and every colour is made from that
+// the continuous count). NF is computed in float arithmetic, to within a
+// few units of its last place, with basic operations only (no library
+// logarithm), stored as a float, and every colour is made from that
 // float, so a picture coloured from a count file equals the picture coloured
 // while rendering, bit for bit, on every build.
 #pragma once
@@ -75,6 +76,14 @@ void ToCountSamples(const EscapeResult* in, std::size_t count, double bailout,
 // anything else N = count + 1 with NF 0.
 CountSample FromCount16(std::uint16_t count);
 
+// What NF needs of the radius R: C = 1 + log2(log2 R^2) as two floats
+// whose sum keeps double's accuracy, since NF = C - log2(log2|z|^2) is small
+// beside it.
+struct SmoothScale {
+  bool valid = false;  // R > 1 and finite; otherwise every NF is 0
+  float hi = 0, lo = 0;
+};
+
 // Colours samples for one view. Safe to use from several
 // threads at once (all members are read-only after construction).
 class Colourer {
@@ -114,7 +123,7 @@ class Colourer {
 
   Colouring colouring;
   double bailout;
-  double lnBailout;
+  SmoothScale scale;
   Rgb16 inside;
   // Gradient: the colours of GradientSteps evenly spaced phases of the
   // cycle; a phase takes the nearest. At 2^16 steps neighbours differ by
