@@ -142,6 +142,7 @@ PixelColourer::PixelColourer(const Colourer& colourer, std::uint32_t limit,
     if (!linear) {
       for (const Rgb16& c : colourer.SmoothGradient())
         gradient8.push_back(To8(c));
+      gradient8.push_back(inside8);
     }
     return;
   }
@@ -206,23 +207,28 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
     // The default colouring into 8-bit pixels: the gradient's index of each
     // sample, then its 8-bit colour, without the 16-bit colours between.
     if (s.indices.size() < ColourChunk) s.indices.resize(ColourChunk);
-    const SampleLine& line = lines[0];
+    const std::uint32_t* n = lines[0].n;
+    const float* nf = lines[0].nf;
     const Rgb8* table = gradient8.data();
-    // The byte order chosen once per row, and the colour read through a
-    // pointer: a copy of the 3-byte struct went through the stack, where
-    // reading its bytes back stalled on the store.
+    // The inside colour is the table's last entry, so that every pixel is
+    // one lookup without a branch (inside and outside points alternate
+    // along the set's edge). Everything the loop reads is in locals: the
+    // byte stores could alias any of it, and reloading it made each pixel
+    // wait for its lookup in turn.
+    const std::uint32_t insideAt =
+        static_cast<std::uint32_t>(gradient8.size() - 1);
+    std::uint32_t* indices = s.indices.data();
     auto row = [&](auto bgr) {
       for (std::uint64_t first = 0; first < width; first += ColourChunk) {
         const std::size_t count = static_cast<std::size_t>(
             std::min<std::uint64_t>(ColourChunk, width - first));
-        colourer.GradientIndices(line.n + first, line.nf + first, count,
-                                 s.indices.data());
+        colourer.GradientIndices(n + first, nf + first, count, indices);
+        const std::uint32_t* ns = n + first;
         unsigned char* p = out + first * 3;
         for (std::size_t m = 0; m < count; ++m, p += 3) {
-          const std::uint32_t n = line.n[first + m];
-          const Rgb8* c = n == NotComputed || n == NeverEscaped
-                              ? &inside8
-                              : table + s.indices[m];
+          // NotComputed (0) and NeverEscaped (2^32 - 1) alike.
+          const bool inside = ns[m] - 1 >= NeverEscaped - 1;
+          const Rgb8* c = table + (inside ? insideAt : indices[m]);
           p[0] = bgr ? c->b : c->r;
           p[1] = c->g;
           p[2] = bgr ? c->r : c->b;
