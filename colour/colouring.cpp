@@ -64,36 +64,37 @@ inline float Log2OnePlus(float x) {
   return t + t * p;
 }
 
-// log2 of sq in (2^-999, 2^1000): the exponent, exact, plus log2 of the
-// mantissa taken to [sqrt(1/2), sqrt(2)), where m - 1 is exact in double
-// and loses only float's rounding as it is converted.
-inline float Log2Usual(double sq) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &sq, sizeof bits);
-  double e = static_cast<double>(static_cast<int>(bits >> 52) - 1023);
-  bits = (bits & 0x000FFFFFFFFFFFFFull) | 0x3FF0000000000000ull;
-  double m;
+// x = 2^e m, a normal positive number, with m in [sqrt(1/2), sqrt(2)): e
+// (exact) into *e, and m - 1, which is exact too.
+template <typename Float, typename Word, int MantissaBits, int Bias>
+inline Float ReduceToOne(Float x, Float sqrt2, Float* e) {
+  Word bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  *e = static_cast<Float>(static_cast<int>(bits >> MantissaBits) - Bias);
+  const Word mantissa = (Word{1} << MantissaBits) - 1;
+  bits = (bits & mantissa) | (static_cast<Word>(Bias) << MantissaBits);
+  Float m;
   std::memcpy(&m, &bits, sizeof m);
-  if (m >= Sqrt2) {
-    m *= 0.5;
-    e += 1;
+  if (m >= sqrt2) {
+    m *= Float{0.5};
+    *e += 1;
   }
-  return static_cast<float>(e) + Log2OnePlus(static_cast<float>(m - 1));
+  return m - 1;
+}
+
+// log2 of sq in (2^-999, 2^1000). m - 1 loses only float's rounding as it
+// is converted.
+inline float Log2Usual(double sq) {
+  double e;
+  const double x = ReduceToOne<double, std::uint64_t, 52, 1023>(sq, Sqrt2, &e);
+  return static_cast<float>(e) + Log2OnePlus(static_cast<float>(x));
 }
 
 // NF from l1 = log2|z|^2, a normal positive float.
 inline float FractionOfLog2(float l1, const SmoothScale& c) {
-  std::uint32_t bits;
-  std::memcpy(&bits, &l1, sizeof bits);
-  float e = static_cast<float>(static_cast<int>(bits >> 23) - 127);
-  bits = (bits & 0x007FFFFFu) | 0x3F800000u;
-  float m;
-  std::memcpy(&m, &bits, sizeof m);
-  if (m >= Sqrt2f) {
-    m *= 0.5f;
-    e += 1;
-  }
-  float nf = ((c.hi - e) + c.lo) - Log2OnePlus(m - 1);
+  float e;
+  const float x = ReduceToOne<float, std::uint32_t, 23, 127>(l1, Sqrt2f, &e);
+  float nf = ((c.hi - e) + c.lo) - Log2OnePlus(x);
   // Also catches NaN.
   nf = nf > 0 ? nf : 0.0f;
   return nf < 1 ? nf : BelowOne;
