@@ -7,15 +7,22 @@
 #include <cstring>
 #include <limits>
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-#define BASICMATH_AVX2 1
-#endif
-#include "colour/basicmath_avx2.h"
-
 namespace basicmath {
 
 namespace {
+
+// ln 2 in two parts (Cody and Waite): k * Ln2Hi is exact for the k used
+// here, so reducing by whole multiples of ln 2 loses nothing at the ends of
+// the range.
+constexpr double Ln2Hi = 6.93147180369123816490e-01;
+constexpr double Ln2Lo = 1.90821492927058770002e-10;
+
+// The cells of [1, 2) that Ln reduces its mantissa to: the mantissa's top
+// seven bits pick one; m0 is its lower end.
+struct LnCells {
+  double ln[128];   // ln m0
+  double inv[128];  // 1 / m0
+};
 
 // ln m for m in [1, 2) by the series of 2 atanh((m - 1) / (m + 1)), for the
 // table below only: evaluated by the compiler, whose arithmetic on doubles
@@ -42,13 +49,13 @@ constexpr LnCells MakeCells() {
   return c;
 }
 
-}  // namespace
-
 constexpr LnCells lnCells = MakeCells();
+
+}  // namespace
 
 double Ln(double x) {
   int e = 0;
-  // Normal finite x, the case of every smooth sample, passes one test.
+  // Normal finite x, the usual case, passes one test.
   if (!(x >= 0x1p-1022 && x <= std::numeric_limits<double>::max())) {
     if (std::isnan(x) || x < 0) return std::numeric_limits<double>::quiet_NaN();
     if (x == 0) return -std::numeric_limits<double>::infinity();
@@ -57,7 +64,7 @@ double Ln(double x) {
     e = -54;
   }
   // x = m * 2^e with m in [1, 2), taken from the bits (exact, and without a
-  // library call on the path of every smooth sample).
+  // library call).
   std::uint64_t bits;
   std::memcpy(&bits, &x, sizeof bits);
   e += static_cast<int>(bits >> 52) - 1023;
@@ -74,47 +81,6 @@ double Ln(double x) {
   double p = u * q;
   double k = static_cast<double>(e);
   return k * Ln2Hi + (k * Ln2Lo + (lnCells.ln[j] + p));
-}
-
-namespace {
-
-#ifdef BASICMATH_AVX2
-__attribute__((target("avx2"))) void LnLineAvx2(const double* x, std::size_t n,
-                                                double* out) {
-  std::size_t i = 0;
-  for (; i + 4 <= n; i += 4) {
-    __m256d v = _mm256_loadu_pd(x + i), r;
-    const int ok = avx2::LnNormal(v, &r);
-    if (ok == 15) {
-      _mm256_storeu_pd(out + i, r);
-      continue;
-    }
-    // Kept apart from out, which may be x itself.
-    alignas(32) double in[4], lanes[4];
-    _mm256_store_pd(in, v);
-    _mm256_store_pd(lanes, r);
-    for (int l = 0; l < 4; ++l)
-      out[i + l] = (ok >> l & 1) ? lanes[l] : Ln(in[l]);
-  }
-  for (; i < n; ++i) out[i] = Ln(x[i]);
-}
-
-bool HaveAvx2() {
-  static const bool have = __builtin_cpu_supports("avx2");
-  return have;
-}
-#endif
-
-}  // namespace
-
-void LnLine(const double* x, std::size_t n, double* out) {
-#ifdef BASICMATH_AVX2
-  if (HaveAvx2()) {
-    LnLineAvx2(x, n, out);
-    return;
-  }
-#endif
-  for (std::size_t i = 0; i < n; ++i) out[i] = Ln(x[i]);
 }
 
 double Exp(double x) {

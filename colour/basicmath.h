@@ -5,18 +5,10 @@
 // far more than a float fraction or a 24-bit light level needs.
 #pragma once
 
-#include <cstddef>
-
 namespace basicmath {
 
 // Natural logarithm: NaN below 0 (and for NaN), -inf at 0, inf at inf.
 double Ln(double x);
-
-// Ln of each of n values: out[i] is Ln(x[i]), bit for bit, computed four
-// at a time where the processor has AVX2 (the same operations in the same
-// order, each rounded as the plain one rounds it). x and out may be the same
-// array.
-void LnLine(const double* x, std::size_t n, double* out);
 
 // e^x; 0 far below, inf far above, NaN for NaN.
 double Exp(double x);

@@ -11,8 +11,6 @@
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
-
-#include "colour/basicmath_avx2.h"
 #endif
 
 bool operator==(const Colouring& a, const Colouring& b) {
