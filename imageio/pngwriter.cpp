@@ -25,6 +25,10 @@
 #include "imageio/outtarget.h"
 #include "imageio/pngtext.h"
 
+#ifdef IMAGEIO_HAVE_ISAL
+#include <isa-l/igzip_lib.h>
+#endif
+
 struct PngWriter::State {
   imageio::OutTarget out;
   std::ostream* os = nullptr;
@@ -45,6 +49,14 @@ struct PngWriter::State {
   bool stopping = false;      // abandoned: drop the rest
   bool encodeFailed = false;  // message holds why
   std::thread encoder;
+
+#ifdef IMAGEIO_HAVE_ISAL
+  // With PngDeflate::Fast the encoder compresses the rows into IDAT chunks
+  // itself; libpng writes every other chunk.
+  bool igzip = false;
+  isal_zstream zs;
+  std::vector<unsigned char> levelBuffer, idat, swapped;
+#endif
 
   ~State() {
     StopEncoder(true);
@@ -150,10 +162,82 @@ bool WriteOneRow(PngWriter::State* s, const void* row) {
   return true;
 }
 
+#ifdef IMAGEIO_HAVE_ISAL
+// The IDAT chunk of what the compressor has put out, if anything; the
+// output buffer is then empty again. Called under a setjmp of the caller.
+void EmitIdat(PngWriter::State* s) {
+  const std::size_t used = s->idat.size() - s->zs.avail_out;
+  if (used > 0) {
+    png_write_chunk(s->png, reinterpret_cast<png_const_bytep>("IDAT"),
+                    s->idat.data(), used);
+  }
+  s->zs.next_out = s->idat.data();
+  s->zs.avail_out = static_cast<std::uint32_t>(s->idat.size());
+}
+
+// Compresses n bytes (all of them, or to the stream's end when finishing),
+// sending each full output buffer out as an IDAT chunk.
+bool Deflate(PngWriter::State* s, const unsigned char* data, std::size_t n,
+             bool finish) {
+  s->zs.next_in = const_cast<std::uint8_t*>(data);
+  s->zs.avail_in = static_cast<std::uint32_t>(n);
+  s->zs.end_of_stream = finish ? 1 : 0;
+  s->zs.flush = NO_FLUSH;
+  for (;;) {
+    const int status = isal_deflate(&s->zs);
+    if (status != COMP_OK) {
+      std::snprintf(s->message, sizeof s->message,
+                    "compression failed (igzip status %d)", status);
+      return false;
+    }
+    const bool done =
+        finish ? s->zs.internal_state.state == ZSTATE_END : s->zs.avail_in == 0;
+    if (s->zs.avail_out == 0 || (done && finish)) EmitIdat(s);
+    if (done) return true;
+  }
+}
+
+bool DeflateBytes(PngWriter::State* s, const unsigned char* row,
+                  std::size_t bytes) {
+  if (setjmp(png_jmpbuf(s->png))) return false;
+  static const unsigned char noFilter = 0;
+  return Deflate(s, &noFilter, 1, false) && Deflate(s, row, bytes, false);
+}
+
+bool DeflateRow(PngWriter::State* s, const unsigned char* row) {
+  const std::size_t bytes = std::size_t{s->width} * 3 * (s->depth / 8);
+  if (s->swapped.empty()) return DeflateBytes(s, row, bytes);
+  // PNG stores 16-bit samples big-endian; rows arrive in host order.
+  for (std::size_t i = 0; i < bytes; i += 2) {
+    s->swapped[i] = row[i + 1];
+    s->swapped[i + 1] = row[i];
+  }
+  return DeflateBytes(s, s->swapped.data(), bytes);
+}
+
+bool DeflateTail(PngWriter::State* s) {
+  if (setjmp(png_jmpbuf(s->png))) return false;
+  if (!Deflate(s, nullptr, 0, true)) return false;
+  png_write_chunk(s->png, reinterpret_cast<png_const_bytep>("IEND"), nullptr,
+                  0);
+  return true;
+}
+#endif
+
 bool WriteTail(PngWriter::State* s) {
+#ifdef IMAGEIO_HAVE_ISAL
+  if (s->igzip) return DeflateTail(s);
+#endif
   if (setjmp(png_jmpbuf(s->png))) return false;
   png_write_end(s->png, nullptr);
   return true;
+}
+
+bool EncodeRow(PngWriter::State* s, const unsigned char* row) {
+#ifdef IMAGEIO_HAVE_ISAL
+  if (s->igzip) return DeflateRow(s, row);
+#endif
+  return WriteOneRow(s, row);
 }
 
 }  // namespace
@@ -167,7 +251,7 @@ void PngWriter::State::Encode() {
     // compressed.
     const unsigned char* row = ring[first].data();
     guard.unlock();
-    const bool ok = WriteOneRow(this, row);
+    const bool ok = EncodeRow(this, row);
     guard.lock();
     if (!ok) {
       encodeFailed = true;
@@ -223,11 +307,30 @@ bool PngWriter::Open(const std::string& target, std::uint32_t width,
     error = target + ": out of memory";
     return false;
   }
-  if (!WriteHead(s.get(), options.level, Filters(options.filter), options.rle,
-                 options.viewText.c_str())) {
+  const bool zlib = options.deflate == PngDeflate::Zlib;
+  if (!WriteHead(s.get(), zlib ? options.level : 1,
+                 zlib ? Filters(options.filter) : PNG_FILTER_NONE,
+                 zlib && options.rle, options.viewText.c_str())) {
     error = target + ": " + s->message;
     return false;
   }
+#ifdef IMAGEIO_HAVE_ISAL
+  if (!zlib) {
+    s->igzip = true;
+    isal_deflate_init(&s->zs);
+    s->levelBuffer.resize(ISAL_DEF_LVL1_DEFAULT);
+    s->zs.level = 1;
+    s->zs.level_buf = s->levelBuffer.data();
+    s->zs.level_buf_size = static_cast<std::uint32_t>(s->levelBuffer.size());
+    s->zs.gzip_flag = IGZIP_ZLIB;  // PNG's image data is a zlib stream
+    // As large as libpng's IDAT chunks (WriteHead).
+    s->idat.resize(1u << 17);
+    s->zs.next_out = s->idat.data();
+    s->zs.avail_out = static_cast<std::uint32_t>(s->idat.size());
+    if (s->depth == 16 && HostIsLittleEndian())
+      s->swapped.resize(std::size_t{width} * 6);
+  }
+#endif
   // Up to half a megabyte of rows: enough to even out the encoder's pace
   // against the renderer's. A very wide picture gets one row, a few bytes
   // per pixel of width: the rows waiting for the encoder then wait in the

@@ -13,15 +13,27 @@
 // The row filter every row uses; Adaptive lets each row pick its own.
 enum class PngFilter { None, Sub, Up, Paeth, Adaptive };
 
+// What compresses the image data.
+enum class PngDeflate {
+  // ISA-L's igzip at its level 1, without a row filter, where the build has
+  // ISA-L; elsewhere zlib at level 1 without a filter. On our pictures
+  // (imageio_pngbench, 4000 x 4000 whole set) igzip takes 0.03 s for the
+  // smooth one and 0.02 for the banded one, against zlib's 0.09 and 0.07 at
+  // its fastest, for files 1 to 20% larger.
+  Fast,
+  // libpng's zlib with the level, filter and strategy below.
+  Zlib,
+};
+
 struct PngOptions {
   int depth = 8;  // 8 or 16 bits per channel
-  // The defaults are the fastest setting measured on our pictures
-  // (imageio_pngbench, 4000 x 4000 whole set): level 1 without a filter
-  // encodes the smooth picture in 0.10 s and the banded one in 0.08, against
-  // 0.13 and 0.16 with the Up filter and zlib's run-length strategy, whose
-  // files are 15 to 20% smaller. A picture costs little more to write as
-  // PNG than as BMP that way; adaptive filtering costs three times the time
-  // for no gain. With rle the level only matters when it is 0.
+  PngDeflate deflate = PngDeflate::Fast;
+  // For PngDeflate::Zlib. Level 1 without a filter is zlib's fastest
+  // setting on our pictures (imageio_pngbench): 0.10 s for the smooth
+  // picture and 0.08 for the banded one, against 0.13 and 0.16 with the Up
+  // filter and the run-length strategy, whose files are 15 to 20% smaller;
+  // adaptive filtering costs three times the time for no gain. With rle
+  // the level only matters when it is 0.
   int level = 1;  // zlib level 0 .. 9
   PngFilter filter = PngFilter::None;
   bool rle = false;

@@ -103,6 +103,23 @@ std::vector<std::string> Picture(std::size_t w, std::size_t h, int depth) {
   return rows;
 }
 
+// Bytes of a xorshift generator, which no compressor shrinks much.
+std::vector<std::string> Noise(std::size_t w, std::size_t h, int depth) {
+  std::uint32_t x = 2463534242u;
+  std::vector<std::string> rows;
+  for (std::size_t y = 0; y < h; ++y) {
+    std::string row(w * 3 * (depth / 8), '\0');
+    for (char& c : row) {
+      x ^= x << 13;
+      x ^= x >> 17;
+      x ^= x << 5;
+      c = static_cast<char>(x >> 24);
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
 std::string BigEndian16(const std::string& hostRow) {
   std::string out;
   for (std::size_t i = 0; i + 1 < hostRow.size(); i += 2) {
@@ -129,43 +146,62 @@ bool Write(const std::string& name, const std::vector<std::string>& rows,
 }
 
 TEST(PngWriter, RowsAndViewTextRoundTrip) {
+  constexpr PngDeflate Fast = PngDeflate::Fast, Zlib = PngDeflate::Zlib;
   struct Row {
+    PngDeflate deflate;
     int depth, level;
     PngFilter filter;
     bool rle;
     std::size_t w, h;
+    bool noisy;  // nearly incompressible: several IDAT chunks
   } rows[] = {
-      {8, 1, PngFilter::Up, true, 5, 3},
-      {8, 9, PngFilter::Adaptive, false, 7, 4},
-      {8, 3, PngFilter::Sub, false, 6, 2},
-      {8, 3, PngFilter::Paeth, true, 6, 3},
-      {16, 1, PngFilter::Up, true, 3, 2},
-      {16, 6, PngFilter::Adaptive, false, 4, 5},
-      {16, 1, PngFilter::None, false, 4, 5},
-      {8, 0, PngFilter::None, false, 1, 1},
+      {Zlib, 8, 1, PngFilter::Up, true, 5, 3, false},
+      {Zlib, 8, 9, PngFilter::Adaptive, false, 7, 4, false},
+      {Zlib, 8, 3, PngFilter::Sub, false, 6, 2, false},
+      {Zlib, 8, 3, PngFilter::Paeth, true, 6, 3, false},
+      {Zlib, 16, 1, PngFilter::Up, true, 3, 2, false},
+      {Zlib, 16, 6, PngFilter::Adaptive, false, 4, 5, false},
+      {Zlib, 16, 1, PngFilter::None, false, 4, 5, false},
+      {Zlib, 8, 0, PngFilter::None, false, 1, 1, false},
+      {Fast, 8, 1, PngFilter::None, false, 5, 3, false},
+      {Fast, 16, 1, PngFilter::None, false, 4, 5, false},
+      {Fast, 8, 1, PngFilter::None, false, 1, 1, false},
+      {Fast, 8, 1, PngFilter::None, false, 400, 400, true},
+      {Fast, 16, 1, PngFilter::None, false, 300, 200, true},
       // Taller than the encoder's ring of rows (of two rows, and of one):
       // it wraps several times.
-      {8, 1, PngFilter::Up, true, 60000, 7},
-      {16, 1, PngFilter::Up, true, 100000, 3},
+      {Zlib, 8, 1, PngFilter::Up, true, 60000, 7, false},
+      {Zlib, 16, 1, PngFilter::Up, true, 100000, 3, false},
+      {Fast, 8, 1, PngFilter::None, false, 60000, 7, false},
+      {Fast, 16, 1, PngFilter::None, false, 100000, 3, false},
   };
   const std::string view = "center = -0.75 0\nwidth = 3\n# comment\n";
   for (const Row& r : rows) {
     SCOPED_TRACE(testing::Message()
-                 << "depth " << r.depth << " level " << r.level << " filter "
-                 << static_cast<int>(r.filter) << " rle " << r.rle);
+                 << (r.deflate == Fast ? "fast" : "zlib") << " depth "
+                 << r.depth << " level " << r.level << " filter "
+                 << static_cast<int>(r.filter) << " rle " << r.rle << " " << r.w
+                 << "x" << r.h);
     ScopedTempDir dir;
     const std::string name = dir.File("p.png");
     PngOptions options;
+    options.deflate = r.deflate;
     options.depth = r.depth;
     options.level = r.level;
     options.filter = r.filter;
     options.rle = r.rle;
     options.viewText = view;
-    std::vector<std::string> picture = Picture(r.w, r.h, r.depth);
+    std::vector<std::string> picture =
+        r.noisy ? Noise(r.w, r.h, r.depth) : Picture(r.w, r.h, r.depth);
     std::string error;
     ASSERT_TRUE(Write(name, picture, r.w, options, error)) << error;
 
     std::string png = ReadBytes(name);
+    if (r.noisy) {
+      int idat = 0;
+      for (const Chunk& c : Chunks(png)) idat += c.type == "IDAT";
+      EXPECT_GT(idat, 1);
+    }
     std::vector<std::string> decoded = DecodeRows(png, r.w, r.h, r.depth);
     ASSERT_EQ(decoded.size(), picture.size());
     for (std::size_t y = 0; y < picture.size(); ++y) {

@@ -5,8 +5,8 @@
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 # Only the packages this build needs; scripts/test.sh installs the rest.
-PACKAGES=(cmake ninja-build g++ libgtest-dev libcli11-dev libpng-dev
-  libopenexr-dev libmpfr-dev)
+PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libcli11-dev
+  libpng-dev libisal-dev libopenexr-dev libmpfr-dev)
 install_missing_packages
 cmake -S "$ROOT" -B "$ROOT/build" -G Ninja -DBUILD_VIEWER=OFF \
   -DBUILD_BENCHMARKS=OFF >/dev/null

@@ -9,7 +9,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libcli11-dev libpng-dev libopenexr-dev libmpfr-dev groff-base
+  libcli11-dev libpng-dev libisal-dev libopenexr-dev libmpfr-dev groff-base
   libgtkmm-3.0-dev libxtst-dev xvfb xauth fonts-ipafont-gothic
   make parallel ffmpeg desktop-file-utils
 )
