@@ -5,6 +5,10 @@
 
 #include "colour/basicmath.h"
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 namespace {
 
 // A fixed integer mix (the finaliser of a well-known 32-bit hash): the
@@ -56,6 +60,31 @@ const std::vector<std::uint32_t>& LinearTable() {
   return table;
 }
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#define ANTIALIAS_AVX2 1
+bool HaveAvx2() {
+  static const bool have = __builtin_cpu_supports("avx2");
+  return have;
+}
+
+// min + (x * len) / last over the first multiple of four of count values in
+// place, each operation the plain loop's; returns how many it did.
+__attribute__((target("avx2"))) std::size_t ScaleAvx2(double min, double len,
+                                                      double last,
+                                                      std::size_t count,
+                                                      double* x) {
+  const __m256d mn = _mm256_set1_pd(min), ln = _mm256_set1_pd(len),
+                la = _mm256_set1_pd(last);
+  std::size_t k = 0;
+  for (; k + 4 <= count; k += 4) {
+    const __m256d v = _mm256_loadu_pd(x + k);
+    _mm256_storeu_pd(
+        x + k, _mm256_add_pd(mn, _mm256_div_pd(_mm256_mul_pd(v, ln), la)));
+  }
+  return k;
+}
+#endif
+
 }  // namespace
 
 double SampleDx(unsigned i, unsigned j, unsigned n) {
@@ -70,6 +99,40 @@ double SampleDy(unsigned j, unsigned n) {
 
 double SampleRe(const MandArea& a, std::uint64_t m, double dx) {
   return Place(a.minRe, a.lenRe, a.dotsX, m, dx);
+}
+
+void SampleReLine(const MandArea& a, unsigned n, const double* dx,
+                  std::uint64_t first, std::size_t count, double* out) {
+  // Walking the pixel and the offset instead of dividing the sample's
+  // index by N for each, and with the view's numbers in locals (out could
+  // alias them): the loop took a tenth of an anti-aliased render's time.
+  std::uint64_t m = first / n;
+  unsigned i = static_cast<unsigned>(first % n);
+  const double min = a.minRe, len = a.lenRe;
+  const std::uint64_t dots = a.dotsX;
+  if (dots < 2) {
+    for (std::size_t k = 0; k < count; ++k) {
+      out[k] = Place(min, len, dots, m, dx[i]);
+      if (++i == n) i = 0;
+    }
+    return;
+  }
+  // Place's arithmetic for two or more pixels, in two passes: the pixel and
+  // offset of each sample, then the rest, which has no branch and runs four
+  // samples at a time where the processor has AVX2.
+  for (std::size_t k = 0; k < count; ++k) {
+    out[k] = static_cast<double>(m) + dx[i];
+    if (++i == n) {
+      i = 0;
+      ++m;
+    }
+  }
+  const double last = static_cast<double>(dots - 1);
+  std::size_t k = 0;
+#ifdef ANTIALIAS_AVX2
+  if (HaveAvx2()) k = ScaleAvx2(min, len, last, count, out);
+#endif
+  for (; k < count; ++k) out[k] = min + (out[k] * len) / last;
 }
 
 double SampleIm(const MandArea& a, std::uint64_t l, double dy) {

@@ -37,6 +37,12 @@ double SampleDy(unsigned j, unsigned n);
 double SampleRe(const MandArea& a, std::uint64_t m, double dx);
 double SampleIm(const MandArea& a, std::uint64_t l, double dy);
 
+// SampleRe of count samples of a sample line, bit for bit, N to a pixel
+// with the offsets dx[0 .. N - 1], starting at sample `first` (pixel
+// first / N, offset first % N).
+void SampleReLine(const MandArea& a, unsigned n, const double* dx,
+                  std::uint64_t first, std::size_t count, double* out);
+
 // Linear light of a 16-bit sRGB code, in units of 2^-24 (0 to 2^24),
 // rounded to the nearest unit. Strictly increasing in the code.
 std::uint32_t ToLinear(std::uint16_t code);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 // Each of the N x N samples lies in its own cell of the pixel, on the grid
@@ -75,6 +76,44 @@ TEST(SamplePoints, PixelUnits) {
   a.lenRe = 0.1;
   a.dotsX = 8;
   EXPECT_EQ((3 * 0.1) / 7, SampleRe(a, 3, 0));
+}
+
+// The line form walks pixels and offsets and divides four samples at a
+// time: it must give SampleRe's bits from any starting sample, for any N,
+// for a single pixel, and for counts that leave a remainder of the four.
+TEST(SamplePoints, LineFormIsSampleRe) {
+  struct Row {
+    double minRe, lenRe;
+    std::uint64_t dots;
+    unsigned n;
+    std::uint64_t first;
+    std::size_t count;
+  } rows[] = {
+      {-2, 4, 3200, 2, 0, 2048},
+      {-2, 4, 3200, 2, 2048, 2048},
+      {-0.7454, 0.004, 4000, 3, 7, 1001},
+      {0.1, 1e-9, 999, 5, 4990, 5},
+      {-2, 4, 1, 3, 0, 3},
+      {-2, 4, 2, 4, 1, 7},
+      {1e10, 3.3, 1u << 20, 2, 123457, 3},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message()
+                 << r.dots << " pixels, N " << r.n << ", from " << r.first);
+    MandArea a;
+    a.minRe = r.minRe;
+    a.lenRe = r.lenRe;
+    a.dotsX = r.dots;
+    std::vector<double> dx(r.n);
+    for (unsigned i = 0; i < r.n; ++i) dx[i] = SampleDx(i, 1, r.n);
+    std::vector<double> out(r.count);
+    SampleReLine(a, r.n, dx.data(), r.first, r.count, out.data());
+    for (std::size_t k = 0; k < r.count; ++k) {
+      const std::uint64_t at = r.first + k;
+      const double want = SampleRe(a, at / r.n, dx[at % r.n]);
+      ASSERT_EQ(0, std::memcmp(&want, &out[k], sizeof want)) << k;
+    }
+  }
 }
 
 // Known points of the sRGB curve: 0.5 is 0.2140411 linear, and the linear

@@ -112,10 +112,7 @@ bool ComputedLines::LinePart(std::uint64_t line, std::uint64_t from,
     if (!reals.empty()) {
       u = reals.data() + first;
     } else {
-      for (std::size_t k = 0; k < count; ++k) {
-        const std::size_t at = first + k;
-        s.u[k] = SampleRe(area, at / N, rowDx[at % N]);
-      }
+      SampleReLine(area, N, rowDx, first, count, s.u.data());
     }
     source.ComputeLine(v, u, count, s.results.data());
     std::uint32_t* n = out.n + done;
