@@ -1,6 +1,8 @@
-// PNG output through libpng. libpng reports errors by longjmp: every call
-// into it is made from a small function whose frame holds nothing with a
-// destructor, so the jump skips no C++ clean-up.
+// PNG output through libpng, whose image data ISA-L's igzip compresses by
+// default (see PngDeflate): libpng writes every chunk, those of the image
+// data as the compressor fills them. libpng reports errors by longjmp: every
+// call into it is made from a small function whose frame holds nothing with
+// a destructor, so the jump skips no C++ clean-up.
 //
 // Rows are compressed on an encoder thread of the picture's own: the thread
 // that hands them over only copies each into a small ring and goes back to
@@ -179,6 +181,12 @@ void EmitIdat(PngWriter::State* s) {
 // sending each full output buffer out as an IDAT chunk.
 bool Deflate(PngWriter::State* s, const unsigned char* data, std::size_t n,
              bool finish) {
+  // igzip counts its input in 32 bits; a row of a 16-bit picture can be
+  // longer.
+  constexpr std::size_t Piece = std::size_t{1} << 30;
+  for (; n > Piece; data += Piece, n -= Piece) {
+    if (!Deflate(s, data, Piece, false)) return false;
+  }
   s->zs.next_in = const_cast<std::uint8_t*>(data);
   s->zs.avail_in = static_cast<std::uint32_t>(n);
   s->zs.end_of_stream = finish ? 1 : 0;
