@@ -215,7 +215,10 @@ bool HaveAvx2() {
 // Four at a time, each step one IEEE operation of the plain loop's: the
 // count through a signed conversion shifted by 2^31 (exact), the whole part
 // by truncation (equal to the integer round trip below 2^53), the rounding
-// to a step by truncation as the plain conversion does.
+// to a step by truncation as the plain conversion does. A period that is a
+// power of two (the default) divides by multiplying with its reciprocal,
+// which is exact, so the quotient is the same.
+template <bool Reciprocal>
 __attribute__((target("avx2"))) void GradientStepsAvx2(const std::uint32_t* n,
                                                        const float* nf,
                                                        std::size_t count,
@@ -224,7 +227,7 @@ __attribute__((target("avx2"))) void GradientStepsAvx2(const std::uint32_t* n,
   const __m128i one = _mm_set1_epi32(1);
   const __m128i flip = _mm_set1_epi32(static_cast<int>(0x80000000u));
   const __m256d shift = _mm256_set1_pd(0x1p31);
-  const __m256d per = _mm256_set1_pd(period);
+  const __m256d per = _mm256_set1_pd(Reciprocal ? 1 / period : period);
   const __m256d zero = _mm256_setzero_pd();
   const __m256d whole = _mm256_set1_pd(0x1p53);
   const __m256d steps = _mm256_set1_pd(static_cast<double>(GradientSteps));
@@ -237,7 +240,7 @@ __attribute__((target("avx2"))) void GradientStepsAvx2(const std::uint32_t* n,
     __m256d cd =
         _mm256_add_pd(_mm256_cvtepi32_pd(_mm_xor_si128(c, flip)), shift);
     __m256d v = _mm256_add_pd(cd, _mm256_cvtps_pd(_mm_loadu_ps(nf + i)));
-    __m256d t = _mm256_div_pd(v, per);
+    __m256d t = Reciprocal ? _mm256_mul_pd(v, per) : _mm256_div_pd(v, per);
     __m256d inRange = _mm256_and_pd(_mm256_cmp_pd(t, zero, _CMP_GE_OQ),
                                     _mm256_cmp_pd(t, whole, _CMP_LT_OQ));
     __m256d phase = _mm256_sub_pd(
@@ -249,13 +252,23 @@ __attribute__((target("avx2"))) void GradientStepsAvx2(const std::uint32_t* n,
   }
   GradientStepsPlain(n + i, nf + i, count - i, period, step + i);
 }
+
+// Whether x / period equals x * (1 / period) for every x: the period is a
+// power of two whose reciprocal is a normal double.
+bool ExactReciprocal(double period) {
+  int e;
+  return std::frexp(period, &e) == 0.5 && std::isnormal(1 / period);
+}
 #endif
 
 void StepsOfLine(const std::uint32_t* n, const float* nf, std::size_t count,
                  double period, std::uint32_t* step) {
 #ifdef COLOURING_AVX2
   if (HaveAvx2()) {
-    GradientStepsAvx2(n, nf, count, period, step);
+    if (ExactReciprocal(period))
+      GradientStepsAvx2<true>(n, nf, count, period, step);
+    else
+      GradientStepsAvx2<false>(n, nf, count, period, step);
     return;
   }
 #endif

@@ -246,8 +246,9 @@ TEST(CountSample, LineFormsAreThePerSampleForms) {
     n.push_back(NotComputed);
     nf.push_back(0.5f);
     // Periods whose cycles hold the counts, halve them, or leave them past
-    // 2^53 cycles (phase 0).
-    for (double period : {61.25, 0.7, 1e-12}) {
+    // 2^53 cycles (phase 0); powers of two, whose reciprocal the line form
+    // multiplies by.
+    for (double period : {61.25, 0.7, 1e-12, 128.0, 0.5, 0x1p-60}) {
       for (Shading shading : {Shading::Smooth, Shading::Bands}) {
         for (const Palette* p : {&cosine, &gradient}) {
           Colouring c;
