@@ -11,11 +11,69 @@
 #include <vector>
 
 #include "colour/antialias.h"
+#include "core/kernel.h"
 #include "core/orderedrows.h"
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 #include "imageio/countfile.h"
 #include "imageio/viewpair.h"
 
 namespace {
+
+// An 8-bit colour in the low three bytes of a word: red, green, blue.
+std::uint32_t Packed(Rgb8 c) {
+  return std::uint32_t{c.r} | std::uint32_t{c.g} << 8 |
+         std::uint32_t{c.b} << 16;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define PIPELINE_AVX2 1
+bool HaveAvx2() {
+  static const bool have = KernelSupported(KernelKind::Avx2);
+  return have;
+}
+
+// The row loop of smooth 8-bit pixels, eight at a time: each pixel's colour
+// gathered from the packed table (the inside colour at insideAt for
+// NotComputed and NeverEscaped), its three bytes put in order and the 24
+// bytes stored together. Returns how many pixels it did, a multiple of 8.
+template <bool Bgr>
+__attribute__((target("avx2"))) std::size_t LookUpAvx2(
+    const std::uint32_t* table, std::uint32_t insideAt, const std::uint32_t* n,
+    const std::uint32_t* index, std::size_t count, unsigned char* p) {
+  const __m256i order =
+      Bgr ? _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1,
+                             -1, 2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1,
+                             -1, -1)
+          : _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1,
+                             -1, 0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1,
+                             -1, -1);
+  // The two lanes' twelve bytes made one run of 24.
+  const __m256i together = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
+  const __m256i inside = _mm256_set1_epi32(static_cast<int>(insideAt));
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i never = _mm256_set1_epi32(-1);
+  std::size_t m = 0;
+  for (; m + 8 <= count; m += 8, p += 24) {
+    const __m256i nv =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(n + m));
+    const __m256i in = _mm256_or_si256(_mm256_cmpeq_epi32(nv, zero),
+                                       _mm256_cmpeq_epi32(nv, never));
+    const __m256i k = _mm256_blendv_epi8(
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(index + m)), inside,
+        in);
+    __m256i v =
+        _mm256_i32gather_epi32(reinterpret_cast<const int*>(table), k, 4);
+    v = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, order), together);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(v));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16),
+                     _mm256_extracti128_si256(v, 1));
+  }
+  return m;
+}
+#endif
 
 std::size_t Align(std::size_t bytes) { return (bytes + 63) / 64 * 64; }
 
@@ -138,8 +196,8 @@ PixelColourer::PixelColourer(const Colourer& colourer, std::uint32_t limit,
   if (colourer.GetColouring().shading != Shading::Bands) {
     if (!linear) {
       for (const Rgb16& c : colourer.SmoothGradient())
-        gradient8.push_back(To8(c));
-      gradient8.push_back(inside8);
+        gradient8.push_back(Packed(To8(c)));
+      gradient8.push_back(Packed(inside8));
     }
     return;
   }
@@ -206,7 +264,7 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
     if (s.indices.size() < ColourChunk) s.indices.resize(ColourChunk);
     const std::uint32_t* n = lines[0].n;
     const float* nf = lines[0].nf;
-    const Rgb8* table = gradient8.data();
+    const std::uint32_t* table = gradient8.data();
     // The inside colour is the table's last entry, so that every pixel is
     // one lookup without a branch (inside and outside points alternate
     // along the set's edge). Everything the loop reads is in locals: the
@@ -222,13 +280,19 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
         colourer.GradientIndices(n + first, nf + first, count, indices);
         const std::uint32_t* ns = n + first;
         unsigned char* p = out + first * 3;
-        for (std::size_t m = 0; m < count; ++m, p += 3) {
+        std::size_t m = 0;
+#ifdef PIPELINE_AVX2
+        if (HaveAvx2())
+          m = LookUpAvx2<decltype(bgr)::value>(table, insideAt, ns, indices,
+                                               count, p);
+#endif
+        for (p += 3 * m; m < count; ++m, p += 3) {
           // NotComputed (0) and NeverEscaped (2^32 - 1) alike.
           const bool inside = ns[m] - 1 >= NeverEscaped - 1;
-          const Rgb8* c = table + (inside ? insideAt : indices[m]);
-          p[0] = bgr ? c->b : c->r;
-          p[1] = c->g;
-          p[2] = bgr ? c->r : c->b;
+          const std::uint32_t c = table[inside ? insideAt : indices[m]];
+          p[0] = static_cast<unsigned char>(bgr ? c >> 16 : c);
+          p[1] = static_cast<unsigned char>(c >> 8);
+          p[2] = static_cast<unsigned char>(bgr ? c : c >> 16);
         }
       }
     };

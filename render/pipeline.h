@@ -116,9 +116,10 @@ class PixelColourer {
   // The same colours as 8-bit codes, for one sample per pixel.
   std::vector<Rgb8> band8;
   Rgb8 inside8;
-  // The smooth gradient's colours as 8-bit codes, then the inside colour,
-  // for one sample per pixel; empty otherwise.
-  std::vector<Rgb8> gradient8;
+  // The smooth gradient's colours as 8-bit codes (red, green and blue in
+  // the low three bytes of a word), then the inside colour, for one sample
+  // per pixel; empty otherwise.
+  std::vector<std::uint32_t> gradient8;
   std::unique_ptr<LinearTo8> to8;  // with more than one sample
 };
 
