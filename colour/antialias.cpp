@@ -120,11 +120,24 @@ void SampleReLine(const MandArea& a, unsigned n, const double* dx,
   // Place's arithmetic for two or more pixels, in two passes: the pixel and
   // offset of each sample, then the rest, which has no branch and runs four
   // samples at a time where the processor has AVX2.
-  for (std::size_t k = 0; k < count; ++k) {
-    out[k] = static_cast<double>(m) + dx[i];
-    if (++i == n) {
-      i = 0;
-      ++m;
+  if (dots <= (std::uint64_t{1} << 53)) {
+    // The pixel's index counted in a double, exact this far, instead of
+    // converted for every sample.
+    double md = static_cast<double>(m);
+    for (std::size_t k = 0; k < count; ++k) {
+      out[k] = md + dx[i];
+      if (++i == n) {
+        i = 0;
+        md += 1;
+      }
+    }
+  } else {
+    for (std::size_t k = 0; k < count; ++k) {
+      out[k] = static_cast<double>(m) + dx[i];
+      if (++i == n) {
+        i = 0;
+        ++m;
+      }
     }
   }
   const double last = static_cast<double>(dots - 1);

@@ -96,6 +96,8 @@ TEST(SamplePoints, LineFormIsSampleRe) {
       {-2, 4, 1, 3, 0, 3},
       {-2, 4, 2, 4, 1, 7},
       {1e10, 3.3, 1u << 20, 2, 123457, 3},
+      // Past 2^53 pixels, where an index is no longer counted in a double.
+      {0, 1, std::uint64_t{1} << 54, 2, (std::uint64_t{1} << 53) + 12345, 9},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(testing::Message()
