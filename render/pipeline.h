@@ -66,20 +66,21 @@ class LinearTo8 {
   // How many thresholds v has reached. A bisection costs a mispredicted
   // branch at nearly every one of its eight steps; the bucket of v says
   // how many lie below it, and the buckets are narrower than the closest
-  // thresholds, so the loop runs once or not at all.
+  // thresholds, so at most one more is reached: added without a branch,
+  // which mispredicted wherever light crossed a threshold.
   unsigned char operator()(std::uint32_t v) const {
     const std::uint32_t b = std::min(v >> BucketBits, Buckets - 1);
-    unsigned k = start[b];
-    while (k < 255 && thresholds[k] <= v) ++k;
-    return static_cast<unsigned char>(k);
+    const unsigned k = start[b];
+    return static_cast<unsigned char>(k + (thresholds[k] <= v));
   }
 
  private:
   static constexpr unsigned BucketBits = 12;
   // Light runs from 0 to 2^24.
   static constexpr std::uint32_t Buckets = ((1u << 24) >> BucketBits) + 1;
-  // thresholds[k - 1]: the least light whose code has 8-bit value k.
-  std::uint32_t thresholds[255];
+  // thresholds[k - 1]: the least light whose code has 8-bit value k; the
+  // last, above every light, ends the scale.
+  std::uint32_t thresholds[256];
   // start[b]: how many thresholds lie at or below b << BucketBits.
   unsigned char start[Buckets];
 };

@@ -265,7 +265,7 @@ TEST(PixelColourer, PixelsAreTheMeanOfTheirOwnSamples) {
     // A row wider than the pixels coloured at a time, and not a multiple of
     // them, as well as a narrow one.
     for (std::uint64_t width : {std::uint64_t{5}, std::uint64_t{2500}})
-    for (unsigned N : {1u, 3u}) {
+    for (unsigned N : {1u, 2u, 3u, 16u}) {
       SCOPED_TRACE(row.limit);
       SCOPED_TRACE(N);
       SCOPED_TRACE(width);
