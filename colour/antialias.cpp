@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "colour/basicmath.h"
+#include "core/kernel.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
@@ -63,7 +64,7 @@ const std::vector<std::uint32_t>& LinearTable() {
 #if defined(__x86_64__) && defined(__GNUC__)
 #define ANTIALIAS_AVX2 1
 bool HaveAvx2() {
-  static const bool have = __builtin_cpu_supports("avx2");
+  static const bool have = KernelSupported(KernelKind::Avx2);
   return have;
 }
 
@@ -120,24 +121,13 @@ void SampleReLine(const MandArea& a, unsigned n, const double* dx,
   // Place's arithmetic for two or more pixels, in two passes: the pixel and
   // offset of each sample, then the rest, which has no branch and runs four
   // samples at a time where the processor has AVX2.
-  if (dots <= (std::uint64_t{1} << 53)) {
-    // The pixel's index counted in a double, exact this far, instead of
-    // converted for every sample.
-    double md = static_cast<double>(m);
-    for (std::size_t k = 0; k < count; ++k) {
-      out[k] = md + dx[i];
-      if (++i == n) {
-        i = 0;
-        md += 1;
-      }
-    }
-  } else {
-    for (std::size_t k = 0; k < count; ++k) {
-      out[k] = static_cast<double>(m) + dx[i];
-      if (++i == n) {
-        i = 0;
-        ++m;
-      }
+  // The pixel's index is converted once a pixel, not once a sample.
+  double md = static_cast<double>(m);
+  for (std::size_t k = 0; k < count; ++k) {
+    out[k] = md + dx[i];
+    if (++i == n) {
+      i = 0;
+      md = static_cast<double>(++m);
     }
   }
   const double last = static_cast<double>(dots - 1);

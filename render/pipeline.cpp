@@ -13,12 +13,12 @@
 #include "colour/antialias.h"
 #include "core/kernel.h"
 #include "core/orderedrows.h"
+#include "imageio/countfile.h"
+#include "imageio/viewpair.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #endif
-#include "imageio/countfile.h"
-#include "imageio/viewpair.h"
 
 namespace {
 
@@ -377,8 +377,9 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
   // stays the same whatever the width. The sums are of integers, so taking
   // the pixels in chunks leaves them as they were.
   const bool eight = layout != PixelLayout::Rgb16 && to8;
-  std::uint32_t invCount = 0;  // the count whose reciprocal inv holds
-  double inv = 0;
+  // Every pixel's sum takes each of its samples once.
+  const std::uint32_t perPixel = samples * samples;
+  const double inv = 1.0 / perPixel;
   for (std::uint64_t first = 0; first < width; first += ColourChunk) {
     const std::size_t count = static_cast<std::size_t>(
         std::min<std::uint64_t>(ColourChunk, width - first));
@@ -420,12 +421,8 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
       } else {
         // The 8-bit value of Mean's code: how many thresholds the mean
         // light (rounded as Mean rounds it) has reached.
-        if (sum.count != invCount) {
-          invCount = sum.count;
-          inv = 1.0 / invCount;
-        }
         auto code8 = [&](std::uint64_t total) {
-          return (*to8)(RoundedQuotient(total + sum.count / 2, sum.count, inv));
+          return (*to8)(RoundedQuotient(total + perPixel / 2, perPixel, inv));
         };
         unsigned char r = code8(sum.r), g = code8(sum.g), b = code8(sum.b);
         unsigned char* p = o + m * step;
