@@ -11,6 +11,7 @@
 #include <ImfOutputFile.h>
 #include <ImfStringAttribute.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -22,11 +23,27 @@ namespace {
 using testutil::ReadBytes;
 using testutil::ScopedTempDir;
 
-// Line l of a w-wide test raster (line 0 at the bottom): every kind of N.
+// Line l of a w-wide test raster (line 0 at the bottom): every kind of N;
+// or, as noise, values that no compressor can shrink (which the file must
+// then hold as they are).
 void Line(std::uint32_t w, std::uint32_t l, std::vector<std::uint32_t>& n,
-          std::vector<float>& nf) {
+          std::vector<float>& nf, bool noise = false) {
   n.resize(w);
   nf.resize(w);
+  if (noise) {
+    std::uint64_t s = 0x9e3779b97f4a7c15ull * (l + 1);
+    for (std::uint32_t x = 0; x < w; ++x) {
+      s ^= s << 13;
+      s ^= s >> 7;
+      s ^= s << 17;
+      n[x] = static_cast<std::uint32_t>(s);
+      // Any float but a NaN, which would not compare equal to itself.
+      std::uint32_t bits = static_cast<std::uint32_t>(s >> 32);
+      if ((bits & 0x7f800000u) == 0x7f800000u) bits &= 0xff7fffffu;
+      std::memcpy(&nf[x], &bits, 4);
+    }
+    return;
+  }
   for (std::uint32_t x = 0; x < w; ++x) {
     std::uint32_t k = (x * 7 + l * 13) % 5;
     n[x] = k == 0   ? CountNotComputed
@@ -39,13 +56,13 @@ void Line(std::uint32_t w, std::uint32_t l, std::vector<std::uint32_t>& n,
 
 bool Write(const std::string& name, std::uint32_t w, std::uint32_t h,
            std::uint32_t limit, const std::string& view, bool bottomFirst,
-           std::string& error) {
+           std::string& error, bool noise = false) {
   CountFileWriter out;
   if (!out.Open(name, w, h, limit, view, bottomFirst, error)) return false;
   std::vector<std::uint32_t> n;
   std::vector<float> nf;
   for (std::uint32_t i = 0; i < h; ++i) {
-    Line(w, bottomFirst ? i : h - 1 - i, n, nf);
+    Line(w, bottomFirst ? i : h - 1 - i, n, nf, noise);
     if (!out.WriteLine(n.data(), nf.data(), error)) return false;
   }
   return out.Finish(error);
@@ -56,11 +73,16 @@ TEST(CountFile, RoundTripInEitherOrder) {
     std::uint32_t w, h, limit;
     bool bottomFirst;
     std::string view;
+    bool noise = false;
   } rows[] = {
       {5, 3, 100, true, "center = 0 0\nwidth = 4\n"},
       {5, 3, 100, false, "center = 0 0\nwidth = 4\n"},
       {1, 40, 0x7ffffffcu, true, ""},  // the largest limit kept as an int
       {33, 20, 0xffffffffu, false, "limit = 4294967295\n"},
+      // Lines whose bytes reach the compressor in several blocks.
+      {70001, 3, 100, true, "", false},
+      {70001, 3, 100, false, "", true},
+      {2, 5, 100, true, "", true},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(testing::Message() << r.w << "x" << r.h << " limit "
@@ -69,9 +91,17 @@ TEST(CountFile, RoundTripInEitherOrder) {
     ScopedTempDir dir;
     const std::string name = dir.File("c.exr");
     std::string error;
-    ASSERT_TRUE(Write(name, r.w, r.h, r.limit, r.view, r.bottomFirst, error))
+    ASSERT_TRUE(Write(name, r.w, r.h, r.limit, r.view, r.bottomFirst, error,
+                      r.noise))
         << error;
     EXPECT_EQ(DirEntries(dir.path()), std::vector<std::string>{"c.exr"});
+    const std::size_t bytes = ReadBytes(name).size();
+    const std::size_t raw = std::size_t{r.w} * r.h * 8;
+    if (r.noise) {
+      EXPECT_GT(bytes, raw);  // each line stored as it is
+    } else if (r.w > 1000) {
+      EXPECT_LT(bytes, raw / 4);
+    }
 
     CountFileReader in;
     ASSERT_TRUE(in.Open(name, error)) << error;
@@ -87,7 +117,7 @@ TEST(CountFile, RoundTripInEitherOrder) {
       for (std::uint32_t i = 0; i < r.h; ++i) {
         std::uint32_t l = pass == 0 ? r.h - 1 - i : i;
         ASSERT_TRUE(in.ReadLine(l, n.data(), nf.data(), error)) << error;
-        Line(r.w, l, wantN, wantNf);
+        Line(r.w, l, wantN, wantNf, r.noise);
         EXPECT_EQ(n, wantN) << "line " << l;
         EXPECT_EQ(nf, wantNf) << "line " << l;
       }

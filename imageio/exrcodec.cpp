@@ -1,26 +1,24 @@
-// Count files through OpenEXR: the module the programs load when they first
-// meet a count file. The library reports failures by exceptions; they are
-// caught here, at its edge, and turned into messages.
+// Count files: the module the programs load when they first meet one. It
+// reads them through OpenEXR, which reports failures by exceptions; they are
+// caught here, at its edge, and turned into messages. They are written by
+// imageio/exrencoder.
 #include <memory>
 #include <string>
 
 #include "imageio/countcodec.h"
+#include "imageio/exrencoder.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <exception>
 #include <fstream>
-#include <ostream>
 #include <vector>
 
 #include <ImfChannelList.h>
 #include <ImfFrameBuffer.h>
 #include <ImfHeader.h>
-#include <ImfIO.h>
 #include <ImfInputFile.h>
 #include <ImfIntAttribute.h>
-#include <ImfOutputFile.h>
 #include <ImfStdIO.h>
 #include <ImfStringAttribute.h>
 #include <Iex.h>
@@ -36,34 +34,6 @@ constexpr std::uint32_t CountNeverEscaped = 0xFFFFFFFFu;
 const char IterationsName[] = "Iterations";
 const char BiasName[] = "IterationsBias";
 constexpr int OurBias = 1;
-
-// An OpenEXR output over our stream, so that a failed write is seen: the
-// library's own file stream is flushed in its destructor, where errors are
-// swallowed.
-class StreamOut : public Imf::OStream {
- public:
-  StreamOut(std::ostream& os, const char* name) : Imf::OStream(name), os(os) {}
-  void write(const char c[], int n) override {
-    os.write(c, n);
-    Check();
-  }
-  uint64_t tellp() override { return static_cast<uint64_t>(os.tellp()); }
-  void seekp(uint64_t pos) override {
-    os.seekp(static_cast<std::streamoff>(pos));
-    Check();
-  }
-  bool Failed() const { return failed; }
-
- private:
-  void Check() {
-    if (!os) {
-      failed = true;
-      THROW(Iex::IoExc, "write error");
-    }
-  }
-  std::ostream& os;
-  bool failed = false;
-};
 
 // Decimal text of an unsigned 32-bit value, nothing else allowed.
 bool ParseU32(const std::string& s, std::uint32_t& value) {
@@ -91,105 +61,6 @@ bool ReadCount(const Imf::Header& h, const char* name, std::uint32_t& value) {
   }
   return false;
 }
-
-// --- writer -----------------------------------------------------------------
-
-class ExrEncoder : public countcodec::Encoder {
- public:
-  ~ExrEncoder() override {
-    // The file object writes its offset table as it ends: let it, into the
-    // stream that the caller then discards.
-    try {
-      file.reset();
-    } catch (...) {
-    }
-  }
-
-  bool Start(std::ostream& os, const std::string& target, std::uint32_t width,
-             std::uint32_t height, std::uint32_t limit,
-             const std::string& viewText, bool bottomFirst,
-             std::string& error) override {
-    name = target;
-    try {
-      // Line 0 is the bottom, the file's last scanline: bottom first is
-      // decreasing y, which OpenEXR writes as it comes, without buffering.
-      // zlib one line at a time (imageio_pngbench): the NF fractions are
-      // nearly incompressible, so 16-line blocks save 6% of the size for a
-      // third more time, RLE takes a quarter of the time for 50% more
-      // bytes, and PIZ three times the time for 12% fewer.
-      Imf::Header header(static_cast<int>(width), static_cast<int>(height), 1,
-                         Imath::V2f(0, 0), 1,
-                         bottomFirst ? Imf::DECREASING_Y : Imf::INCREASING_Y,
-                         Imf::ZIPS_COMPRESSION);
-      header.channels().insert("N", Imf::Channel(Imf::UINT));
-      header.channels().insert("NF", Imf::Channel(Imf::FLOAT));
-      // The convention's readers take Iterations + IterationsBias as an int
-      // when it fits and as decimal text otherwise.
-      if (limit <= static_cast<std::uint32_t>(INT_MAX - 2 - OurBias)) {
-        header.insert(IterationsName,
-                      Imf::IntAttribute(static_cast<int>(limit)));
-      } else {
-        header.insert(IterationsName,
-                      Imf::StringAttribute(std::to_string(limit)));
-      }
-      header.insert(BiasName, Imf::IntAttribute(OurBias));
-      if (!viewText.empty()) {
-        header.insert(ViewAttributeName, Imf::StringAttribute(viewText));
-      }
-      stream.reset(new StreamOut(os, target.c_str()));
-      // No threads of OpenEXR's own: the renderer's workers use every core.
-      file.reset(new Imf::OutputFile(*stream, header, 0));
-    } catch (const std::exception& e) {
-      error = target + ": " + e.what();
-      file.reset();
-      return false;
-    }
-    return true;
-  }
-
-  bool WriteLine(const std::uint32_t* n, const float* nf,
-                 std::string& error) override {
-    try {
-      // OpenEXR reads the caller's line where it lies (a y stride of 0 maps
-      // the scanline to it): a copy of a line of the file's width would be
-      // memory in proportion to the width for nothing.
-      Imf::FrameBuffer fb;
-      fb.insert("N", Imf::Slice(Imf::UINT,
-                                reinterpret_cast<char*>(
-                                    const_cast<std::uint32_t*>(n)),
-                                sizeof(std::uint32_t), 0));
-      fb.insert("NF", Imf::Slice(Imf::FLOAT,
-                                 reinterpret_cast<char*>(const_cast<float*>(nf)),
-                                 sizeof(float), 0));
-      file->setFrameBuffer(fb);
-      file->writePixels(1);
-    } catch (const std::exception& e) {
-      error = name + ": " + e.what();
-      return false;
-    }
-    return true;
-  }
-
-  bool End(std::string& error) override {
-    // The line offset table is written when the file object ends.
-    try {
-      file.reset();
-    } catch (const std::exception& e) {
-      error = name + ": " + e.what();
-      return false;
-    }
-    if (stream->Failed()) {
-      error = name + ": write error";
-      return false;
-    }
-    return true;
-  }
-
- private:
-  std::string name;
-  std::unique_ptr<StreamOut> stream;
-  std::unique_ptr<Imf::OutputFile> file;
-};
 
 // --- reader -----------------------------------------------------------------
 
@@ -344,7 +215,7 @@ bool ExrDecoder::ReadLine(std::uint64_t line, std::uint32_t* n, float* nf,
   return true;
 }
 
-countcodec::Encoder* NewEncoder() { return new ExrEncoder(); }
+countcodec::Encoder* NewEncoder() { return imageio::NewExrEncoder(); }
 countcodec::Decoder* NewDecoder() { return new ExrDecoder(); }
 
 }  // namespace
