@@ -481,6 +481,147 @@ bool BottomFirst(const ImageSink* picture) {
   return picture ? picture->BottomFirst() : true;
 }
 
+namespace {
+
+void AbandonSinks(const RenderJob& job) {
+  if (job.picture) job.picture->Abandon();
+  if (job.counts) job.counts->Abandon();
+  if (job.pair) job.pair->Abandon();
+}
+
+bool FinishSinks(const RenderJob& job, std::string& error) {
+  // The count file and the pair first: a picture that is in place promises
+  // that its companions are too.
+  bool ok = (!job.counts || job.counts->Finish(error)) &&
+            (!job.pair || job.pair->Finish(error)) &&
+            (!job.picture || job.picture->Finish(error));
+  if (!ok) AbandonSinks(job);
+  return ok;
+}
+
+// Bytes of one part of a row made in parts.
+constexpr std::size_t PartBytes = std::size_t{256} << 10;
+
+// The rows of a job whose samples a sink keeps, each made by every worker a
+// part at a time. The writing thread gathers the parts of a row into one
+// band of samples and one picture row, so memory holds that band, the ring
+// of parts (bounded in bytes) and the sinks' own state, whatever the width.
+// Each pixel's bytes come from its own samples alone, so the parts make the
+// same row.
+bool RunInParts(const RenderJob& job, std::string& error) {
+  const unsigned N = job.samples;
+  const std::uint64_t W = job.width, H = job.height;
+  const std::size_t lineValues = static_cast<std::size_t>(W) * N;
+  const bool bottom = BottomFirst(job.picture);
+  const PixelLayout layout =
+      job.picture ? job.picture->Layout() : PixelLayout::Rgb8;
+  const std::size_t pixelBytes =
+      job.picture ? (layout == PixelLayout::Rgb16 ? 6 : 3) : 0;
+  const std::size_t picBytes = job.picture ? job.picture->RowBytes() : 0;
+
+  const std::size_t perPixel =
+      pixelBytes + std::size_t{N} * N * 8 + (job.pair ? 2 : 0);
+  const std::uint64_t partPixels = std::max<std::uint64_t>(
+      1, std::min<std::uint64_t>(W, PartBytes / perPixel));
+  const std::uint64_t parts = (W + partPixels - 1) / partPixels;
+  const std::size_t partValues = static_cast<std::size_t>(partPixels) * N;
+  // One part in the ring: its picture bytes, its N sample lines' N and NF
+  // values (in the order the lines leave), its pair counts.
+  const std::size_t nOffset = Align(partPixels * pixelBytes);
+  const std::size_t nfOffset = Align(nOffset + partValues * N * 4);
+  const std::size_t pairOffset = Align(nfOffset + partValues * N * 4);
+  const std::size_t unitBytes = pairOffset + (job.pair ? partPixels * 2 : 0);
+
+  std::mutex failLock;
+  std::atomic<bool> failed{false};
+  std::string failure;
+
+  auto produce = [&](std::uint64_t u, unsigned char* out) {
+    const std::uint64_t k = u / parts;
+    const std::uint64_t first = (u % parts) * partPixels;
+    const std::uint64_t pixels = std::min(partPixels, W - first);
+    const std::size_t values = static_cast<std::size_t>(pixels) * N;
+    const std::uint64_t l = bottom ? k : H - 1 - k;
+    auto* n = reinterpret_cast<std::uint32_t*>(out + nOffset);
+    auto* nf = reinterpret_cast<float*>(out + nfOffset);
+    std::vector<SampleLine> band(N);
+    std::string why;
+    for (unsigned j = 0; j < N; ++j) {
+      const std::size_t d = bottom ? j : N - 1 - j;
+      band[j] = SampleLine{n + d * partValues, nf + d * partValues};
+      if (failed.load(std::memory_order_relaxed)) return;
+      if (!job.lines->LinePart(l * N + j, first * N, values, band[j], why)) {
+        std::lock_guard<std::mutex> guard(failLock);
+        if (!failed.exchange(true))
+          failure = why.empty() ? "cannot read the samples" : why;
+        return;
+      }
+    }
+    if (job.picture)
+      job.colourer->ColourRow(band.data(), N, pixels, layout, out);
+    if (job.pair) {
+      auto* counts = reinterpret_cast<std::uint16_t*>(out + pairOffset);
+      for (std::uint64_t m = 0; m < pixels; ++m)
+        counts[m] = PairCount(band[0].n[m]);
+    }
+  };
+
+  try {
+    std::vector<unsigned char> row(picBytes, 0);
+    std::vector<std::uint32_t> bandN(job.counts ? lineValues * N : 0);
+    std::vector<float> bandNf(bandN.size());
+    std::vector<std::uint16_t> pairRow(job.pair ? W : 0);
+    OrderedRows units(job.threads);
+    units.Start(H * parts, unitBytes, produce);
+    for (std::uint64_t u = 0; u < H * parts; ++u) {
+      const unsigned char* unit = units.Next();
+      bool ok = unit != nullptr && !failed.load();
+      const std::uint64_t first = (u % parts) * partPixels;
+      const std::uint64_t pixels = std::min(partPixels, W - first);
+      const std::size_t values = static_cast<std::size_t>(pixels) * N;
+      if (ok) {
+        std::memcpy(row.data() + first * pixelBytes, unit, pixels * pixelBytes);
+        auto* n = reinterpret_cast<const std::uint32_t*>(unit + nOffset);
+        auto* nf = reinterpret_cast<const float*>(unit + nfOffset);
+        for (unsigned d = 0; d < N && !bandN.empty(); ++d) {
+          std::memcpy(&bandN[d * lineValues + first * N], n + d * partValues,
+                      values * 4);
+          std::memcpy(&bandNf[d * lineValues + first * N], nf + d * partValues,
+                      values * 4);
+        }
+        if (job.pair)
+          std::memcpy(&pairRow[first], unit + pairOffset, pixels * 2);
+      }
+      const bool rowDone = u % parts == parts - 1;
+      const std::uint64_t k = u / parts;
+      if (ok && rowDone && job.picture)
+        ok = job.picture->WriteRow(row.data(), error);
+      for (unsigned d = 0; ok && rowDone && job.counts && d < N; ++d)
+        ok = job.counts->WriteLine(&bandN[d * lineValues],
+                                   &bandNf[d * lineValues], error);
+      if (ok && rowDone && job.pair)
+        ok = job.pair->WriteLine(bottom ? k : H - 1 - k, pairRow.data(), error);
+      if (!ok) {
+        units.Cancel();
+        if (failed.load()) {
+          std::lock_guard<std::mutex> guard(failLock);
+          error = failure;
+        }
+        AbandonSinks(job);
+        return false;
+      }
+      if (rowDone && job.progress) job.progress(k + 1);
+    }
+  } catch (const std::bad_alloc&) {
+    error = "out of memory";
+    AbandonSinks(job);
+    return false;
+  }
+  return FinishSinks(job, error);
+}
+
+}  // namespace
+
 bool RunRender(const RenderJob& job, std::string& error) {
   const unsigned N = job.samples;
   const std::uint64_t W = job.width, H = job.height;
@@ -499,6 +640,8 @@ bool RunRender(const RenderJob& job, std::string& error) {
   const std::size_t nfOffset = Align(nOffset + bandValues * 4);
   const std::size_t pairOffset = Align(nfOffset + bandValues * 4);
   const std::size_t rowBytes = pairOffset + (job.pair ? W * 2 : 0);
+  if (keepSamples && rowBytes > job.partRowBytes && job.lines->GivesParts())
+    return RunInParts(job, error);
 
   std::mutex failLock;
   std::atomic<bool> failed{false};
@@ -569,12 +712,6 @@ bool RunRender(const RenderJob& job, std::string& error) {
     }
   };
 
-  auto abandon = [&]() {
-    if (job.picture) job.picture->Abandon();
-    if (job.counts) job.counts->Abandon();
-    if (job.pair) job.pair->Abandon();
-  };
-
   try {
     OrderedRows rows(job.threads);
     rows.Start(H, rowBytes, produce);
@@ -600,29 +737,15 @@ bool RunRender(const RenderJob& job, std::string& error) {
           std::lock_guard<std::mutex> guard(failLock);
           error = failure;
         }
-        abandon();
+        AbandonSinks(job);
         return false;
       }
       if (job.progress) job.progress(k + 1);
     }
   } catch (const std::bad_alloc&) {
     error = "out of memory";
-    abandon();
+    AbandonSinks(job);
     return false;
   }
-  // The count file and the pair first: a picture that is in place promises
-  // that its companions are too.
-  if (job.counts && !job.counts->Finish(error)) {
-    abandon();
-    return false;
-  }
-  if (job.pair && !job.pair->Finish(error)) {
-    abandon();
-    return false;
-  }
-  if (job.picture && !job.picture->Finish(error)) {
-    abandon();
-    return false;
-  }
-  return true;
+  return FinishSinks(job, error);
 }

@@ -209,6 +209,12 @@ struct RenderJob {
   CountFileWriter* counts = nullptr;        // optional; opened in RowOrder
   ViewPairWriter* pair = nullptr;           // optional; one sample per pixel
   unsigned threads = 0;                     // 0: one per processor
+  // Rows whose samples a sink keeps, and which are larger than this, are
+  // made in parts by every worker and gathered on the writing thread:
+  // whole, the ring would hold two or three of them, so one worker would
+  // compute while the others waited, and two bands of samples would be in
+  // memory at once. The bytes are the same either way.
+  std::size_t partRowBytes = std::size_t{2} << 20;
   // Called on the writing thread after each row with the rows done.
   std::function<void(std::uint64_t done)> progress;
 };

@@ -8,7 +8,10 @@
 
 #include "colour/antialias.h"
 #include "colour/colouring.h"
+#include "imageio/countfile.h"
+#include "imageio/viewpair.h"
 #include "render/stats.h"
+#include "tests/support/testutil.h"
 
 namespace {
 
@@ -248,6 +251,70 @@ TEST(RunRender, PiecesOfARowMakeTheWholeRow) {
       }
     }
     EXPECT_FALSE(whole.GivesParts());
+  }
+}
+
+// Rows whose samples a sink keeps, made in parts by every worker, against
+// the same rows made whole: the same picture rows, count file and saved
+// pair, byte for byte, on rows of several parts with a short last one.
+TEST(RunRender, RowsMadeInPartsMakeTheSameFiles) {
+  struct Row {
+    unsigned samples;
+    std::uint64_t width;
+  } rows[] = {{1, 45000}, {3, 9000}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.samples);
+    const unsigned N = row.samples;
+    const MandArea a = View(-1.9, -0.02, 2.6, row.width, 3, 60);
+    DoubleLineSource source(Rule(a, 2));
+    ComputedLines computed(a, N, 2, source);
+    Colourer colourer(Colouring(), 2, 60);
+    PixelColourer pixels(colourer, 60, N);
+    struct Files {
+      std::vector<std::string> rows;
+      std::string counts, mnd;
+    };
+    auto render = [&](std::size_t partRowBytes, unsigned threads,
+                      bool bottomFirst) {
+      testutil::ScopedTempDir dir;
+      MemorySink sink(PixelLayout::Rgb8, a.dotsX * 3 + 3, bottomFirst);
+      CountFileWriter counts;
+      ViewPairWriter pair;
+      std::string error;
+      EXPECT_TRUE(counts.Open(dir.File("c.exr"), a.dotsX * N, a.dotsY * N, 60,
+                              "", bottomFirst, error))
+          << error;
+      if (N == 1) {
+        EXPECT_TRUE(pair.Open(dir.File("v"), a, error)) << error;
+      }
+      RenderJob job;
+      job.width = a.dotsX;
+      job.height = a.dotsY;
+      job.samples = N;
+      job.lines = &computed;
+      job.colourer = &pixels;
+      job.picture = &sink;
+      job.counts = &counts;
+      job.pair = N == 1 ? &pair : nullptr;
+      job.threads = threads;
+      job.partRowBytes = partRowBytes;
+      EXPECT_TRUE(RunRender(job, error)) << error;
+      EXPECT_TRUE(sink.finished);
+      Files f{sink.rows, testutil::ReadBytes(dir.File("c.exr")), ""};
+      if (N == 1) f.mnd = testutil::ReadBytes(dir.File("v.mnd"));
+      return f;
+    };
+    for (bool bottomFirst : {false, true}) {
+      const Files whole = render(SIZE_MAX, 2, bottomFirst);
+      ASSERT_EQ(whole.rows.size(), a.dotsY);
+      for (unsigned threads : {1u, 3u}) {
+        SCOPED_TRACE(threads);
+        const Files parts = render(0, threads, bottomFirst);
+        EXPECT_TRUE(parts.rows == whole.rows);
+        EXPECT_TRUE(parts.counts == whole.counts);
+        EXPECT_TRUE(parts.mnd == whole.mnd);
+      }
+    }
   }
 }
 
