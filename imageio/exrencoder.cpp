@@ -11,6 +11,10 @@
 
 #include "imageio/zdeflate.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace imageio {
 
 namespace {
@@ -72,6 +76,47 @@ std::string Channel(const char* name, std::uint32_t type) {
   return s;
 }
 
+// The bytes at even (or odd) places of src[0 .. 2k), each replaced by its
+// difference from the one before plus 128, to out[0 .. k); previous is the
+// byte before the first, and becomes the last.
+void Predicted(const unsigned char* src, std::size_t k, bool odd,
+               unsigned char& previous, unsigned char* out) {
+  std::size_t i = 0;
+#ifdef __SSE2__
+  // Sixteen at a time: the wanted bytes of 32 packed down into one register,
+  // which, moved up a byte with the last byte before it, gives each one's
+  // predecessor. Loads stay within src[0 .. 2k).
+  const __m128i low = _mm_set1_epi16(0xff);
+  const __m128i bias = _mm_set1_epi8(static_cast<char>(128));
+  __m128i before = _mm_set1_epi8(static_cast<char>(previous));
+  for (; i + 16 <= k; i += 16) {
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * i));
+    __m128i b =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * i + 16));
+    if (odd) {
+      a = _mm_srli_epi16(a, 8);
+      b = _mm_srli_epi16(b, 8);
+    } else {
+      a = _mm_and_si128(a, low);
+      b = _mm_and_si128(b, low);
+    }
+    const __m128i t = _mm_packus_epi16(a, b);
+    const __m128i shifted =
+        _mm_or_si128(_mm_slli_si128(t, 1), _mm_srli_si128(before, 15));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                     _mm_add_epi8(_mm_sub_epi8(t, shifted), bias));
+    before = t;
+  }
+  if (i > 0)
+    previous = static_cast<unsigned char>(_mm_extract_epi16(before, 7) >> 8);
+#endif
+  for (; i < k; ++i) {
+    const unsigned char t = src[2 * i + (odd ? 1 : 0)];
+    out[i] = static_cast<unsigned char>(t - previous + 128);
+    previous = t;
+  }
+}
+
 class ExrEncoder : public countcodec::Encoder {
  public:
   bool Start(std::ostream& os, const std::string& target, std::uint32_t width,
@@ -100,7 +145,7 @@ class ExrEncoder : public countcodec::Encoder {
   // untouched beyond what the compressor puts there, so that only the
   // compressed bytes take memory.
   std::unique_ptr<unsigned char[]> packed;
-  std::unique_ptr<unsigned char[]> reordered, predicted;
+  std::unique_ptr<unsigned char[]> predicted;
 };
 
 bool ExrEncoder::Write(const void* data, std::size_t bytes,
@@ -172,7 +217,6 @@ bool ExrEncoder::Start(std::ostream& out, const std::string& target,
     offsets.assign(h, 0);
     const std::size_t lineBytes = std::size_t{w} * 8;
     packed.reset(new unsigned char[lineBytes]);
-    reordered.reset(new unsigned char[Block]);
     predicted.reset(new unsigned char[Block]);
   } catch (const std::bad_alloc&) {
     error = target + ": out of memory";
@@ -202,7 +246,7 @@ bool ExrEncoder::Compress(const std::uint32_t* n, const float* nf,
   const auto* nBytes = reinterpret_cast<const unsigned char*>(n);
   const auto* nfBytes = reinterpret_cast<const unsigned char*>(nf);
   // Even bytes of N, then of NF, then odd bytes of N, then of NF.
-  const unsigned char* sources[4] = {nBytes, nfBytes, nBytes + 1, nfBytes + 1};
+  const unsigned char* sources[4] = {nBytes, nfBytes, nBytes, nfBytes};
   // 128 before the first byte leaves it as it is.
   unsigned char previous = 128;
   for (int part = 0; part < 4; ++part) {
@@ -210,13 +254,8 @@ bool ExrEncoder::Compress(const std::uint32_t* n, const float* nf,
     const std::size_t count = half / 2;
     for (std::size_t done = 0; done < count;) {
       const std::size_t k = std::min(Block, count - done);
-      unsigned char* t = reordered.get();
       unsigned char* d = predicted.get();
-      for (std::size_t i = 0; i < k; ++i) t[i] = src[2 * (done + i)];
-      d[0] = static_cast<unsigned char>(t[0] - previous + 128);
-      for (std::size_t i = 1; i < k; ++i)
-        d[i] = static_cast<unsigned char>(t[i] - t[i - 1] + 128);
-      previous = t[k - 1];
+      Predicted(src + 2 * done, k, part >= 2, previous, d);
       done += k;
       const bool last = part == 3 && done == count;
       switch (zlib.Feed(d, k, last, error)) {
