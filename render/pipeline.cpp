@@ -499,6 +499,34 @@ bool FinishSinks(const RenderJob& job, std::string& error) {
   return ok;
 }
 
+// The first failure of the workers, which the writing thread reports.
+class WorkerFailure {
+ public:
+  // After a failure the remaining rows are not worth computing.
+  bool Happened() const { return failed.load(std::memory_order_relaxed); }
+  void Set(const std::string& why) {
+    std::lock_guard<std::mutex> guard(lock);
+    if (!failed.exchange(true))
+      failure = why.empty() ? "cannot read the samples" : why;
+  }
+  // Ends a job that failed, on the workers' side or the sinks': error is
+  // the workers' failure, if there was one, else the sink's own message.
+  bool Stop(OrderedRows& rows, const RenderJob& job, std::string& error) {
+    rows.Cancel();
+    if (failed.load()) {
+      std::lock_guard<std::mutex> guard(lock);
+      error = failure;
+    }
+    AbandonSinks(job);
+    return false;
+  }
+
+ private:
+  std::mutex lock;
+  std::atomic<bool> failed{false};
+  std::string failure;
+};
+
 // Bytes of one part of a row made in parts.
 constexpr std::size_t PartBytes = std::size_t{256} << 10;
 
@@ -532,9 +560,7 @@ bool RunInParts(const RenderJob& job, std::string& error) {
   const std::size_t pairOffset = Align(nfOffset + partValues * N * 4);
   const std::size_t unitBytes = pairOffset + (job.pair ? partPixels * 2 : 0);
 
-  std::mutex failLock;
-  std::atomic<bool> failed{false};
-  std::string failure;
+  WorkerFailure failure;
 
   auto produce = [&](std::uint64_t u, unsigned char* out) {
     const std::uint64_t k = u / parts;
@@ -549,11 +575,9 @@ bool RunInParts(const RenderJob& job, std::string& error) {
     for (unsigned j = 0; j < N; ++j) {
       const std::size_t d = bottom ? j : N - 1 - j;
       band[j] = SampleLine{n + d * partValues, nf + d * partValues};
-      if (failed.load(std::memory_order_relaxed)) return;
+      if (failure.Happened()) return;
       if (!job.lines->LinePart(l * N + j, first * N, values, band[j], why)) {
-        std::lock_guard<std::mutex> guard(failLock);
-        if (!failed.exchange(true))
-          failure = why.empty() ? "cannot read the samples" : why;
+        failure.Set(why);
         return;
       }
     }
@@ -575,7 +599,7 @@ bool RunInParts(const RenderJob& job, std::string& error) {
     units.Start(H * parts, unitBytes, produce);
     for (std::uint64_t u = 0; u < H * parts; ++u) {
       const unsigned char* unit = units.Next();
-      bool ok = unit != nullptr && !failed.load();
+      bool ok = unit != nullptr && !failure.Happened();
       const std::uint64_t first = (u % parts) * partPixels;
       const std::uint64_t pixels = std::min(partPixels, W - first);
       const std::size_t values = static_cast<std::size_t>(pixels) * N;
@@ -601,15 +625,7 @@ bool RunInParts(const RenderJob& job, std::string& error) {
                                    &bandNf[d * lineValues], error);
       if (ok && rowDone && job.pair)
         ok = job.pair->WriteLine(bottom ? k : H - 1 - k, pairRow.data(), error);
-      if (!ok) {
-        units.Cancel();
-        if (failed.load()) {
-          std::lock_guard<std::mutex> guard(failLock);
-          error = failure;
-        }
-        AbandonSinks(job);
-        return false;
-      }
+      if (!ok) return failure.Stop(units, job, error);
       if (rowDone && job.progress) job.progress(k + 1);
     }
   } catch (const std::bad_alloc&) {
@@ -643,9 +659,7 @@ bool RunRender(const RenderJob& job, std::string& error) {
   if (keepSamples && rowBytes > job.partRowBytes && job.lines->GivesParts())
     return RunInParts(job, error);
 
-  std::mutex failLock;
-  std::atomic<bool> failed{false};
-  std::string failure;
+  WorkerFailure failure;
 
   // Without a sink for the samples, a source that computes them gives them
   // a piece of the row at a time, so a worker holds a piece of its band
@@ -683,8 +697,7 @@ bool RunRender(const RenderJob& job, std::string& error) {
               SampleLine{s.n.data() + j * values, s.nf.data() + j * values};
       }
       for (unsigned j = 0; j < N; ++j) {
-        // After a failure the remaining rows are not worth computing.
-        if (failed.load(std::memory_order_relaxed)) {
+        if (failure.Happened()) {
           std::memset(out, 0, rowBytes);
           return;
         }
@@ -692,9 +705,7 @@ bool RunRender(const RenderJob& job, std::string& error) {
                                                       values, band[j], why)
                                 : job.lines->Line(l * N + j, band[j], why);
         if (!ok) {
-          std::lock_guard<std::mutex> guard(failLock);
-          if (!failed.exchange(true))
-            failure = why.empty() ? "cannot read the samples" : why;
+          failure.Set(why);
           std::memset(out, 0, rowBytes);
           return;
         }
@@ -717,7 +728,7 @@ bool RunRender(const RenderJob& job, std::string& error) {
     rows.Start(H, rowBytes, produce);
     for (std::uint64_t k = 0; k < H; ++k) {
       const unsigned char* row = rows.Next();
-      bool ok = row != nullptr && !failed.load();
+      bool ok = row != nullptr && !failure.Happened();
       if (ok && job.picture) ok = job.picture->WriteRow(row, error);
       if (ok && job.counts) {
         auto* n = reinterpret_cast<const std::uint32_t*>(row + nOffset);
@@ -731,15 +742,7 @@ bool RunRender(const RenderJob& job, std::string& error) {
         ok = job.pair->WriteLine(
             l, reinterpret_cast<const std::uint16_t*>(row + pairOffset), error);
       }
-      if (!ok) {
-        rows.Cancel();
-        if (failed.load()) {
-          std::lock_guard<std::mutex> guard(failLock);
-          error = failure;
-        }
-        AbandonSinks(job);
-        return false;
-      }
+      if (!ok) return failure.Stop(rows, job, error);
       if (job.progress) job.progress(k + 1);
     }
   } catch (const std::bad_alloc&) {

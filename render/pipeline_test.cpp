@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -441,6 +442,67 @@ TEST(RunRender, FailuresAbandonTheOutput) {
   EXPECT_EQ(error, "disk full");
   EXPECT_FALSE(sink.finished);
   EXPECT_TRUE(sink.abandoned);
+}
+
+// A source of parts that fails on one line.
+class FailingParts : public SampleLines {
+ public:
+  FailingParts(const SampleLines& lines, std::uint64_t badLine)
+      : lines(lines), badLine(badLine) {}
+  bool Line(std::uint64_t line, SampleLine out,
+            std::string& error) const override {
+    return lines.Line(line, out, error);
+  }
+  bool GivesParts() const override { return true; }
+  bool LinePart(std::uint64_t line, std::uint64_t first, std::size_t count,
+                SampleLine out, std::string& error) const override {
+    if (line == badLine) {
+      error = "no such line";
+      return false;
+    }
+    return lines.LinePart(line, first, count, out, error);
+  }
+
+ private:
+  const SampleLines& lines;
+  std::uint64_t badLine;
+};
+
+// Rows made in parts fail as whole rows do: the workers' message, and
+// neither the picture nor the count file left behind.
+TEST(RunRender, FailuresOfRowsMadeInPartsAbandonTheOutput) {
+  const MandArea a = View(-2, -1, 3, 300, 40, 50);
+  DoubleLineSource source(Rule(a, 2));
+  ComputedLines lines(a, 2, 2, source);
+  FailingParts bad(lines, 33);
+  Colourer colourer(Colouring(), 2, 50);
+  PixelColourer pixels(colourer, 50, 2);
+  for (unsigned threads : {1u, 2u}) {
+    SCOPED_TRACE(threads);
+    testutil::ScopedTempDir dir;
+    MemorySink sink(PixelLayout::Rgb8, a.dotsX * 3, false);
+    CountFileWriter counts;
+    std::string error;
+    ASSERT_TRUE(counts.Open(dir.File("c.exr"), a.dotsX * 2, a.dotsY * 2, 50,
+                            "", false, error))
+        << error;
+    RenderJob job;
+    job.width = a.dotsX;
+    job.height = a.dotsY;
+    job.samples = 2;
+    job.lines = &bad;
+    job.colourer = &pixels;
+    job.picture = &sink;
+    job.counts = &counts;
+    job.threads = threads;
+    job.partRowBytes = 0;
+    EXPECT_FALSE(RunRender(job, error));
+    EXPECT_EQ(error, "no such line");
+    // Sample line 33 is in pixel line 16, the 24th row from the top.
+    EXPECT_LE(sink.rows.size(), 23u);
+    EXPECT_TRUE(sink.abandoned);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+  }
 }
 
 TEST(CountStats, PercentilesAndRangeOfHandCountedData) {
