@@ -19,6 +19,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <ostream>
 #include <thread>
@@ -28,7 +29,7 @@
 #include "imageio/pngtext.h"
 
 #ifdef IMAGEIO_HAVE_ISAL
-#include <isa-l/igzip_lib.h>
+#include "imageio/zdeflate.h"
 #endif
 
 struct PngWriter::State {
@@ -56,8 +57,11 @@ struct PngWriter::State {
   // With PngDeflate::Fast the encoder compresses the rows into IDAT chunks
   // itself; libpng writes every other chunk.
   bool igzip = false;
-  isal_zstream zs;
-  std::vector<unsigned char> levelBuffer, idat, swapped;
+  std::unique_ptr<imageio::ZlibStream> zs;
+  std::vector<unsigned char> idat, swapped;
+  // The compressor's message; kept here, out of the frames that libpng's
+  // error handler jumps over.
+  std::string deflateError;
 #endif
 
   ~State() {
@@ -168,40 +172,33 @@ bool WriteOneRow(PngWriter::State* s, const void* row) {
 // The IDAT chunk of what the compressor has put out, if anything; the
 // output buffer is then empty again. Called under a setjmp of the caller.
 void EmitIdat(PngWriter::State* s) {
-  const std::size_t used = s->idat.size() - s->zs.avail_out;
+  const std::size_t used = s->zs->Produced();
   if (used > 0) {
     png_write_chunk(s->png, reinterpret_cast<png_const_bytep>("IDAT"),
                     s->idat.data(), used);
   }
-  s->zs.next_out = s->idat.data();
-  s->zs.avail_out = static_cast<std::uint32_t>(s->idat.size());
+  s->zs->Continue(s->idat.data(), s->idat.size());
 }
 
 // Compresses n bytes (all of them, or to the stream's end when finishing),
 // sending each full output buffer out as an IDAT chunk.
 bool Deflate(PngWriter::State* s, const unsigned char* data, std::size_t n,
              bool finish) {
-  // igzip counts its input in 32 bits; a row of a 16-bit picture can be
-  // longer.
-  constexpr std::size_t Piece = std::size_t{1} << 30;
-  for (; n > Piece; data += Piece, n -= Piece) {
-    if (!Deflate(s, data, Piece, false)) return false;
-  }
-  s->zs.next_in = const_cast<std::uint8_t*>(data);
-  s->zs.avail_in = static_cast<std::uint32_t>(n);
-  s->zs.end_of_stream = finish ? 1 : 0;
-  s->zs.flush = NO_FLUSH;
   for (;;) {
-    const int status = isal_deflate(&s->zs);
-    if (status != COMP_OK) {
-      std::snprintf(s->message, sizeof s->message,
-                    "compression failed (igzip status %d)", status);
-      return false;
+    switch (s->zs->Feed(data, n, finish, s->deflateError)) {
+      case imageio::ZlibStream::Result::Failed:
+        std::snprintf(s->message, sizeof s->message, "%s",
+                      s->deflateError.c_str());
+        return false;
+      case imageio::ZlibStream::Result::Ok:
+        if (finish) EmitIdat(s);
+        return true;
+      case imageio::ZlibStream::Result::Full:
+        data += s->zs->Taken();
+        n -= s->zs->Taken();
+        EmitIdat(s);
+        break;
     }
-    const bool done =
-        finish ? s->zs.internal_state.state == ZSTATE_END : s->zs.avail_in == 0;
-    if (s->zs.avail_out == 0 || (done && finish)) EmitIdat(s);
-    if (done) return true;
   }
 }
 
@@ -325,16 +322,11 @@ bool PngWriter::Open(const std::string& target, std::uint32_t width,
 #ifdef IMAGEIO_HAVE_ISAL
   if (!zlib) {
     s->igzip = true;
-    isal_deflate_init(&s->zs);
-    s->levelBuffer.resize(ISAL_DEF_LVL1_DEFAULT);
-    s->zs.level = 1;
-    s->zs.level_buf = s->levelBuffer.data();
-    s->zs.level_buf_size = static_cast<std::uint32_t>(s->levelBuffer.size());
-    s->zs.gzip_flag = IGZIP_ZLIB;  // PNG's image data is a zlib stream
-    // As large as libpng's IDAT chunks (WriteHead).
+    // PNG's image data is one zlib stream, cut into IDAT chunks as large as
+    // libpng's (WriteHead).
+    s->zs.reset(new imageio::ZlibStream(true));
     s->idat.resize(1u << 17);
-    s->zs.next_out = s->idat.data();
-    s->zs.avail_out = static_cast<std::uint32_t>(s->idat.size());
+    s->zs->Begin(s->idat.data(), s->idat.size());
     if (s->depth == 16 && HostIsLittleEndian())
       s->swapped.resize(std::size_t{width} * 6);
   }

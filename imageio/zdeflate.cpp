@@ -19,6 +19,7 @@ struct ZlibStream::State {
   unsigned char* out = nullptr;
   std::size_t capacity = 0;
   std::size_t produced = 0;
+  std::size_t taken = 0;
   bool igzip = false;
 #ifdef IMAGEIO_HAVE_ISAL
   isal_zstream zs;
@@ -74,6 +75,14 @@ void ZlibStream::Begin(unsigned char* out, std::size_t capacity) {
 
 std::size_t ZlibStream::Produced() const { return state->produced; }
 
+std::size_t ZlibStream::Taken() const { return state->taken; }
+
+void ZlibStream::Continue(unsigned char* out, std::size_t capacity) {
+  state->out = out;
+  state->capacity = capacity;
+  state->produced = 0;
+}
+
 bool ZlibStream::State::Step(const unsigned char* in, std::size_t take,
                              bool last, std::size_t& used, bool& done,
                              std::string& error) {
@@ -121,6 +130,7 @@ ZlibStream::Result ZlibStream::Feed(const void* data, std::size_t n,
                                     bool finish, std::string& error) {
   State& s = *state;
   const auto* in = static_cast<const unsigned char*>(data);
+  s.taken = 0;
   for (;;) {
     const std::size_t take = std::min(n, Piece);
     const bool last = finish && take == n;
@@ -129,9 +139,10 @@ ZlibStream::Result ZlibStream::Feed(const void* data, std::size_t n,
     if (!s.Step(in, take, last, used, done, error)) return Result::Failed;
     in += used;
     n -= used;
+    s.taken += used;
     if (done && n == 0) return Result::Ok;
     // Not done with the output full: the compressor may still hold bytes
-    // it could not put out.
+    // it could not put out, even with all the input taken.
     if (s.produced == s.capacity) return Result::Full;
   }
 }

@@ -24,13 +24,17 @@ class ZlibStream {
 
   enum class Result { Ok, Full, Failed };
   // Compresses n bytes, and ends the stream when finish is set. Full when
-  // the output buffer ran out first: then the stream is unusable until the
-  // next Begin, and Produced says how far it got. Failed (with a message in
-  // error) only if the compressor itself refuses.
+  // the output buffer ran out first, with Taken bytes of the input taken:
+  // the caller may then give the stream a new buffer (Continue) and feed
+  // it the rest, or drop it. Failed (with a message in error) only if the
+  // compressor itself refuses.
   Result Feed(const void* data, std::size_t n, bool finish, std::string& error);
+  std::size_t Taken() const;
 
-  // Bytes put out since Begin.
+  // Bytes put out since Begin or Continue.
   std::size_t Produced() const;
+  // Goes on with the same stream into out, capacity bytes.
+  void Continue(unsigned char* out, std::size_t capacity);
 
  private:
   struct State;
