@@ -57,6 +57,26 @@ TEST(ZlibStream, StreamsInflateToTheirInputAndFullIsSaid) {
         EXPECT_LT(z.Produced(), in->size() / 20);
       }
     }
+    // Through a small buffer emptied whenever it fills, as PNG's chunks
+    // take the stream: the pieces put together are the whole stream.
+    for (const std::vector<unsigned char>* in : {&smooth, &noise}) {
+      std::vector<unsigned char> buffer(1000), stream;
+      z.Begin(buffer.data(), buffer.size());
+      std::string error;
+      const unsigned char* at = in->data();
+      std::size_t left = in->size();
+      for (;;) {
+        const ZlibStream::Result r = z.Feed(at, left, true, error);
+        ASSERT_NE(r, ZlibStream::Result::Failed) << error;
+        stream.insert(stream.end(), buffer.begin(),
+                      buffer.begin() + z.Produced());
+        if (r == ZlibStream::Result::Ok) break;
+        at += z.Taken();
+        left -= z.Taken();
+        z.Continue(buffer.data(), buffer.size());
+      }
+      EXPECT_EQ(Inflate(stream.data(), stream.size(), in->size()), *in);
+    }
     // Noise cannot shrink: with no more room than its own size, it fills.
     std::vector<unsigned char> out(noise.size());
     z.Begin(out.data(), out.size());
