@@ -259,6 +259,7 @@ TEST(RunRender, PiecesOfARowMakeTheWholeRow) {
 // the same rows made whole: the same picture rows, count file and saved
 // pair, byte for byte, on rows of several parts with a short last one.
 TEST(RunRender, RowsMadeInPartsMakeTheSameFiles) {
+  if (!CountFilesAvailable()) GTEST_SKIP() << "no count files in this build";
   struct Row {
     unsigned samples;
     std::uint64_t width;
@@ -471,6 +472,7 @@ class FailingParts : public SampleLines {
 // Rows made in parts fail as whole rows do: the workers' message, and
 // neither the picture nor the count file left behind.
 TEST(RunRender, FailuresOfRowsMadeInPartsAbandonTheOutput) {
+  if (!CountFilesAvailable()) GTEST_SKIP() << "no count files in this build";
   const MandArea a = View(-2, -1, 3, 300, 40, 50);
   DoubleLineSource source(Rule(a, 2));
   ComputedLines lines(a, 2, 2, source);
