@@ -499,6 +499,22 @@ bool FinishSinks(const RenderJob& job, std::string& error) {
   return ok;
 }
 
+// A finished row k to every sink: the picture row, the band's N sample
+// lines (line d at n + d * lineValues, in the order they leave), the
+// pair's counts.
+bool WriteToSinks(const RenderJob& job, std::uint64_t k,
+                  const unsigned char* picture, const std::uint32_t* n,
+                  const float* nf, std::size_t lineValues,
+                  const std::uint16_t* pairCounts, std::string& error) {
+  if (job.picture && !job.picture->WriteRow(picture, error)) return false;
+  for (unsigned d = 0; job.counts && d < job.samples; ++d) {
+    if (!job.counts->WriteLine(n + d * lineValues, nf + d * lineValues, error))
+      return false;
+  }
+  const std::uint64_t l = BottomFirst(job.picture) ? k : job.height - 1 - k;
+  return !job.pair || job.pair->WriteLine(l, pairCounts, error);
+}
+
 // The first failure of the workers, which the writing thread reports.
 class WorkerFailure {
  public:
@@ -607,7 +623,7 @@ bool RunInParts(const RenderJob& job, std::string& error) {
         std::memcpy(row.data() + first * pixelBytes, unit, pixels * pixelBytes);
         auto* n = reinterpret_cast<const std::uint32_t*>(unit + nOffset);
         auto* nf = reinterpret_cast<const float*>(unit + nfOffset);
-        for (unsigned d = 0; d < N && !bandN.empty(); ++d) {
+        for (unsigned d = 0; job.counts && d < N; ++d) {
           std::memcpy(&bandN[d * lineValues + first * N], n + d * partValues,
                       values * 4);
           std::memcpy(&bandNf[d * lineValues + first * N], nf + d * partValues,
@@ -618,13 +634,9 @@ bool RunInParts(const RenderJob& job, std::string& error) {
       }
       const bool rowDone = u % parts == parts - 1;
       const std::uint64_t k = u / parts;
-      if (ok && rowDone && job.picture)
-        ok = job.picture->WriteRow(row.data(), error);
-      for (unsigned d = 0; ok && rowDone && job.counts && d < N; ++d)
-        ok = job.counts->WriteLine(&bandN[d * lineValues],
-                                   &bandNf[d * lineValues], error);
-      if (ok && rowDone && job.pair)
-        ok = job.pair->WriteLine(bottom ? k : H - 1 - k, pairRow.data(), error);
+      if (ok && rowDone)
+        ok = WriteToSinks(job, k, row.data(), bandN.data(), bandNf.data(),
+                          lineValues, pairRow.data(), error);
       if (!ok) return failure.Stop(units, job, error);
       if (rowDone && job.progress) job.progress(k + 1);
     }
@@ -729,19 +741,11 @@ bool RunRender(const RenderJob& job, std::string& error) {
     for (std::uint64_t k = 0; k < H; ++k) {
       const unsigned char* row = rows.Next();
       bool ok = row != nullptr && !failure.Happened();
-      if (ok && job.picture) ok = job.picture->WriteRow(row, error);
-      if (ok && job.counts) {
-        auto* n = reinterpret_cast<const std::uint32_t*>(row + nOffset);
-        auto* nf = reinterpret_cast<const float*>(row + nfOffset);
-        for (unsigned d = 0; ok && d < N; ++d)
-          ok = job.counts->WriteLine(n + d * lineValues, nf + d * lineValues,
-                                     error);
-      }
-      if (ok && job.pair) {
-        const std::uint64_t l = bottom ? k : H - 1 - k;
-        ok = job.pair->WriteLine(
-            l, reinterpret_cast<const std::uint16_t*>(row + pairOffset), error);
-      }
+      if (ok)
+        ok = WriteToSinks(
+            job, k, row, reinterpret_cast<const std::uint32_t*>(row + nOffset),
+            reinterpret_cast<const float*>(row + nfOffset), lineValues,
+            reinterpret_cast<const std::uint16_t*>(row + pairOffset), error);
       if (!ok) return failure.Stop(rows, job, error);
       if (job.progress) job.progress(k + 1);
     }
