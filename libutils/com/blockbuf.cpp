@@ -4,11 +4,14 @@
 
 namespace libutils {
 
-block_buffer::block_buffer(std::size_t bytes) : bytes(bytes < 1 ? 1 : bytes) {}
+block_buffer::block_buffer(std::size_t bytes, int blocks_per_hook)
+    : bytes(bytes < 1 ? 1 : bytes),
+      blocks_per_hook(blocks_per_hook < 1 ? 1 : blocks_per_hook) {}
 
 void block_buffer::attach(std::streambuf* to, std::function<void()> hook) {
   sink = to;
   after_block = std::move(hook);
+  whole_since_hook = 0;
   sent_known = false;
   setp(nullptr, nullptr);
 }
@@ -37,7 +40,10 @@ block_buffer::int_type block_buffer::overflow(int_type c) {
   } else {
     const bool whole = pptr() == epptr();
     if (!drain()) return traits_type::eof();
-    if (whole && after_block) after_block();
+    if (whole && after_block && ++whole_since_hook == blocks_per_hook) {
+      whole_since_hook = 0;
+      after_block();
+    }
   }
   if (traits_type::eq_int_type(c, traits_type::eof())) {
     return traits_type::not_eof(c);
