@@ -46,11 +46,14 @@ bool HaveAvx2() {
   return have;
 }
 
-// The row loop of smooth 8-bit pixels, eight at a time: each pixel's colour
-// gathered from the packed table (the inside colour at insideAt for
-// NotComputed and NeverEscaped), its three bytes put in order and the 24
-// bytes stored together. Returns how many pixels it did, a multiple of 8.
-template <bool Bgr>
+// The row loop of 8-bit pixels from one sample each, eight at a time: each
+// pixel's colour gathered from the packed table (the inside colour at
+// insideAt for NotComputed and NeverEscaped), its three bytes put in order
+// and the 24 bytes stored together. The table's index is index[m] for the
+// smooth gradient and N - 1 for bands; banded, it stops before the first
+// eight that hold an N beyond the table. Returns how many pixels it did, a
+// multiple of 8.
+template <bool Bgr, bool Bands>
 __attribute__((target("avx2"))) std::size_t LookUpAvx2(
     const std::uint32_t* table, std::uint32_t insideAt, const std::uint32_t* n,
     const std::uint32_t* index, std::size_t count, unsigned char* p) {
@@ -72,9 +75,17 @@ __attribute__((target("avx2"))) std::size_t LookUpAvx2(
         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(n + m));
     const __m256i in = _mm256_or_si256(_mm256_cmpeq_epi32(nv, zero),
                                        _mm256_cmpeq_epi32(nv, never));
-    const __m256i k = _mm256_blendv_epi8(
-        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(index + m)), inside,
-        in);
+    __m256i k;
+    if (Bands) {
+      k = _mm256_add_epi32(nv, never);
+      // k >= insideAt, unsigned, and not inside: not in the table.
+      const __m256i beyond = _mm256_andnot_si256(
+          in, _mm256_cmpeq_epi32(_mm256_max_epu32(k, inside), k));
+      if (!_mm256_testz_si256(beyond, beyond)) break;
+    } else {
+      k = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(index + m));
+    }
+    k = _mm256_blendv_epi8(k, inside, in);
     __m256i v =
         _mm256_i32gather_epi32(reinterpret_cast<const int*>(table), k, 4);
     v = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, order), together);
@@ -215,13 +226,15 @@ PixelColourer::PixelColourer(const Colourer& colourer, std::uint32_t limit,
   auto toLinear = [](Rgb16 c) {
     return Linear{ToLinear(c.r), ToLinear(c.g), ToLinear(c.b)};
   };
-  band8.resize(std::min<std::uint32_t>(limit, 65536));
-  if (linear) bandLinear.resize(band8.size());
-  for (std::uint32_t n = 0; n < band8.size(); ++n) {
+  const std::uint32_t entries = std::min<std::uint32_t>(limit, 65536);
+  band8.resize(entries + 1);
+  if (linear) bandLinear.resize(entries);
+  for (std::uint32_t n = 0; n < entries; ++n) {
     Rgb16 c = colourer.Colour(CountSample{n + 1, 0});
-    band8[n] = To8(c);
+    band8[n] = Packed(To8(c));
     if (linear) bandLinear[n] = toLinear(c);
   }
+  band8[entries] = Packed(inside8);
   if (linear)
     insideLinear = toLinear(colourer.Colour(CountSample{NeverEscaped, 0}));
 }
@@ -295,8 +308,8 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
         std::size_t m = 0;
 #ifdef PIPELINE_AVX2
         if (HaveAvx2())
-          m = LookUpAvx2<decltype(bgr)::value>(table, insideAt, ns, indices,
-                                               count, p);
+          m = LookUpAvx2<decltype(bgr)::value, false>(table, insideAt, ns,
+                                                      indices, count, p);
 #endif
         for (p += 3 * m; m < count; ++m, p += 3) {
           // NotComputed (0) and NeverEscaped (2^32 - 1) alike.
@@ -346,24 +359,35 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
       return;
     }
     // Banded: the table first, as nearly every sample is found there (N - 1
-    // of NotComputed and NeverEscaped lies beyond any table); the byte
-    // order chosen once per row.
-    const Rgb8* table = band8.data();
-    const std::uint32_t entries = static_cast<std::uint32_t>(band8.size());
+    // of NotComputed and NeverEscaped lies beyond any table, and the inside
+    // colour is the table's last entry); the byte order chosen once per row.
+    const std::uint32_t* table = band8.data();
+    const std::uint32_t insideAt = static_cast<std::uint32_t>(band8.size() - 1);
+    const std::uint32_t* ns = line.n;
     auto row = [&](auto bgr) {
-      for (std::uint64_t m = 0; m < width; ++m) {
-        const std::uint32_t n = line.n[m];
-        Rgb8 c;
-        if (n - 1 < entries)
-          c = table[n - 1];
-        else if (n == NeverEscaped || n == 0)
-          c = inside8;
-        else
-          c = To8(colourer.Colour(CountSample{n, line.nf[m]}));
-        unsigned char* p = out + m * 3;
-        p[0] = bgr ? c.b : c.r;
-        p[1] = c.g;
-        p[2] = bgr ? c.r : c.b;
+      for (std::uint64_t m = 0; m < width;) {
+#ifdef PIPELINE_AVX2
+        if (HaveAvx2())
+          m += LookUpAvx2<decltype(bgr)::value, true>(
+              table, insideAt, ns + m, nullptr,
+              static_cast<std::size_t>(width - m), out + m * 3);
+#endif
+        // The last few pixels, or eight that hold an N beyond the table.
+        for (const std::uint64_t end = std::min<std::uint64_t>(width, m + 8);
+             m < end; ++m) {
+          const std::uint32_t n = ns[m];
+          std::uint32_t c;
+          if (n - 1 < insideAt)
+            c = table[n - 1];
+          else if (n == NeverEscaped || n == 0)
+            c = table[insideAt];
+          else
+            c = Packed(To8(colourer.Colour(CountSample{n, line.nf[m]})));
+          unsigned char* p = out + m * 3;
+          p[0] = static_cast<unsigned char>(bgr ? c >> 16 : c);
+          p[1] = static_cast<unsigned char>(c >> 8);
+          p[2] = static_cast<unsigned char>(bgr ? c : c >> 16);
+        }
       }
     };
     if (layout == PixelLayout::Bgr8)

@@ -114,8 +114,9 @@ class PixelColourer {
   // the inside; empty when colouring is smooth.
   std::vector<Linear> bandLinear;
   Linear insideLinear{};
-  // The same colours as 8-bit codes, for one sample per pixel.
-  std::vector<Rgb8> band8;
+  // The same colours as 8-bit codes (red, green and blue in the low three
+  // bytes of a word), then the inside colour, for one sample per pixel.
+  std::vector<std::uint32_t> band8;
   Rgb8 inside8;
   // The smooth gradient's colours as 8-bit codes (red, green and blue in
   // the low three bytes of a word), then the inside colour, for one sample
