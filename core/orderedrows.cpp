@@ -156,9 +156,14 @@ const unsigned char* OrderedRows::Next() {
     waitFrom = waitTo = 0;
   }
   ++taken;
-  bool wake = idle > 0;
+  // Taking a row frees the one before it. Workers that sleep on a full
+  // ring are woken once half of it is free, not for every slot: a wake-up
+  // costs a system call and a switch of threads, on a machine whose cores
+  // the workers already fill. The rows the consumer will wait for next are
+  // then claimed already, so none of them waits on a sleeping worker.
+  const std::uint64_t free = taken - 1 + slots - claimed;
+  bool wake = idle > 0 && free >= std::max<std::size_t>(1, slots / 2);
   guard.unlock();
-  // Taking a row frees the one before it.
   if (wake) workAvailable.notify_all();
   return out;
 }

@@ -69,6 +69,34 @@ TEST(OrderedRows, RowsComeInOrderWhateverTheThreadCount) {
   }
 }
 
+// A consumer that stops now and then lets the ring fill, so the workers
+// sleep until it has taken enough rows; every row must still come, in
+// order, whatever the ring's size (a lost wake-up hangs here).
+TEST(OrderedRows, WorkersStoppedByAFullRingComeBack) {
+  for (unsigned threads : {1u, 2u, 3u, 8u}) {
+    for (std::size_t bytes : {std::size_t(16), std::size_t(5) << 20}) {
+      SCOPED_TRACE(std::to_string(threads) + " threads, " +
+                   std::to_string(bytes) + " bytes");
+      OrderedRows producer(threads);
+      const std::uint64_t rows = bytes > 1000 ? 12 : 300;
+      producer.Start(rows, bytes,
+                     [bytes](std::uint64_t row, unsigned char* out) {
+                       std::memset(out, static_cast<int>(row), bytes);
+                     });
+      for (std::uint64_t r = 0; r < rows; ++r) {
+        if (r % 37 == 5 || (bytes > 1000 && r % 4 == 1)) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        }
+        const unsigned char* got = producer.Next();
+        ASSERT_NE(got, nullptr) << "row " << r;
+        ASSERT_EQ(got[0], static_cast<unsigned char>(r));
+        ASSERT_EQ(got[bytes - 1], static_cast<unsigned char>(r));
+      }
+      EXPECT_EQ(producer.Next(), nullptr);
+    }
+  }
+}
+
 // The ring holds a few rows per worker, but never much more than its byte
 // budget, and always the row being read plus one being filled.
 TEST(OrderedRows, RingIsBoundedInRowsAndInBytes) {
