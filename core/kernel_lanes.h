@@ -237,17 +237,17 @@ class LaneKernel {
     // bound while it runs and -1 once it stops (no modulus is below -1, and
     // a NaN is below nothing), so the test alone keeps a stopped lane out.
     // lastM2 is the modulus of the test that stopped a lane, or -1 when its
-    // orbit came back to a saved point; stopSteps the steps before the stop;
-    // stopR and stopI the point tested there. runBits[v] marks the lanes of
-    // vector v still running.
+    // orbit came back to a saved point; stopSteps the steps before the stop
+    // (as doubles, exact below 2^53, to be blended in vectors); stopR and
+    // stopI the point tested there. runBits[v] marks the lanes of vector v
+    // still running.
     //
     // Cleared by vector stores: as loops, GCC makes them `rep stos`, whose
     // start-up alone cost more than a short orbit.
     alignas(64) double keptR[GroupLanes], keptI[GroupLanes];
     alignas(64) double stopR[GroupLanes], stopI[GroupLanes];
     alignas(64) double lastM2[GroupLanes];
-    alignas(64) double tr[Width], ti[Width], tm[Width];
-    std::uint64_t stopSteps[GroupLanes];
+    alignas(64) double stopSteps[GroupLanes];
     int runBits[GroupVecs];
     const V nan = Ops::Set(__builtin_nan(""));
 #pragma GCC unroll 8
@@ -257,10 +257,12 @@ class LaneKernel {
       Ops::Store(keptR + v * Width, nan);
       Ops::Store(keptI + v * Width, nan);
       Ops::Store(lastM2 + v * Width, Ops::Set(0));
+      Ops::Store(stopSteps + v * Width, Ops::Set(0));
       runBits[v] = validBits[v];
     }
     std::uint64_t keepAt = static_cast<std::uint64_t>(FirstSaveGap);
     const V two = Ops::Set(2.0);
+    const V stopped = Ops::Set(-1.0);
     // Steps every running lane has taken.
     std::uint64_t done = lockSteps;
     for (std::uint64_t j = 1; j <= lockSteps; ++j) {
@@ -270,20 +272,20 @@ class LaneKernel {
         V x2 = Ops::Mul(vr[v], vr[v]);
         V y2 = Ops::Mul(vi[v], vi[v]);
         V m2 = Ops::Add(x2, y2);
-        const int now = Ops::Mask(Ops::Lt(m2, Ops::Load(bound + v * Width)));
+        const V b = Ops::Load(bound + v * Width);
+        const V in = Ops::Lt(m2, b);
+        const int now = Ops::Mask(in);
         if (now != runBits[v]) {
-          // Lanes stop once each, so this is rarely taken.
-          Ops::Store(tm, m2);
-          Ops::Store(tr, vr[v]);
-          Ops::Store(ti, vi[v]);
-          for (int bits = runBits[v] & ~now; bits != 0; bits &= bits - 1) {
-            const int k = __builtin_ctz(static_cast<unsigned>(bits));
-            const int i = v * Width + k;
-            lastM2[i] = tm[k];
-            stopSteps[i] = j - 1;
-            stopR[i] = tr[k];
-            stopI[i] = ti[k];
-            bound[i] = -1;
+          // Lanes stop once each, so this is rarely taken. The lanes that
+          // ran until now are those whose bound is above -1.
+          const V stop = Ops::AndNot(in, Ops::Lt(stopped, b));
+          double* at[] = {lastM2, stopR, stopI, stopSteps, bound};
+          const V now_[] = {m2, vr[v], vi[v],
+                            Ops::Set(static_cast<double>(j - 1)), stopped};
+#pragma GCC unroll 5
+          for (int a = 0; a < 5; ++a) {
+            double* p = at[a] + v * Width;
+            Ops::Store(p, Ops::Blend(Ops::Load(p), now_[a], stop));
           }
           runBits[v] = now;
         }
@@ -337,30 +339,35 @@ class LaneKernel {
       const int stopped = validBits[v] & ~still;
       const V last = Ops::Load(lastM2 + v * Width);
       // Stopped by a test surely outside, before the limit: the count is
-      // the number of steps before it.
-      int out = stopped & Ops::Mask(Ops::Lt(Ops::Load(gHi + v * Width), last));
-      // Back at a saved point: never escapes.
-      int back = stopped & Ops::Mask(Ops::Lt(last, Ops::Set(0)));
-      for (int bits = out | back; bits != 0; bits &= bits - 1) {
-        int k = __builtin_ctz(static_cast<unsigned>(bits));
-        int i = v * Width + k;
-        if ((out >> k) & 1) {
-          StoreEscaped(m0 + i, stopSteps[i], stopR[i], stopI[i]);
-        } else {
-          StoreInside(m0 + i);
+      // the number of steps before it. Only stopped lanes have a modulus
+      // kept; the others' 0 and -1 lie below any bound.
+      const V outside = Ops::Lt(Ops::Load(gHi + v * Width), last);
+      const int out = stopped & Ops::Mask(outside);
+      // Back at a saved point, or surely inside after every step of the
+      // limit (the test that would follow decides nothing): never escapes.
+      const int inside = (stopped & Ops::Mask(Ops::Lt(last, Ops::Set(0)))) |
+                         (done == job.limit ? still : 0);
+      const int decided = out | inside;
+      const int i0 = v * Width;
+      if (decided == Ops::Full) {
+        // Nearly always, on short orbits: the whole vector at once.
+        StoreDecided(m0 + i0, out, outside, stopSteps + i0, stopR + i0,
+                     stopI + i0);
+      } else {
+        for (int bits = decided; bits != 0; bits &= bits - 1) {
+          const int i = i0 + __builtin_ctz(static_cast<unsigned>(bits));
+          if ((out >> (i - i0)) & 1) {
+            StoreEscaped(m0 + i, static_cast<std::uint64_t>(stopSteps[i]),
+                         stopR[i], stopI[i]);
+          } else {
+            StoreInside(m0 + i);
+          }
         }
       }
-      for (int bits = validBits[v] & ~(out | back); bits != 0;
-           bits &= bits - 1) {
+      for (int bits = validBits[v] & ~decided; bits != 0; bits &= bits - 1) {
         int k = __builtin_ctz(static_cast<unsigned>(bits));
         int i = v * Width + k;
         if ((still >> k) & 1) {
-          // Surely inside after every step of the limit: the test that
-          // would follow decides nothing.
-          if (done == job.limit) {
-            StoreInside(m0 + i);
-            continue;
-          }
           pending[pendingCount++] = {m0 + i, outR[i], outI[i], re[i],
                                      gLo[i], gHi[i],  done};
         } else {
@@ -530,6 +537,30 @@ class LaneKernel {
       job.out[m] = {static_cast<std::uint32_t>(steps), x, y};
     } else {
       job.row[m] = static_cast<unsigned short>(steps);
+    }
+  }
+
+  // Width pixels from m on, every one seen outside (a lane of out, which
+  // outside sets) or never: without a branch a pixel.
+  void StoreDecided(std::uint64_t m, int out, V outside, const double* steps,
+                    const double* x, const double* y) {
+    if (Wide) {
+      // And with the mask keeps a point or makes it +0, as StoreInside.
+      alignas(64) double xs[Width], ys[Width];
+      Ops::Store(xs, Ops::And(outside, Ops::Load(x)));
+      Ops::Store(ys, Ops::And(outside, Ops::Load(y)));
+#pragma GCC unroll 8
+      for (int k = 0; k < Width; ++k) {
+        const std::uint32_t n = static_cast<std::uint32_t>(steps[k]);
+        job.out[m + k] = {(out >> k) & 1 ? n : NeverEscaped, xs[k], ys[k]};
+      }
+    } else {
+#pragma GCC unroll 8
+      for (int k = 0; k < Width; ++k) {
+        const auto n = static_cast<unsigned short>(
+            static_cast<std::uint64_t>(steps[k]));
+        job.row[m + k] = (out >> k) & 1 ? n : 0;
+      }
     }
   }
 
