@@ -557,8 +557,8 @@ class LaneKernel {
     } else {
 #pragma GCC unroll 8
       for (int k = 0; k < Width; ++k) {
-        const auto n = static_cast<unsigned short>(
-            static_cast<std::uint64_t>(steps[k]));
+        const auto n =
+            static_cast<unsigned short>(static_cast<std::uint64_t>(steps[k]));
         job.row[m + k] = (out >> k) & 1 ? n : 0;
       }
     }
