@@ -216,7 +216,8 @@ PixelColourer::PixelColourer(const Colourer& colourer, std::uint32_t limit,
   if (linear) to8 = std::make_unique<LinearTo8>();
   inside8 = To8(colourer.Colour(CountSample{NeverEscaped, 0}));
   if (colourer.GetColouring().shading != Shading::Bands) {
-    if (!linear) {
+    // Without a gradient (a cosine palette) every colour is worked out.
+    if (!linear && !colourer.SmoothGradient().empty()) {
       for (const Rgb16& c : colourer.SmoothGradient())
         gradient8.push_back(Packed(To8(c)));
       gradient8.push_back(Packed(inside8));

@@ -328,8 +328,11 @@ TEST(PixelColourer, PixelsAreTheMeanOfTheirOwnSamples) {
   struct Row {
     Shading shading;
     std::uint32_t limit;
-  } rows[] = {
-      {Shading::Smooth, 1000}, {Shading::Bands, 1000}, {Shading::Bands, 30}};
+    Palette::Kind palette = Palette::Gradient;
+  } rows[] = {{Shading::Smooth, 1000},
+              {Shading::Smooth, 1000, Palette::Cosine},
+              {Shading::Bands, 1000},
+              {Shading::Bands, 30}};
   for (const Row& row : rows) {
     // A row wider than the pixels coloured at a time, and not a multiple of
     // them, as well as a narrow one.
@@ -342,6 +345,7 @@ TEST(PixelColourer, PixelsAreTheMeanOfTheirOwnSamples) {
       colouring.shading = row.shading;
       colouring.period = 7;
       colouring.inside = Rgb8{10, 200, 30};
+      colouring.palette.kind = row.palette;
       Colourer colourer(colouring, 256, row.limit);
       PixelColourer pixels(colourer, row.limit, N);
       std::vector<std::uint32_t> n(N * width * N);
