@@ -243,6 +243,42 @@ TEST(MandelCli, RoundTripsGiveTheSamePicture) {
   EXPECT_TRUE(ReadBytes(dir.File("i.png")) != want);
 }
 
+// Each way of colouring renders, and the same options re-colour its count
+// file to the same picture: one sample or several, bands or smooth, over
+// a gradient or a cosine palette, into 8 and 16 bits.
+TEST(MandelCli, EveryColouringRendersAndRecolours) {
+  NEED_FORMATS();
+  ScopedTempDir dir;
+  int k = 0;
+  for (const char* samples : {"1", "2"})
+    for (const char* shading : {"--bands", "--smooth"})
+      for (const char* palette : {"cosine:3,2,1", "#102040,#ffe080,#200000"})
+        for (const char* depth : {"8", "16"}) {
+          const char* kind = palette[0] == '#' ? "--gradient" : "--palette";
+          const std::vector<std::string> colours = {
+              shading, "--depth", depth, kind, palette, "--samples", samples};
+          const std::string name = dir.File(std::to_string(k++));
+          std::vector<std::string> render = {
+              "render",   "--center=-0.7454,0.1128",
+              "--width",  "0.002",
+              "--size",   "40x30",
+              "--limit",  "600",
+              "-o",       name + ".png",
+              "--counts", name + ".exr"};
+          render.insert(render.end(), colours.begin(), colours.end());
+          Ok(render);
+          std::vector<std::string> colour = {"colour", name + ".exr", "-o",
+                                             name + "c.png"};
+          colour.insert(colour.end(), colours.begin(), colours.end());
+          // --samples belongs to the render; the count file holds them.
+          colour.resize(colour.size() - 2);
+          Ok(colour);
+          EXPECT_TRUE(
+              SameBytes(ReadBytes(name + "c.png"), ReadBytes(name + ".png")))
+              << samples << " " << shading << " " << palette << " " << depth;
+        }
+}
+
 // The counts mandel stores are the plain definition at each sample's point.
 TEST(MandelCli, CountsAreThePlainDefinition) {
   NEED_FORMATS();
