@@ -214,19 +214,27 @@ PixelColourer::PixelColourer(const Colourer& colourer, std::uint32_t limit,
     : colourer(colourer) {
   const bool linear = samples > 1;
   if (linear) to8 = std::make_unique<LinearTo8>();
-  inside8 = To8(colourer.Colour(CountSample{NeverEscaped, 0}));
-  if (colourer.GetColouring().shading != Shading::Bands) {
-    // Without a gradient (a cosine palette) every colour is worked out.
-    if (!linear && !colourer.SmoothGradient().empty()) {
-      for (const Rgb16& c : colourer.SmoothGradient())
-        gradient8.push_back(Packed(To8(c)));
-      gradient8.push_back(Packed(inside8));
-    }
-    return;
-  }
+  const Rgb16 inside = colourer.Colour(CountSample{NeverEscaped, 0});
+  inside8 = To8(inside);
   auto toLinear = [](Rgb16 c) {
     return Linear{ToLinear(c.r), ToLinear(c.g), ToLinear(c.b)};
   };
+  if (colourer.GetColouring().shading != Shading::Bands) {
+    // Without a gradient (a cosine palette) every colour is worked out.
+    const std::vector<Rgb16>& gradient = colourer.SmoothGradient();
+    if (gradient.empty()) return;
+    for (const Rgb16& c : gradient) {
+      if (linear)
+        gradientLinear.push_back(toLinear(c));
+      else
+        gradient8.push_back(Packed(To8(c)));
+    }
+    if (linear)
+      gradientLinear.push_back(toLinear(inside));
+    else
+      gradient8.push_back(Packed(inside8));
+    return;
+  }
   const std::uint32_t entries = std::min<std::uint32_t>(limit, 65536);
   band8.resize(entries + 1);
   if (linear) bandLinear.resize(entries);
@@ -236,8 +244,7 @@ PixelColourer::PixelColourer(const Colourer& colourer, std::uint32_t limit,
     if (linear) bandLinear[n] = toLinear(c);
   }
   band8[entries] = Packed(inside8);
-  if (linear)
-    insideLinear = toLinear(colourer.Colour(CountSample{NeverEscaped, 0}));
+  if (linear) insideLinear = toLinear(inside);
 }
 
 LinearTo8::LinearTo8() {
@@ -398,6 +405,8 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
     return;
   }
   if (s.sums.size() < ColourChunk) s.sums.resize(ColourChunk);
+  if (!gradientLinear.empty() && s.indices.size() < ColourChunk * samples)
+    s.indices.resize(ColourChunk * samples);
   // A chunk of pixels at a time, all N sample lines of each, so the scratch
   // stays the same whatever the width. The sums are of integers, so taking
   // the pixels in chunks leaves them as they were.
@@ -412,6 +421,26 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
     for (unsigned j = 0; j < samples; ++j) {
       const std::uint32_t* ln = lines[j].n + at;
       const float* lnf = lines[j].nf + at;
+      if (!gradientLinear.empty()) {
+        // Each sample's light straight from the gradient's, as for one
+        // sample its 8-bit code: without the 16-bit colour between.
+        colourer.GradientIndices(ln, lnf, count * samples, s.indices.data());
+        const Linear* table = gradientLinear.data();
+        const std::uint32_t insideAt =
+            static_cast<std::uint32_t>(gradientLinear.size() - 1);
+        for (std::size_t m = 0, k = 0; m < count; ++m) {
+          LinearSum& sum = s.sums[m];
+          for (unsigned i = 0; i < samples; ++i, ++k) {
+            const bool in = ln[k] - 1 >= NeverEscaped - 1;
+            const Linear& lin = table[in ? insideAt : s.indices[k]];
+            sum.r += lin.r;
+            sum.g += lin.g;
+            sum.b += lin.b;
+          }
+          sum.count += samples;
+        }
+        continue;
+      }
       if (bandLinear.empty()) {
         colourer.ColourLine(ln, lnf, count * samples, s.colours.data());
         AddSampleLine(s.colours.data(), count, samples, s.sums.data());

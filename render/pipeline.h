@@ -122,6 +122,8 @@ class PixelColourer {
   // the low three bytes of a word), then the inside colour, for one sample
   // per pixel; empty otherwise.
   std::vector<std::uint32_t> gradient8;
+  // Its linear light, then the inside's, for more than one sample.
+  std::vector<Linear> gradientLinear;
   std::unique_ptr<LinearTo8> to8;  // with more than one sample
 };
 
