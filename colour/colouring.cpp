@@ -390,6 +390,12 @@ __attribute__((target("avx2"))) void CountSamplesAvx2(const EscapeResult* in,
     const EscapeResult* e = in + first;
     // l1 = log2|z|^2.
     for (std::size_t k = 0; k < m; k += 8) {
+      const __m256i cnt = _mm256_i32gather_epi32(
+          reinterpret_cast<const int*>(e + k), countAt, 4);
+      _mm256_store_si256(reinterpret_cast<__m256i*>(counts + k), cnt);
+      // Eight samples inside, as in the set's interior: no logarithm.
+      if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(cnt, allOnes)) == -1)
+        continue;
       int usualLo, usualHi;
       const __m256d sqLo = SquaresOf4(e + k, &usualLo);
       const __m256d sqHi = SquaresOf4(e + k + 4, &usualHi);
@@ -400,13 +406,18 @@ __attribute__((target("avx2"))) void CountSamplesAvx2(const EscapeResult* in,
                       _mm256_add_ps(_mm256_set_m128(eHi, eLo),
                                     Log2OnePlus8(_mm256_set_m128(xHi, xLo))));
       usualOf[k / 8] = static_cast<unsigned char>(usualLo | usualHi << 4);
-      _mm256_store_si256(reinterpret_cast<__m256i*>(counts + k),
-                         _mm256_i32gather_epi32(
-                             reinterpret_cast<const int*>(e + k), countAt, 4));
     }
     // NF, as FractionOfLog2 makes it, whose reduction is Reduce4's on floats.
     for (std::size_t k = 0; k < m; k += 8) {
       const EscapeResult* r = e + k;
+      const __m256i cnt =
+          _mm256_load_si256(reinterpret_cast<const __m256i*>(counts + k));
+      const __m256i never = _mm256_cmpeq_epi32(cnt, allOnes);
+      if (_mm256_movemask_epi8(never) == -1) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(n + first + k), cnt);
+        _mm256_storeu_ps(nf + first + k, _mm256_setzero_ps());
+        continue;
+      }
       const __m256 l1 = _mm256_load_ps(l1s + k);
       const __m256i bits = _mm256_castps_si256(l1);
       __m256 ex = _mm256_cvtepi32_ps(_mm256_sub_epi32(
@@ -427,9 +438,6 @@ __attribute__((target("avx2"))) void CountSamplesAvx2(const EscapeResult* in,
                               _mm256_cmp_ps(frac, oneF, _CMP_LT_OQ));
       // StoredCounts, lane by lane: NeverEscaped keeps its code with NF 0;
       // a count past the largest stored one is stored as that.
-      const __m256i cnt =
-          _mm256_load_si256(reinterpret_cast<const __m256i*>(counts + k));
-      const __m256i never = _mm256_cmpeq_epi32(cnt, allOnes);
       const __m256i over =
           _mm256_cmpgt_epi32(_mm256_xor_si256(cnt, flip), maxFlipped);
       // l1 from the usual range is finite: only its lower end is tested.

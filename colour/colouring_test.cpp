@@ -227,6 +227,10 @@ TEST(CountSample, LineFormsAreThePerSampleForms) {
   // comes from LnHypot instead.
   for (double bailout : {2.0, 256.0, 1e10, 1.0, 1e200, 1e-170}) {
     std::vector<EscapeResult> in = SomeResults(bailout, 5000);
+    // Whole blocks of eight inside points, as in the set's interior, and
+    // a block with one escaped point among them.
+    in.insert(in.begin(), 23, EscapeResult{NeverEscaped, 0.5, -0.25});
+    in[19] = {12, 3 * bailout, 0};
     in.push_back({0xFFFFFFFEu, 3, 0});
     in.push_back({0xFFFFFFFDu, 3, 0});
     in.push_back({9, 0, 0});
