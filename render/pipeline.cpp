@@ -237,14 +237,14 @@ PixelColourer::PixelColourer(const Colourer& colourer, std::uint32_t limit,
   }
   const std::uint32_t entries = std::min<std::uint32_t>(limit, 65536);
   band8.resize(entries + 1);
-  if (linear) bandLinear.resize(entries);
+  if (linear) bandLinear.resize(entries + 1);
   for (std::uint32_t n = 0; n < entries; ++n) {
     Rgb16 c = colourer.Colour(CountSample{n + 1, 0});
     band8[n] = Packed(To8(c));
     if (linear) bandLinear[n] = toLinear(c);
   }
   band8[entries] = Packed(inside8);
-  if (linear) insideLinear = toLinear(inside);
+  if (linear) bandLinear[entries] = toLinear(inside);
 }
 
 LinearTo8::LinearTo8() {
@@ -421,51 +421,46 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
     for (unsigned j = 0; j < samples; ++j) {
       const std::uint32_t* ln = lines[j].n + at;
       const float* lnf = lines[j].nf + at;
-      if (!gradientLinear.empty()) {
-        // Each sample's light straight from the gradient's, as for one
-        // sample its 8-bit code: without the 16-bit colour between.
-        colourer.GradientIndices(ln, lnf, count * samples, s.indices.data());
-        const Linear* table = gradientLinear.data();
-        const std::uint32_t insideAt =
-            static_cast<std::uint32_t>(gradientLinear.size() - 1);
-        for (std::size_t m = 0, k = 0; m < count; ++m) {
-          LinearSum& sum = s.sums[m];
-          for (unsigned i = 0; i < samples; ++i, ++k) {
-            const bool in = ln[k] - 1 >= NeverEscaped - 1;
-            const Linear& lin = table[in ? insideAt : s.indices[k]];
-            sum.r += lin.r;
-            sum.g += lin.g;
-            sum.b += lin.b;
-          }
-          sum.count += samples;
-        }
-        continue;
-      }
-      if (bandLinear.empty()) {
+      if (gradientLinear.empty() && bandLinear.empty()) {
         colourer.ColourLine(ln, lnf, count * samples, s.colours.data());
         AddSampleLine(s.colours.data(), count, samples, s.sums.data());
         continue;
       }
-      for (std::size_t m = 0, k = 0; m < count; ++m) {
-        LinearSum& sum = s.sums[m];
-        for (unsigned i = 0; i < samples; ++i, ++k) {
-          const std::uint32_t n = ln[k];
-          const Linear* lin = nullptr;
-          if (n == NeverEscaped || n == 0)
-            lin = &insideLinear;
-          else if (n - 1 < bandLinear.size())
-            lin = &bandLinear[n - 1];
-          if (!lin) {
-            sum.Add(colourer.Colour(CountSample{n, lnf[k]}));
-            continue;
+      // Each sample's light straight from a table, what Add does with its
+      // colour's codes: the gradient's at the index the one-sample rows
+      // use, or the band's of N - 1. The inside colour is each table's
+      // last entry, so that a sample is one lookup without a branch
+      // (inside and outside samples alternate along the set's edge).
+      auto sumLine = [&](auto bands) {
+        const std::vector<Linear>& t = bands ? bandLinear : gradientLinear;
+        const Linear* table = t.data();
+        const std::uint32_t insideAt = static_cast<std::uint32_t>(t.size() - 1);
+        if (!bands)
+          colourer.GradientIndices(ln, lnf, count * samples, s.indices.data());
+        for (std::size_t m = 0, k = 0; m < count; ++m) {
+          LinearSum& sum = s.sums[m];
+          for (unsigned i = 0; i < samples; ++i, ++k) {
+            const std::uint32_t n = ln[k];
+            std::uint32_t e = bands ? n - 1 : s.indices[k];
+            // NotComputed (0) and NeverEscaped (2^32 - 1) alike.
+            if (n - 1 >= NeverEscaped - 1) {
+              e = insideAt;
+            } else if (bands && e >= insideAt) {
+              // A band beyond the table.
+              sum.Add(colourer.Colour(CountSample{n, lnf[k]}));
+              continue;
+            }
+            sum.r += table[e].r;
+            sum.g += table[e].g;
+            sum.b += table[e].b;
+            ++sum.count;
           }
-          // What Add does with the colour's codes, from the table.
-          sum.r += lin->r;
-          sum.g += lin->g;
-          sum.b += lin->b;
-          ++sum.count;
         }
-      }
+      };
+      if (bandLinear.empty())
+        sumLine(std::false_type());
+      else
+        sumLine(std::true_type());
     }
     unsigned char* o = out + first * step;
     for (std::size_t m = 0; m < count; ++m) {

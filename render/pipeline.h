@@ -110,10 +110,9 @@ class PixelColourer {
     std::uint32_t r, g, b;
   };
   const Colourer& colourer;
-  // Linear light of the banded colour of count n + 1 (N = n + 1), and of
-  // the inside; empty when colouring is smooth.
+  // Linear light of the banded colour of count n + 1 (N = n + 1), then of
+  // the inside, for more than one sample; empty when colouring is smooth.
   std::vector<Linear> bandLinear;
-  Linear insideLinear{};
   // The same colours as 8-bit codes (red, green and blue in the low three
   // bytes of a word), then the inside colour, for one sample per pixel.
   std::vector<std::uint32_t> band8;
