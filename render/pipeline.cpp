@@ -223,6 +223,11 @@ PixelColourer::PixelColourer(const Colourer& colourer, std::uint32_t limit,
     // Without a gradient (a cosine palette) every colour is worked out.
     const std::vector<Rgb16>& gradient = colourer.SmoothGradient();
     if (gradient.empty()) return;
+    // Reserved, so that growing does not hold a table and a half.
+    if (linear)
+      gradientLinear.reserve(gradient.size() + 1);
+    else
+      gradient8.reserve(gradient.size() + 1);
     for (const Rgb16& c : gradient) {
       if (linear)
         gradientLinear.push_back(toLinear(c));
