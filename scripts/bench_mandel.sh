@@ -1,7 +1,8 @@
 #!/bin/bash
 # Prints the speed and memory figures of mandel, each measured side by side
 # in one run (the runs of a pair alternate, so both see the same load on a
-# shared machine), as medians of CPU time (user + system) and wall time:
+# shared machine), as medians of CPU time (user + system) and wall time, and
+# each ratio as the median of the ratios of the rounds:
 #
 #   1. mandel, banded at bailout 2 with one sample, against setrender on the
 #      same views (target: at most 10% more);
@@ -50,7 +51,10 @@ median() {
     if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
-# pair NAME TARGET -- COMMAND A -- COMMAND B: medians of both and B / A.
+# pair NAME TARGET -- COMMAND A -- COMMAND B: medians of both, and of B / A
+# over the rounds. A round runs both, in turn A first and B first, so that
+# the two see the same machine: this one is shared, and its speed drifts by
+# half and more over minutes, which moves a ratio of the two medians.
 pair() {
   local name="$1" target="$2"
   shift 2
@@ -66,19 +70,24 @@ pair() {
   # system's freeing of the old one, 12 ms for 48 MB on a disk mounted with
   # online discard, which is no cost of rendering.
   for ((i = 0; i < RUNS; i++)); do
-    rm -f "$WORK"/file.*
-    measure "${a[@]}" >>"$WORK/a"
-    rm -f "$WORK"/file.*
-    measure "${b[@]}" >>"$WORK/b"
+    for side in $( ((i % 2)) && echo b a || echo a b); do
+      rm -f "$WORK"/file.*
+      if [ "$side" = a ]; then
+        measure "${a[@]}" >>"$WORK/a"
+      else
+        measure "${b[@]}" >>"$WORK/b"
+      fi
+    done
   done
-  local aw ac bw bc
+  local aw ac bw bc rw rc
   aw=$(cut -d' ' -f1 "$WORK/a" | median)
   ac=$(cut -d' ' -f2 "$WORK/a" | median)
   bw=$(cut -d' ' -f1 "$WORK/b" | median)
   bc=$(cut -d' ' -f2 "$WORK/b" | median)
+  rw=$(paste -d' ' "$WORK/a" "$WORK/b" | awk '{ print $3 / $1 }' | median)
+  rc=$(paste -d' ' "$WORK/a" "$WORK/b" | awk '{ print $4 / $2 }' | median)
   printf '%-34s %7.3f %7.3f %7.3f %7.3f %7.3f %7.3f  %s\n' "$name" \
-    "$aw" "$bw" "$ac" "$bc" "$(echo "$bw / $aw" | bc -l)" \
-    "$(echo "$bc / $ac" | bc -l)" "$target"
+    "$aw" "$bw" "$ac" "$bc" "$rw" "$rc" "$target"
 }
 
 echo "processor: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) processors;" \
