@@ -262,7 +262,7 @@ class LaneKernel {
     }
     std::uint64_t keepAt = static_cast<std::uint64_t>(FirstSaveGap);
     const V two = Ops::Set(2.0);
-    const V stopped = Ops::Set(-1.0);
+    const V minusOne = Ops::Set(-1.0);
     // Steps every running lane has taken.
     std::uint64_t done = lockSteps;
     for (std::uint64_t j = 1; j <= lockSteps; ++j) {
@@ -278,14 +278,14 @@ class LaneKernel {
         if (now != runBits[v]) {
           // Lanes stop once each, so this is rarely taken. The lanes that
           // ran until now are those whose bound is above -1.
-          const V stop = Ops::AndNot(in, Ops::Lt(stopped, b));
+          const V stop = Ops::AndNot(in, Ops::Lt(minusOne, b));
           double* at[] = {lastM2, stopR, stopI, stopSteps, bound};
-          const V now_[] = {m2, vr[v], vi[v],
-                            Ops::Set(static_cast<double>(j - 1)), stopped};
+          const V kept[] = {m2, vr[v], vi[v],
+                            Ops::Set(static_cast<double>(j - 1)), minusOne};
 #pragma GCC unroll 5
           for (int a = 0; a < 5; ++a) {
             double* p = at[a] + v * Width;
-            Ops::Store(p, Ops::Blend(Ops::Load(p), now_[a], stop));
+            Ops::Store(p, Ops::Blend(Ops::Load(p), kept[a], stop));
           }
           runBits[v] = now;
         }

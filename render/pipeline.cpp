@@ -28,6 +28,13 @@ std::uint32_t Packed(Rgb8 c) {
          std::uint32_t{c.b} << 16;
 }
 
+// A packed colour's three bytes at p, in BMP's order or in PNG's.
+inline void PutPacked(unsigned char* p, std::uint32_t c, bool bgr) {
+  p[0] = static_cast<unsigned char>(bgr ? c >> 16 : c);
+  p[1] = static_cast<unsigned char>(c >> 8);
+  p[2] = static_cast<unsigned char>(bgr ? c : c >> 16);
+}
+
 // a / c for c > 0, given inv = 1.0 / c, by a multiplication instead of the
 // three 64-bit divisions a pixel the mean's rounding took. Exact for a below
 // 2^40 and c up to 2^10 (the sums of 16 x 16 samples of 2^24 at most): the
@@ -215,7 +222,6 @@ PixelColourer::PixelColourer(const Colourer& colourer, std::uint32_t limit,
   const bool linear = samples > 1;
   if (linear) to8 = std::make_unique<LinearTo8>();
   const Rgb16 inside = colourer.Colour(CountSample{NeverEscaped, 0});
-  inside8 = To8(inside);
   auto toLinear = [](Rgb16 c) {
     return Linear{ToLinear(c.r), ToLinear(c.g), ToLinear(c.b)};
   };
@@ -224,20 +230,15 @@ PixelColourer::PixelColourer(const Colourer& colourer, std::uint32_t limit,
     const std::vector<Rgb16>& gradient = colourer.SmoothGradient();
     if (gradient.empty()) return;
     // Reserved, so that growing does not hold a table and a half.
-    if (linear)
+    if (linear) {
       gradientLinear.reserve(gradient.size() + 1);
-    else
-      gradient8.reserve(gradient.size() + 1);
-    for (const Rgb16& c : gradient) {
-      if (linear)
-        gradientLinear.push_back(toLinear(c));
-      else
-        gradient8.push_back(Packed(To8(c)));
-    }
-    if (linear)
+      for (const Rgb16& c : gradient) gradientLinear.push_back(toLinear(c));
       gradientLinear.push_back(toLinear(inside));
-    else
-      gradient8.push_back(Packed(inside8));
+    } else {
+      gradient8.reserve(gradient.size() + 1);
+      for (const Rgb16& c : gradient) gradient8.push_back(Packed(To8(c)));
+      gradient8.push_back(Packed(To8(inside)));
+    }
     return;
   }
   const std::uint32_t entries = std::min<std::uint32_t>(limit, 65536);
@@ -248,7 +249,7 @@ PixelColourer::PixelColourer(const Colourer& colourer, std::uint32_t limit,
     band8[n] = Packed(To8(c));
     if (linear) bandLinear[n] = toLinear(c);
   }
-  band8[entries] = Packed(inside8);
+  band8[entries] = Packed(To8(inside));
   if (linear) bandLinear[entries] = toLinear(inside);
 }
 
@@ -327,10 +328,7 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
         for (p += 3 * m; m < count; ++m, p += 3) {
           // NotComputed (0) and NeverEscaped (2^32 - 1) alike.
           const bool inside = ns[m] - 1 >= NeverEscaped - 1;
-          const std::uint32_t c = table[inside ? insideAt : indices[m]];
-          p[0] = static_cast<unsigned char>(bgr ? c >> 16 : c);
-          p[1] = static_cast<unsigned char>(c >> 8);
-          p[2] = static_cast<unsigned char>(bgr ? c : c >> 16);
+          PutPacked(p, table[inside ? insideAt : indices[m]], bgr);
         }
       }
     };
@@ -396,10 +394,7 @@ void PixelColourer::ColourRow(const SampleLine* lines, unsigned samples,
             c = table[insideAt];
           else
             c = Packed(To8(colourer.Colour(CountSample{n, line.nf[m]})));
-          unsigned char* p = out + m * 3;
-          p[0] = static_cast<unsigned char>(bgr ? c >> 16 : c);
-          p[1] = static_cast<unsigned char>(c >> 8);
-          p[2] = static_cast<unsigned char>(bgr ? c : c >> 16);
+          PutPacked(out + m * 3, c, bgr);
         }
       }
     };

@@ -116,7 +116,6 @@ class PixelColourer {
   // The same colours as 8-bit codes (red, green and blue in the low three
   // bytes of a word), then the inside colour, for one sample per pixel.
   std::vector<std::uint32_t> band8;
-  Rgb8 inside8;
   // The smooth gradient's colours as 8-bit codes (red, green and blue in
   // the low three bytes of a word), then the inside colour, for one sample
   // per pixel; empty otherwise.
