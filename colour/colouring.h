@@ -67,8 +67,13 @@ CountSample ToCountSample(const EscapeResult& e, double bailout);
 // ToCountSample of each of n engine results at one radius, into n[i] and
 // nf[i]: the same bits, with the radius's logarithm taken once and the
 // logarithms of the line computed together.
+// The instruction set ToCountSamples uses: the widest the processor has, or
+// one named for tests and benchmarks. Every one gives the same bits.
+enum class SampleIsa { Auto, Plain, Avx2, Avx512 };
+bool SampleIsaSupported(SampleIsa isa);
 void ToCountSamples(const EscapeResult* in, std::size_t count, double bailout,
-                    std::uint32_t* n, float* nf);
+                    std::uint32_t* n, float* nf,
+                    SampleIsa isa = SampleIsa::Auto);
 
 // The count-file sample of a 16-bit count of the five programs' data files,
 // where 0 stands for every point that did not escape (and for a few that

@@ -241,12 +241,24 @@ TEST(CountSample, LineFormsAreThePerSampleForms) {
     in.push_back({0x7FFFFFFFu, 300, 0});
     std::vector<std::uint32_t> n(in.size());
     std::vector<float> nf(in.size());
-    ToCountSamples(in.data(), in.size(), bailout, n.data(), nf.data());
-    for (std::size_t k = 0; k < in.size(); ++k) {
-      CountSample s = ToCountSample(in[k], bailout);
-      ASSERT_EQ(s.n, n[k]) << k;
-      ASSERT_TRUE(SameBits(s.nf, nf[k])) << k << " " << in[k].zr;
+    // Every instruction set this processor has, each over the whole line
+    // and over a piece that starts and ends mid-block.
+    for (SampleIsa isa : {SampleIsa::Plain, SampleIsa::Avx2, SampleIsa::Avx512,
+                          SampleIsa::Auto}) {
+      if (!SampleIsaSupported(isa)) continue;
+      for (std::size_t from : {std::size_t{0}, std::size_t{5}}) {
+        const std::size_t count = in.size() - from - (from ? 9 : 0);
+        ToCountSamples(in.data() + from, count, bailout, n.data() + from,
+                       nf.data() + from, isa);
+        for (std::size_t k = from; k < from + count; ++k) {
+          CountSample s = ToCountSample(in[k], bailout);
+          ASSERT_EQ(s.n, n[k]) << k << " isa " << static_cast<int>(isa);
+          ASSERT_TRUE(SameBits(s.nf, nf[k]))
+              << k << " " << in[k].zr << " isa " << static_cast<int>(isa);
+        }
+      }
     }
+    ToCountSamples(in.data(), in.size(), bailout, n.data(), nf.data());
     n.push_back(NotComputed);
     nf.push_back(0.5f);
     // Periods whose cycles hold the counts, halve them, or leave them past
