@@ -258,6 +258,58 @@ __attribute__((target("avx2"))) void GradientStepsAvx2(const std::uint32_t* n,
   GradientStepsPlain(n + i, nf + i, count - i, period, step + i);
 }
 
+#ifdef COLOURING_AVX512
+#define AVX512 __attribute__((target("avx512f,avx512vl,avx512dq,avx512bw")))
+
+// The intrinsics below are the masked forms with every lane set: GCC 12's
+// unmasked ones start from an undefined register and warn that it may be
+// used uninitialized.
+constexpr __mmask8 All8 = 0xFF;
+constexpr __mmask16 All16 = 0xFFFF;
+
+bool HaveAvx512() {
+  static const bool have =
+      __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+      __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw");
+  return have;
+}
+
+// GradientStepsAvx2 eight at a time; the count converts as unsigned.
+template <bool Reciprocal>
+AVX512 void GradientStepsAvx512(const std::uint32_t* n, const float* nf,
+                                std::size_t count, double period,
+                                std::uint32_t* step) {
+  const __m256i one = _mm256_set1_epi32(1);
+  const __m512d per = _mm512_set1_pd(Reciprocal ? 1 / period : period);
+  const __m512d zero = _mm512_setzero_pd();
+  const __m512d whole = _mm512_set1_pd(0x1p53);
+  const __m512d steps = _mm512_set1_pd(static_cast<double>(GradientSteps));
+  const __m512d half = _mm512_set1_pd(0.5);
+  const __m256i mask = _mm256_set1_epi32(static_cast<int>(GradientSteps - 1));
+  std::size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    const __m256i c = _mm256_sub_epi32(
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(n + i)), one);
+    const __m512d v =
+        _mm512_add_pd(_mm512_maskz_cvtepu32_pd(All8, c),
+                      _mm512_maskz_cvtps_pd(All8, _mm256_loadu_ps(nf + i)));
+    const __m512d t =
+        Reciprocal ? _mm512_mul_pd(v, per) : _mm512_div_pd(v, per);
+    const __mmask8 inRange = _mm512_cmp_pd_mask(t, zero, _CMP_GE_OQ) &
+                             _mm512_cmp_pd_mask(t, whole, _CMP_LT_OQ);
+    const __m512d phase = _mm512_maskz_sub_pd(
+        inRange, t,
+        _mm512_maskz_roundscale_pd(All8, t,
+                                   _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+    const __m512d x = _mm512_add_pd(_mm512_mul_pd(phase, steps), half);
+    _mm256_storeu_si256(
+        reinterpret_cast<__m256i*>(step + i),
+        _mm256_and_si256(_mm512_maskz_cvttpd_epi32(All8, x), mask));
+  }
+  GradientStepsAvx2<Reciprocal>(n + i, nf + i, count - i, period, step + i);
+}
+#endif
+
 // Whether x / period equals x * (1 / period) for every x: the period is a
 // power of two whose reciprocal is a normal double.
 bool ExactReciprocal(double period) {
@@ -267,9 +319,20 @@ bool ExactReciprocal(double period) {
 #endif
 
 void StepsOfLine(const std::uint32_t* n, const float* nf, std::size_t count,
-                 double period, std::uint32_t* step) {
+                 double period, std::uint32_t* step,
+                 SampleIsa isa = SampleIsa::Auto) {
+  const bool any = isa == SampleIsa::Auto;
+#ifdef COLOURING_AVX512
+  if ((any || isa == SampleIsa::Avx512) && HaveAvx512()) {
+    if (ExactReciprocal(period))
+      GradientStepsAvx512<true>(n, nf, count, period, step);
+    else
+      GradientStepsAvx512<false>(n, nf, count, period, step);
+    return;
+  }
+#endif
 #ifdef COLOURING_AVX2
-  if (HaveAvx2()) {
+  if ((any || isa != SampleIsa::Plain) && HaveAvx2()) {
     if (ExactReciprocal(period))
       GradientStepsAvx2<true>(n, nf, count, period, step);
     else
@@ -472,21 +535,6 @@ __attribute__((target("avx2"))) void CountSamplesAvx2(const EscapeResult* in,
 #endif
 
 #ifdef COLOURING_AVX512
-#define AVX512 __attribute__((target("avx512f,avx512vl,avx512dq,avx512bw")))
-
-// The intrinsics below are the masked forms with every lane set: GCC 12's
-// unmasked ones start from an undefined register and warn that it may be
-// used uninitialized.
-constexpr __mmask8 All8 = 0xFF;
-constexpr __mmask16 All16 = 0xFFFF;
-
-bool HaveAvx512() {
-  static const bool have =
-      __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
-      __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw");
-  return have;
-}
-
 // Log2OnePlus of sixteen lanes, its operations in its order.
 AVX512 inline __m512 Log2OnePlus16(__m512 x) {
   const __m512 s = _mm512_div_ps(x, _mm512_add_ps(_mm512_set1_ps(2.0f), x));
@@ -826,8 +874,9 @@ const std::vector<Rgb16>& Colourer::SmoothGradient() const {
 }
 
 void Colourer::GradientIndices(const std::uint32_t* n, const float* nf,
-                               std::size_t count, std::uint32_t* index) const {
-  StepsOfLine(n, nf, count, colouring.period, index);
+                               std::size_t count, std::uint32_t* index,
+                               SampleIsa isa) const {
+  StepsOfLine(n, nf, count, colouring.period, index, isa);
 }
 
 void Colourer::ColourLine(const CountSample* in, std::size_t n,

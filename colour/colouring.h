@@ -117,7 +117,8 @@ class Colourer {
   // colour ColourLine(n, nf, ...) gives it, unless the sample is
   // NotComputed or NeverEscaped (the inside colour).
   void GradientIndices(const std::uint32_t* n, const float* nf,
-                       std::size_t count, std::uint32_t* index) const;
+                       std::size_t count, std::uint32_t* index,
+                       SampleIsa isa = SampleIsa::Auto) const;
 
   const Colouring& GetColouring() const { return colouring; }
   double Bailout() const { return bailout; }

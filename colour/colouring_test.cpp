@@ -278,6 +278,19 @@ TEST(CountSample, LineFormsAreThePerSampleForms) {
           for (std::size_t k = 0; k < n.size(); ++k)
             ASSERT_EQ(colourer.Colour(CountSample{n[k], nf[k]}), out[k])
                 << k << " period " << period;
+          if (colourer.SmoothGradient().empty()) continue;
+          // The gradient's indices, from every instruction set, against
+          // the plain loop's (whose colours were checked above).
+          std::vector<std::uint32_t> plain(n.size()), index(n.size());
+          colourer.GradientIndices(n.data(), nf.data(), n.size(), plain.data(),
+                                   SampleIsa::Plain);
+          for (SampleIsa isa : {SampleIsa::Avx2, SampleIsa::Avx512}) {
+            if (!SampleIsaSupported(isa)) continue;
+            colourer.GradientIndices(n.data(), nf.data(), n.size(),
+                                     index.data(), isa);
+            ASSERT_EQ(plain, index)
+                << "period " << period << " isa " << static_cast<int>(isa);
+          }
         }
       }
     }
