@@ -53,13 +53,25 @@ constexpr float Sqrt2f = 1.41421356f;
 // log2(1 + x) for 1 + x in [sqrt(1/2), sqrt(2)): 2 atanh(s) / ln 2 with
 // s = x / (2 + x), |s| < 0.172, whose series is past float's precision after
 // the s^9 term.
-inline float Log2OnePlus(float x) {
-  const float s = x / (2.0f + x);
-  const float s2 = s * s;
-  const float p =
+//
+// One form for a float and for GCC's vectors of floats, whose operators
+// act lane by lane, so that every instruction set takes the same
+// operations in the same order. (The vectors go by reference: by value,
+// GCC warns that their ABI depends on the instruction set.)
+template <typename V>
+inline __attribute__((always_inline)) void Log2OnePlusOf(const V& x, V& y) {
+  const V s = x / (2.0f + x);
+  const V s2 = s * s;
+  const V p =
       s2 * (1.0f / 3 + s2 * (1.0f / 5 + s2 * (1.0f / 7 + s2 * (1.0f / 9))));
-  const float t = s * static_cast<float>(2 / basicmath::Ln2);
-  return t + t * p;
+  const V t = s * static_cast<float>(2 / basicmath::Ln2);
+  y = t + t * p;
+}
+
+inline float Log2OnePlus(float x) {
+  float y;
+  Log2OnePlusOf(x, y);
+  return y;
 }
 
 // x = 2^e m, a normal positive number, with m in [sqrt(1/2), sqrt(2)): e
@@ -377,17 +389,11 @@ void StoredCounts(const EscapeResult* in, std::size_t count, std::uint32_t* n,
 }
 
 #ifdef COLOURING_AVX2
-// log2(1 + x) of eight lanes, Log2OnePlus's operations in its order.
+// log2(1 + x) of eight lanes.
 __attribute__((target("avx2"))) inline __m256 Log2OnePlus8(__m256 x) {
-  const __m256 s = _mm256_div_ps(x, _mm256_add_ps(_mm256_set1_ps(2.0f), x));
-  const __m256 s2 = _mm256_mul_ps(s, s);
-  __m256 p = _mm256_mul_ps(s2, _mm256_set1_ps(1.0f / 9));
-  p = _mm256_mul_ps(s2, _mm256_add_ps(_mm256_set1_ps(1.0f / 7), p));
-  p = _mm256_mul_ps(s2, _mm256_add_ps(_mm256_set1_ps(1.0f / 5), p));
-  p = _mm256_mul_ps(s2, _mm256_add_ps(_mm256_set1_ps(1.0f / 3), p));
-  const __m256 t =
-      _mm256_mul_ps(s, _mm256_set1_ps(static_cast<float>(2 / basicmath::Ln2)));
-  return _mm256_add_ps(t, _mm256_mul_ps(t, p));
+  __m256 y;
+  Log2OnePlusOf(x, y);
+  return y;
 }
 
 // Log2Usual's reduction of four lanes: e and m - 1, as floats.
@@ -535,17 +541,11 @@ __attribute__((target("avx2"))) void CountSamplesAvx2(const EscapeResult* in,
 #endif
 
 #ifdef COLOURING_AVX512
-// Log2OnePlus of sixteen lanes, its operations in its order.
+// log2(1 + x) of sixteen lanes.
 AVX512 inline __m512 Log2OnePlus16(__m512 x) {
-  const __m512 s = _mm512_div_ps(x, _mm512_add_ps(_mm512_set1_ps(2.0f), x));
-  const __m512 s2 = _mm512_mul_ps(s, s);
-  __m512 p = _mm512_mul_ps(s2, _mm512_set1_ps(1.0f / 9));
-  p = _mm512_mul_ps(s2, _mm512_add_ps(_mm512_set1_ps(1.0f / 7), p));
-  p = _mm512_mul_ps(s2, _mm512_add_ps(_mm512_set1_ps(1.0f / 5), p));
-  p = _mm512_mul_ps(s2, _mm512_add_ps(_mm512_set1_ps(1.0f / 3), p));
-  const __m512 t =
-      _mm512_mul_ps(s, _mm512_set1_ps(static_cast<float>(2 / basicmath::Ln2)));
-  return _mm512_add_ps(t, _mm512_mul_ps(t, p));
+  __m512 y;
+  Log2OnePlusOf(x, y);
+  return y;
 }
 
 // Eight results as loaded: three quadwords each (count, zr, zi), so that
