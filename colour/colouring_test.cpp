@@ -220,6 +220,53 @@ TEST(Colourer, ColourLineIsColourPerSample) {
 
 // The line forms take their own roads to the same bits: fractions a block
 // at a time, colours of split count-file lines without Colour().
+// The vector forms decide the unusual samples lane by lane (counts past the
+// largest stored one, inside points, |z| out of the usual range, which go
+// to the plain form): each such sample takes every place of two blocks of
+// sixteen among ordinary ones, for every instruction set.
+TEST(CountSample, UnusualSamplesInEveryLane) {
+  // At a radius just under 2^500, a point a tenth outside it has |z|^2
+  // beyond the usual range but a fraction inside (0, 1): only the lane's
+  // own test sends it to the plain form.
+  for (double bailout : {256.0, 0x1p499 * 1.9}) {
+    const EscapeResult ordinary = {40, bailout * 1.01, -bailout * 0.1};
+    const EscapeResult unusual[] = {
+        {NeverEscaped, 0.5, 0},
+        {0xFFFFFFFEu, bailout * 2, 0},
+        {0xFFFFFFFDu, bailout * 2, 0},
+        {9, 0, 0},
+        {9, 1e-200, 0},
+        {9, 1e200, -1e200},
+        {9, std::nan(""), 1},
+        {0x80000000u, bailout * 2, 0},
+        {9, bailout * 1.1, 0},
+    };
+    constexpr std::size_t Line = 48;
+    std::vector<std::uint32_t> n(Line);
+    std::vector<float> nf(Line);
+    for (SampleIsa isa :
+         {SampleIsa::Plain, SampleIsa::Avx2, SampleIsa::Avx512}) {
+      if (!SampleIsaSupported(isa)) continue;
+      for (const EscapeResult& odd : unusual) {
+        for (std::size_t at = 0; at < 32; ++at) {
+          std::vector<EscapeResult> in(Line, ordinary);
+          in[at] = odd;
+          ToCountSamples(in.data(), Line, bailout, n.data(), nf.data(), isa);
+          for (std::size_t k = 0; k < Line; ++k) {
+            const CountSample s = ToCountSample(in[k], bailout);
+            ASSERT_EQ(s.n, n[k]) << "isa " << static_cast<int>(isa) << " at "
+                                 << at << " lane " << k;
+            ASSERT_TRUE(SameBits(s.nf, nf[k]))
+                << "isa " << static_cast<int>(isa) << " radius " << bailout
+                << " at " << at << " lane " << k << " count " << odd.count
+                << " zr " << odd.zr;
+          }
+        }
+      }
+    }
+  }
+}
+
 TEST(CountSample, LineFormsAreThePerSampleForms) {
   Palette cosine = Cosine(3, 2, 1);
   Palette gradient = DefaultPalette();
