@@ -330,29 +330,41 @@ bool ExactReciprocal(double period) {
 }
 #endif
 
+// The instruction set a line form takes: the one asked for where the
+// processor has it, else the widest it has (Plain is always had).
+SampleIsa Taken(SampleIsa isa) {
+  if (isa == SampleIsa::Plain) return isa;
+#ifdef COLOURING_AVX512
+  if ((isa == SampleIsa::Auto || isa == SampleIsa::Avx512) && HaveAvx512())
+    return SampleIsa::Avx512;
+#endif
+#ifdef COLOURING_AVX2
+  if (HaveAvx2()) return SampleIsa::Avx2;
+#endif
+  return SampleIsa::Plain;
+}
+
 void StepsOfLine(const std::uint32_t* n, const float* nf, std::size_t count,
                  double period, std::uint32_t* step,
                  SampleIsa isa = SampleIsa::Auto) {
-  const bool any = isa == SampleIsa::Auto;
+  switch (Taken(isa)) {
 #ifdef COLOURING_AVX512
-  if ((any || isa == SampleIsa::Avx512) && HaveAvx512()) {
-    if (ExactReciprocal(period))
-      GradientStepsAvx512<true>(n, nf, count, period, step);
-    else
-      GradientStepsAvx512<false>(n, nf, count, period, step);
-    return;
-  }
+    case SampleIsa::Avx512:
+      ExactReciprocal(period)
+          ? GradientStepsAvx512<true>(n, nf, count, period, step)
+          : GradientStepsAvx512<false>(n, nf, count, period, step);
+      return;
 #endif
 #ifdef COLOURING_AVX2
-  if ((any || isa != SampleIsa::Plain) && HaveAvx2()) {
-    if (ExactReciprocal(period))
-      GradientStepsAvx2<true>(n, nf, count, period, step);
-    else
-      GradientStepsAvx2<false>(n, nf, count, period, step);
-    return;
-  }
+    case SampleIsa::Avx2:
+      ExactReciprocal(period)
+          ? GradientStepsAvx2<true>(n, nf, count, period, step)
+          : GradientStepsAvx2<false>(n, nf, count, period, step);
+      return;
 #endif
-  GradientStepsPlain(n, nf, count, period, step);
+    default:
+      GradientStepsPlain(n, nf, count, period, step);
+  }
 }
 
 }  // namespace
@@ -702,46 +714,28 @@ AVX512 void CountSamplesAvx512(const EscapeResult* in, std::size_t count,
 }  // namespace
 
 bool SampleIsaSupported(SampleIsa isa) {
-  switch (isa) {
-    case SampleIsa::Auto:
-    case SampleIsa::Plain:
-      return true;
-    case SampleIsa::Avx2:
-#ifdef COLOURING_AVX2
-      return HaveAvx2();
-#else
-      return false;
-#endif
-    case SampleIsa::Avx512:
-#ifdef COLOURING_AVX512
-      return HaveAvx512();
-#else
-      return false;
-#endif
-  }
-  return false;
+  return isa == SampleIsa::Auto || Taken(isa) == isa;
 }
 
 void ToCountSamples(const EscapeResult* in, std::size_t count, double bailout,
                     std::uint32_t* n, float* nf, SampleIsa isa) {
   const SmoothScale c = ScaleOf(bailout);
-  if (!SampleIsaSupported(isa)) isa = SampleIsa::Auto;
-  if (c.valid && isa != SampleIsa::Plain) {
+  // Without a valid radius every NF is 0, which the plain form gives.
+  switch (c.valid ? Taken(isa) : SampleIsa::Plain) {
 #ifdef COLOURING_AVX512
-    if ((isa == SampleIsa::Auto || isa == SampleIsa::Avx512) && HaveAvx512()) {
+    case SampleIsa::Avx512:
       CountSamplesAvx512(in, count, c, n, nf);
       return;
-    }
 #endif
 #ifdef COLOURING_AVX2
-    if (HaveAvx2()) {
+    case SampleIsa::Avx2:
       CountSamplesAvx2(in, count, c, n, nf);
       return;
-    }
 #endif
+    default:
+      Fractions(in, count, c, nf);
+      StoredCounts(in, count, n, nf);
   }
-  Fractions(in, count, c, nf);
-  StoredCounts(in, count, n, nf);
 }
 
 CountSample FromCount16(std::uint16_t count) {
