@@ -147,6 +147,8 @@ int main(int argc, char** argv) {
     options.loop = deep::PixelLoop::Sse2;
   } else if (std::strcmp(loopName, "avx2") == 0) {
     options.loop = deep::PixelLoop::Avx2;
+  } else if (std::strcmp(loopName, "avx512") == 0) {
+    options.loop = deep::PixelLoop::Avx512;
   } else if (std::strcmp(loopName, "auto") != 0) {
     std::fprintf(stderr, "deep_bench: unknown loop '%s'\n", loopName);
     return 2;

@@ -26,7 +26,7 @@ struct View {
 // The pixel loop for views whose deltas fit in doubles. Auto takes the
 // widest vector kernel the processor has; the others are there to be
 // compared and timed. Every choice gives the same results, bit for bit.
-enum class PixelLoop { Auto, Plain, Sse2, Avx2 };
+enum class PixelLoop { Auto, Plain, Sse2, Avx2, Avx512 };
 
 // Whether this processor can run the loop (Auto and Plain always).
 bool PixelLoopSupported(PixelLoop loop);

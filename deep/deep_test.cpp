@@ -394,8 +394,8 @@ TEST(DeepEngine, RefusesLimitBeyondMemoryBudgetAtOnce) {
        "would take 393216 MiB, more than the 1 MiB available"},
       // Two orbits, half the budget each; both escape within 3 steps.
       {"Julia of c = 1", JuliaOfOne(4294967295u), 2,
-       "deep: the reference orbit needs 56 bytes a step; 4294967295 steps "
-       "would take 229376 MiB, more than the 1 MiB available"},
+       "deep: the reference orbit needs 64 bytes a step; 4294967295 steps "
+       "would take 262144 MiB, more than the 1 MiB available"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -412,7 +412,7 @@ TEST(DeepEngine, RefusesLimitBeyondMemoryBudgetAtOnce) {
 
 TEST(DeepEngine, RefusesReferenceBeyondMemoryBudget) {
   // The centre of the period-3 bulb never escapes: the orbit would run to
-  // the limit, 56 bytes a step.
+  // the limit, 64 bytes a step.
   View view = deep::Nucleus3(20, 1000000);
   deep::Options o;
   o.memoryBudget = 1 << 20;
@@ -421,12 +421,12 @@ TEST(DeepEngine, RefusesReferenceBeyondMemoryBudget) {
     ADD_FAILURE() << "accepted";
   } catch (const std::runtime_error& e) {
     EXPECT_STREQ(
-        "deep: the reference orbit needs 56 bytes a step; 1000000 steps would "
-        "take 53 MiB, more than the 1 MiB available",
+        "deep: the reference orbit needs 64 bytes a step; 1000000 steps would "
+        "take 61 MiB, more than the 1 MiB available",
         e.what());
   }
   o.memoryBudget = 64 << 20;
   deep::Engine engine(view, o);
   EXPECT_EQ(1000001u, engine.stats().referenceLength);
-  EXPECT_EQ(56u, engine.stats().bytesPerStep);
+  EXPECT_EQ(64u, engine.stats().bytesPerStep);
 }

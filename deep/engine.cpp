@@ -9,9 +9,11 @@
 #include <cstddef>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "deep/deep.h"
@@ -115,6 +117,11 @@ struct Orbit {
   // has every level, from 0. Runs past the end are kept, with R = 0.
   std::vector<Bla<double>> blaD;
   std::vector<Bla<FloatExp>> blaF;
+  // With blaD, for the vector lanes: per step, the r2 of the shortest run
+  // from it, 0 where none starts, and infinity at and before base (those
+  // steps are left to the scalar path). One load in step with the orbit's,
+  // where finding the run in blaD takes a popcount and two branches a lane.
+  std::vector<double> shortR2;
   int levels = 0;
 
   std::uint64_t RunsBefore(std::uint64_t off) const {
@@ -453,6 +460,16 @@ void Engine::Impl::BuildTable(Orbit& orbit, unsigned threads) {
     }
     table[j] = std::vector<Bla<T>>();
   }
+  if constexpr (std::is_same<T, double>::value) {
+    orbit.shortR2.assign(orbit.last + 1, 0.0);
+    for (std::uint64_t m = 0; m <= orbit.last; ++m) {
+      if (m <= orbit.base) {
+        orbit.shortR2[m] = std::numeric_limits<double>::infinity();
+      } else if ((m - orbit.base) % 2 == 0) {
+        orbit.shortR2[m] = flat[orbit.RunsBefore(m - orbit.base)].r2;
+      }
+    }
+  }
 }
 
 template <class T>
@@ -726,6 +743,7 @@ bool Engine::Impl::LanesLine(double v, const double* u, std::size_t n,
     job.tracks[i] = {o.z.data(),
                      table ? reinterpret_cast<const double*>(o.blaD.data())
                            : nullptr,
+                     table ? o.shortR2.data() : nullptr,
                      o.last, o.base, table ? o.levels : 0};
   }
   job.rebaseTrack = orbitCount - 1;
@@ -770,7 +788,8 @@ Engine::Engine(const View& view, const Options& options) : impl(new Impl) {
   e.bail2 = view.bailout * view.bailout;
   e.bytesPerStep = 2 * sizeof(double);
   if (options.bla) {
-    e.bytesPerStep += e.wide ? sizeof(Bla<FloatExp>) : sizeof(Bla<double>);
+    e.bytesPerStep += e.wide ? sizeof(Bla<FloatExp>)
+                             : sizeof(Bla<double>) + sizeof(double);
   }
   std::uint64_t budget = options.memoryBudget;
   if (budget == 0) budget = AvailableMemory() / 4 * 3;
@@ -844,6 +863,7 @@ Stats Engine::stats() const {
     s.referenceBytes +=
         o.z.capacity() * sizeof(double) + o.smallIndex.size() * SmallStepBytes;
     s.referenceBytes += o.blaD.capacity() * sizeof(Bla<double>) +
+                        o.shortR2.capacity() * sizeof(double) +
                         o.blaF.capacity() * sizeof(Bla<FloatExp>);
     s.blaLevels = std::max(s.blaLevels, static_cast<unsigned>(o.levels));
   }

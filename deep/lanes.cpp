@@ -16,6 +16,11 @@ bool PixelLoopSupported(PixelLoop loop) {
       // registers.
       __builtin_cpu_init();
       return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    case PixelLoop::Avx512:
+      __builtin_cpu_init();
+      return __builtin_cpu_supports("avx512f") &&
+             __builtin_cpu_supports("avx512dq") &&
+             __builtin_cpu_supports("popcnt");
   }
   return false;
 }
@@ -25,12 +30,18 @@ namespace lanes {
 bool Run(Job& job, PixelLoop loop) {
   if (!PixelLoopSupported(loop)) loop = PixelLoop::Auto;
   if (loop == PixelLoop::Auto) {
-    static const PixelLoop best = PixelLoopSupported(PixelLoop::Avx2)
-                                      ? PixelLoop::Avx2
-                                      : PixelLoop::Sse2;
+    static const PixelLoop best = [] {
+      for (PixelLoop widest : {PixelLoop::Avx512, PixelLoop::Avx2}) {
+        if (PixelLoopSupported(widest)) return widest;
+      }
+      return PixelLoop::Sse2;
+    }();
     loop = best;
   }
   switch (loop) {
+    case PixelLoop::Avx512:
+      LineAvx512(job);
+      return true;
     case PixelLoop::Avx2:
       LineAvx2(job);
       return true;

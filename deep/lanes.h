@@ -25,6 +25,9 @@ constexpr int RunR2 = 4;
 struct Track {
   const double* z;     // re, im of the steps 0 to last
   const double* runs;  // the table in the engine's order, or null
+  // With the table: per step, the shortest run's r2 (0 where none starts,
+  // infinity at and before base).
+  const double* shortR2;
   std::uint64_t last, base;
   int levels;  // 0 when there is no table
 };
@@ -47,6 +50,7 @@ struct Job {
 
 void LineSse2(Job& job);
 void LineAvx2(Job& job);
+void LineAvx512(Job& job);
 
 // The processor can run the loop; Plain always.
 bool Supported(PixelLoop loop);

@@ -25,6 +25,8 @@ struct Avx2Ops {
   static V Lt(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
   // Not less: a NaN compares true.
   static V NotLt(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_NLT_UQ); }
+  // glitch with the lanes of m set to all ones.
+  static V Flag(V glitch, V m) { return Or(glitch, m); }
   static int Mask(V m) { return _mm256_movemask_pd(m); }
   // re, im of four steps, one pointer a lane.
   static void LoadPairs(const double* const* p, V& re, V& im) {

@@ -202,8 +202,8 @@ class LaneLoop {
   std::uint64_t from_[N];
   std::uint32_t k_from_[N];
   std::uintptr_t zp_[N];  // the address of step m less 16 clock_
-  const double* rq_[N];    // the lane's runs moved on by its levels
-  std::uint64_t x_[N];     // m - base - 1 less clock_
+  std::uintptr_t rq_[N];  // likewise, of its shortest run's r2, if table_
+  bool table_[N];
   std::uint64_t clock_ = 0;
   bool live_[N];
   int live_count_ = 0;
@@ -240,18 +240,10 @@ class LaneLoop {
         for (int l = 0; l < W; ++l) {
           const int i = u * W + l;
           zs[l] = reinterpret_cast<const double*>(zp_[i] + 16 * clock_);
-          const double* r2 = NoRun;
-          if (rq_[i] != nullptr) {
-            // x = off - 1: a run starts where x is odd, the shortest at
-            // RunsBefore(off) = levels + x - popcount(x).
-            std::uint64_t x = x_[i] + clock_;
-            if (static_cast<std::int64_t>(x) < 0) {
-              events |= 1 << i;  // at or before base: Advance decides
-            } else if (x & 1) {
-              r2 = rq_[i] + RunStride * (x - PopCount(x));
-            }
-          }
-          r2s[l] = r2;
+          // Infinite at and before base: Advance decides there.
+          r2s[l] = table_[i] ? reinterpret_cast<const double*>(
+                                   rq_[i] + sizeof(double) * clock_)
+                             : NoRun;
         }
         V br, bi;
         Ops::LoadPairs(zs, br, bi);
@@ -259,12 +251,12 @@ class LaneLoop {
         V wr = Ops::Add(br, zr[u]), wi = Ops::Add(bi, zi[u]);
         V nw = Ops::Add(Ops::Mul(wr, wr), Ops::Mul(wi, wi));
         V nz = Ops::Add(Ops::Mul(zr[u], zr[u]), Ops::Mul(zi[u], zi[u]));
-        V e = Ops::Or(Ops::NotLt(nw, bail2), Ops::Lt(nz, r2));
+        auto e = Ops::Or(Ops::NotLt(nw, bail2), Ops::Lt(nz, r2));
         if (Rebase) e = Ops::Or(e, Ops::Lt(nw, nz));
         events |= Ops::Mask(e) << (u * W);
         if (Check) {
           V nb = Ops::Add(Ops::Mul(br, br), Ops::Mul(bi, bi));
-          glitch[u] = Ops::Or(
+          glitch[u] = Ops::Flag(
               glitch[u],
               Ops::AndNot(e, Ops::Lt(nw, Ops::Mul(nb, glitchFactor))));
         }
@@ -373,9 +365,9 @@ class LaneLoop {
     k_from_[i] = s.k - static_cast<std::uint32_t>(clock_);
     const Track& t = *s.track;
     zp_[i] = reinterpret_cast<std::uintptr_t>(t.z) + 16 * (s.m - clock_);
-    rq_[i] = s.bla && t.levels > 0 ? t.runs + RunStride * t.levels + RunR2
-                                   : nullptr;
-    x_[i] = s.m - t.base - 1 - clock_;
+    table_[i] = s.bla && t.levels > 0;
+    rq_[i] = reinterpret_cast<std::uintptr_t>(t.shortR2) +
+             sizeof(double) * (s.m - clock_);
   }
 
   // Lanes without a pixel repeat a live one: they cost nothing extra and
@@ -396,7 +388,7 @@ class LaneLoop {
       k_from_[i] = k_from_[first];
       zp_[i] = zp_[first];
       rq_[i] = rq_[first];
-      x_[i] = x_[first];
+      table_[i] = table_[first];
     }
   }
 

@@ -23,6 +23,8 @@ struct Sse2Ops {
   static V Lt(V a, V b) { return _mm_cmplt_pd(a, b); }
   // Not less: a NaN compares true.
   static V NotLt(V a, V b) { return _mm_cmpnlt_pd(a, b); }
+  // glitch with the lanes of m set to all ones.
+  static V Flag(V glitch, V m) { return Or(glitch, m); }
   static int Mask(V m) { return _mm_movemask_pd(m); }
   static void LoadPairs(const double* const* p, V& re, V& im) {
     V a = _mm_loadu_pd(p[0]), b = _mm_loadu_pd(p[1]);

@@ -50,6 +50,8 @@ const char* Name(PixelLoop loop) {
       return "sse2";
     case PixelLoop::Avx2:
       return "avx2";
+    case PixelLoop::Avx512:
+      return "avx512";
   }
   return "?";
 }
@@ -82,7 +84,7 @@ TEST(DeepLanes, EqualPlainLoopBitForBit) {
       {"nucleus period 3, 1e20", deep::Nucleus3(20, 3000), {}, 19, 0.5},
   };
   const PixelLoop loops[] = {PixelLoop::Sse2, PixelLoop::Avx2,
-                             PixelLoop::Auto};
+                             PixelLoop::Avx512, PixelLoop::Auto};
   for (const Row& row : rows) {
     deep::Options plain = row.options;
     plain.loop = PixelLoop::Plain;
@@ -143,7 +145,8 @@ TEST(DeepLanes, ShortLinesEqualPlainLoop) {
     deep::Options plain = row.options;
     plain.loop = PixelLoop::Plain;
     deep::Engine want(row.view, plain);
-    for (PixelLoop loop : {PixelLoop::Sse2, PixelLoop::Avx2}) {
+    for (PixelLoop loop :
+         {PixelLoop::Sse2, PixelLoop::Avx2, PixelLoop::Avx512}) {
       if (!deep::PixelLoopSupported(loop)) continue;
       deep::Options o = row.options;
       o.loop = loop;
@@ -180,7 +183,8 @@ TEST(DeepLanes, SameBitsOnEveryBuild) {
        {170709, -0x1.18ee4e85812a2p+1, -0x1.815369bc5733cp+0}}};
   const double u[] = {-0.42, 0.0, 0.37};
   for (int bla = 0; bla < 2; ++bla) {
-    for (PixelLoop loop : {PixelLoop::Plain, PixelLoop::Sse2, PixelLoop::Avx2}) {
+    for (PixelLoop loop : {PixelLoop::Plain, PixelLoop::Sse2, PixelLoop::Avx2,
+                           PixelLoop::Avx512}) {
       if (!deep::PixelLoopSupported(loop)) continue;
       SCOPED_TRACE(std::string(bla ? "T2, " : "T2 without BLA, ") +
                    Name(loop));
