@@ -118,11 +118,12 @@ struct Orbit {
   std::vector<Bla<double>> blaD;
   std::vector<Bla<FloatExp>> blaF;
   // With blaD, for the vector lanes: per step, the r2 of the shortest run
-  // from it, 0 where none starts, and infinity at and before base (those
-  // steps are left to the scalar path). One load in step with the orbit's,
+  // that may be taken from it (level minLevel), 0 where none starts, and
+  // infinity at and before base (those steps are left to the scalar path). One load in step with the orbit's,
   // where finding the run in blaD takes a popcount and two branches a lane.
   std::vector<double> shortR2;
   int levels = 0;
+  int minLevel = 0;  // runs of lower levels are not taken
 
   std::uint64_t RunsBefore(std::uint64_t off) const {
     if (off == 0) return 0;
@@ -152,6 +153,7 @@ struct Orbit {
       best = runs + j;
       level = j;
     }
+    if (best != nullptr && level < minLevel) return nullptr;
     return best;
   }
 
@@ -461,12 +463,16 @@ void Engine::Impl::BuildTable(Orbit& orbit, unsigned threads) {
     table[j] = std::vector<Bla<T>>();
   }
   if constexpr (std::is_same<T, double>::value) {
+    int level = 0;
+    while ((std::uint64_t(4) << level) <= options.shortestRun) ++level;
+    orbit.minLevel = level;
+    const std::uint64_t stride = std::uint64_t(2) << level;
     orbit.shortR2.assign(orbit.last + 1, 0.0);
     for (std::uint64_t m = 0; m <= orbit.last; ++m) {
       if (m <= orbit.base) {
         orbit.shortR2[m] = std::numeric_limits<double>::infinity();
-      } else if ((m - orbit.base) % 2 == 0) {
-        orbit.shortR2[m] = flat[orbit.RunsBefore(m - orbit.base)].r2;
+      } else if ((m - orbit.base) % stride == 0 && level < orbit.levels) {
+        orbit.shortR2[m] = flat[orbit.RunsBefore(m - orbit.base) + level].r2;
       }
     }
   }
@@ -744,7 +750,7 @@ bool Engine::Impl::LanesLine(double v, const double* u, std::size_t n,
                      table ? reinterpret_cast<const double*>(o.blaD.data())
                            : nullptr,
                      table ? o.shortR2.data() : nullptr,
-                     o.last, o.base, table ? o.levels : 0};
+                     o.last, o.base, table ? o.levels : 0, o.minLevel};
   }
   job.rebaseTrack = orbitCount - 1;
   job.julia = view.julia;

@@ -29,7 +29,8 @@ struct Track {
   // infinity at and before base).
   const double* shortR2;
   std::uint64_t last, base;
-  int levels;  // 0 when there is no table
+  int levels;    // 0 when there is no table
+  int minLevel;  // runs of lower levels are not taken
 };
 
 // One line: the engine's settings and the pixels centre + (width u[k], dv).

@@ -15,10 +15,10 @@
 // - nw = |Z + z|^2 < bail2 (otherwise it escapes);
 // - k < limit - 1 and m < last (the quota: otherwise the limit or a rebase);
 // - not (rebasing on and nw < |z|^2);
-// - not |z|^2 < r2 of the shortest run starting at m, taken as 0 where
-//   none starts or the pixel may not use the table: without that, the
-//   engine's search, which starts with the shortest run and stops at the
-//   first that fails, takes no run;
+// - not |z|^2 < r2 of the shortest run that may be taken from m, taken as
+//   0 where none starts or the pixel may not use the table: without that,
+//   the engine's search, which starts with the shortest run and stops at
+//   the first that fails, takes no run that long or longer;
 // - for a pixel that may use the table, m > base (the start of the table,
 //   and the step before it, are left to Advance).
 // Any lane failing one of these goes to Advance, which decides it exactly;
@@ -122,6 +122,7 @@ __attribute__((always_inline)) inline Outcome Advance(const Job& job, Lane& s,
         best = runs + RunStride * j;
         bestLevel = j;
       }
+      if (bestLevel < t.minLevel) best = nullptr;
     }
     if (best != nullptr) {
       std::uint64_t len = std::uint64_t(2) << bestLevel;
