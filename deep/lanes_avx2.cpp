@@ -18,6 +18,7 @@ struct Avx2Ops {
   static V Add(V a, V b) { return _mm256_add_pd(a, b); }
   static V Sub(V a, V b) { return _mm256_sub_pd(a, b); }
   static V Mul(V a, V b) { return _mm256_mul_pd(a, b); }
+  static V And(V a, V b) { return _mm256_and_pd(a, b); }
   // b without the lanes set in a.
   static V AndNot(V a, V b) { return _mm256_andnot_pd(a, b); }
   static V Or(V a, V b) { return _mm256_or_pd(a, b); }

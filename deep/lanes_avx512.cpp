@@ -21,6 +21,7 @@ struct Avx512Ops {
   static V Mul(V a, V b) { return _mm512_mul_pd(a, b); }
   // Comparisons give masks here, not lanes of all ones.
   static M Or(M a, M b) { return static_cast<M>(a | b); }
+  static V And(V a, V b) { return _mm512_and_pd(a, b); }
   // b without the lanes set in a.
   static M AndNot(M a, M b) { return static_cast<M>(~a & b); }
   // Ordered: a NaN compares false.

@@ -37,9 +37,6 @@ using deep::lanes::RunR2;
 using deep::lanes::RunStride;
 using deep::lanes::Track;
 
-// Where no run starts: nothing compares below it.
-const double NoRun[1] = {0};
-
 inline std::uint64_t PopCount(std::uint64_t x) {
 #ifdef __POPCNT__
   return static_cast<std::uint64_t>(__builtin_popcountll(x));
@@ -202,13 +199,15 @@ class LaneLoop {
   alignas(64) double cr_[N];
   alignas(64) double ci_[N];
   alignas(64) double glitch_[N];  // all bits set: flagged since Put
-  // What the vector loop reads of each lane's orbit; rq_ is null where the
-  // lane takes no runs.
+  // What the vector loop reads of each lane's orbit.
   std::uint64_t from_[N];
   std::uint32_t k_from_[N];
   std::uintptr_t zp_[N];  // the address of step m less 16 clock_
-  std::uintptr_t rq_[N];  // likewise, of its shortest run's r2, if table_
-  bool table_[N];
+  // Likewise, of the r2 of the shortest run it may take from step m. A lane
+  // without the table reads its orbit's values there instead (any memory
+  // that runs as far), and table_ clears them: no branch per lane and step.
+  std::uintptr_t rq_[N];
+  alignas(64) double table_[N];  // all bits set: the lane may take runs
   std::uint64_t clock_ = 0;
   bool live_[N];
   int live_count_ = 0;
@@ -221,8 +220,8 @@ class LaneLoop {
     const V two = Ops::Set(2.0);
     const V glitchFactor = Ops::Set(1e-6);
     std::uint64_t quota = LeastQuota();
-    V zr[U], zi[U], cr[U], ci[U], glitch[U];
-    Load(zr, zi, cr, ci, glitch);
+    V zr[U], zi[U], cr[U], ci[U], glitch[U], table[U];
+    Load(zr, zi, cr, ci, glitch, table);
     while (live_count_ > 0) {
       if (quota == 0) {
         // The limit or the end of the reference: Advance decides.
@@ -232,7 +231,7 @@ class LaneLoop {
         }
         Mirror();
         quota = LeastQuota();
-        Load(zr, zi, cr, ci, glitch);
+        Load(zr, zi, cr, ci, glitch, table);
         continue;
       }
       V nzr[U], nzi[U];
@@ -246,13 +245,12 @@ class LaneLoop {
           const int i = u * W + l;
           zs[l] = reinterpret_cast<const double*>(zp_[i] + 16 * clock_);
           // Infinite at and before base: Advance decides there.
-          r2s[l] = table_[i] ? reinterpret_cast<const double*>(
-                                   rq_[i] + sizeof(double) * clock_)
-                             : NoRun;
+          r2s[l] = reinterpret_cast<const double*>(rq_[i] +
+                                                   sizeof(double) * clock_);
         }
         V br, bi;
         Ops::LoadPairs(zs, br, bi);
-        V r2 = Ops::Gather(r2s);
+        V r2 = Ops::And(Ops::Gather(r2s), table[u]);
         V wr = Ops::Add(br, zr[u]), wi = Ops::Add(bi, zi[u]);
         V nw = Ops::Add(Ops::Mul(wr, wr), Ops::Mul(wi, wi));
         V nz = Ops::Add(Ops::Mul(zr[u], zr[u]), Ops::Mul(zi[u], zi[u]));
@@ -304,13 +302,15 @@ class LaneLoop {
         Mirror();
         quota = LeastQuota();
       }
-      Load(zr, zi, cr, ci, glitch);
+      Load(zr, zi, cr, ci, glitch, table);
     }
   }
 
-  void Load(V (&zr)[U], V (&zi)[U], V (&cr)[U], V (&ci)[U], V (&glitch)[U]) {
+  void Load(V (&zr)[U], V (&zi)[U], V (&cr)[U], V (&ci)[U], V (&glitch)[U],
+            V (&table)[U]) {
 #pragma GCC unroll 4
     for (int u = 0; u < U; ++u) {
+      table[u] = Ops::Load(table_ + u * W);
       zr[u] = Ops::Load(zr_ + u * W);
       zi[u] = Ops::Load(zi_ + u * W);
       cr[u] = Ops::Load(cr_ + u * W);
@@ -347,6 +347,13 @@ class LaneLoop {
     return quota;
   }
 
+  static double AllBits() {
+    const std::uint64_t ones = ~std::uint64_t(0);
+    double d;
+    __builtin_memcpy(&d, &ones, sizeof d);
+    return d;
+  }
+
   // The whole lane i, from the arrays.
   const Lane& Take(int i) {
     Lane& s = lane_[i];
@@ -370,8 +377,9 @@ class LaneLoop {
     k_from_[i] = s.k - static_cast<std::uint32_t>(clock_);
     const Track& t = *s.track;
     zp_[i] = reinterpret_cast<std::uintptr_t>(t.z) + 16 * (s.m - clock_);
-    table_[i] = s.bla && t.levels > 0;
-    rq_[i] = reinterpret_cast<std::uintptr_t>(t.shortR2) +
+    const bool table = s.bla && t.levels > 0;
+    table_[i] = table ? AllBits() : 0.0;
+    rq_[i] = reinterpret_cast<std::uintptr_t>(table ? t.shortR2 : t.z) +
              sizeof(double) * (s.m - clock_);
   }
 

@@ -16,6 +16,7 @@ struct Sse2Ops {
   static V Add(V a, V b) { return _mm_add_pd(a, b); }
   static V Sub(V a, V b) { return _mm_sub_pd(a, b); }
   static V Mul(V a, V b) { return _mm_mul_pd(a, b); }
+  static V And(V a, V b) { return _mm_and_pd(a, b); }
   // b without the lanes set in a.
   static V AndNot(V a, V b) { return _mm_andnot_pd(a, b); }
   static V Or(V a, V b) { return _mm_or_pd(a, b); }
