@@ -245,8 +245,8 @@ class LaneLoop {
           const int i = u * W + l;
           zs[l] = reinterpret_cast<const double*>(zp_[i] + 16 * clock_);
           // Infinite at and before base: Advance decides there.
-          r2s[l] = reinterpret_cast<const double*>(rq_[i] +
-                                                   sizeof(double) * clock_);
+          r2s[l] =
+              reinterpret_cast<const double*>(rq_[i] + sizeof(double) * clock_);
         }
         V br, bi;
         Ops::LoadPairs(zs, br, bi);
