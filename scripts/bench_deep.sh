@@ -6,8 +6,8 @@
 #   scripts/bench_deep.sh [side [threads [noBlaRowStep [loop]]]]
 #   scripts/bench_deep.sh wide [side]
 #
-# loop (auto, plain, sse2 or avx2) picks the pixel loop of views in double
-# range; plain is the scalar loop the vector ones are checked against.
+# loop (auto, plain, sse2, avx2 or avx512) picks the pixel loop of views in
+# double range; plain is the scalar loop the vector ones are checked against.
 # The last figures, in both forms, are views narrower than 2^-900 on one
 # thread (256x256 unless wide is given a side): CPU time a pixel with the
 # deltas in rescaled doubles and in FloatExp, and a plain step's time beside
